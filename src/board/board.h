@@ -1,0 +1,79 @@
+// The source's one interface to the board maker's libraries. Every call into
+// Kvd.dll, QXD.dll, QXEr.dll, QXDiskIO.dll and Vizpane.dll goes through here.
+// Calls that act on the open board use g_source.boardHandle.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "board/board_types.h"
+
+// Board parameters (KvBrdInquire).
+constexpr uint32_t BOARD_IMAGE_WIDTH = 65537;
+constexpr uint32_t BOARD_IMAGE_HEIGHT = 65538;
+constexpr uint32_t BOARD_SIGNALS_PER_FRAME = 65539;
+constexpr uint32_t BOARD_BITS_PER_PIXEL = 65540;
+constexpr uint32_t BOARD_BYTES_PER_PIXEL = 65541;
+constexpr uint32_t BOARD_IMAGE_BYTES = 65543;
+constexpr uint32_t BOARD_LINE_BYTES = 65545;
+
+// Signal kinds.
+constexpr uint32_t SIGNAL_KIND_FRAME = 4;
+constexpr uint32_t SIGNAL_KIND_CANCEL = 2;
+
+// Results of a signal wait.
+constexpr uint32_t WAIT_FRAME_DONE = 0;
+constexpr uint32_t WAIT_TIMED_OUT = 65536;
+constexpr uint32_t WAIT_CANCELLED = 65537;
+constexpr uint32_t FRAME_WAIT_MS = 5000;
+constexpr uint32_t WAIT_NO_LIMIT = 0xFFFFFFFF;
+
+// Acquisition commands (command, mode).
+constexpr uint32_t COMMAND_SNAP = 2;
+constexpr uint32_t MODE_SNAP_START = 2;
+constexpr uint32_t MODE_SNAP_REARM = 1;
+constexpr uint32_t COMMAND_ABORT = 5;
+constexpr uint32_t MODE_ABORT = 1;
+
+// Board families the source looks for, in the order it counts them.
+constexpr uint32_t BOARD_FAMILIES[] = {0x10, 0x20, 0x40};
+
+// Board library version.
+void BoardLibraryVersion(uint32_t *major, uint32_t *minor);
+
+// Discovery, selection and opening.
+uint32_t BoardCount(uint32_t family);
+uint32_t BoardFind(uint32_t family, uint32_t number, KvBoardEntry *entry);
+uint32_t BoardSelectDialog(uint32_t *family, uint32_t *number);
+uint32_t BoardOpen(KvBoardEntry *entry);
+void BoardClose();
+
+// One board parameter; 0 when the inquiry fails.
+uint32_t BoardInquire(uint32_t parameter);
+
+// Signals.
+void BoardSignalCreate(uint32_t kind, KvSignal *signal);
+uint32_t BoardSignalWait(KvSignal *signal, uint32_t timeoutMs);
+void BoardSignalCancel(KvSignal *signal);
+void BoardSignalFree(KvSignal *signal);
+
+// Acquisition.
+uint32_t BoardAcquireSetup(void *buffer, uint32_t imageBytes, uint32_t lineBytes);
+uint32_t BoardCommand(uint32_t command, uint32_t mode);
+void BoardAcquireCleanUp();
+uint32_t BoardQTabMode();
+void BoardShowError();
+
+// Image files.
+uint32_t BoardWriteImageFile(const char *fileName, const void *pixels, uint32_t width,
+                             uint32_t height, uint32_t bitDepth);
+void BoardShowFileError(uint32_t code);
+
+// Display surfaces of the live preview.
+void SurfaceCreate(uint32_t *surface, uint32_t width, uint32_t height, uint32_t depth,
+                   HWND owner);
+void *SurfacePixels(uint32_t surface);
+bool SurfaceIsOpen(uint32_t surface);
+void SurfaceBlit(uint32_t surface);
+void SurfaceClose(uint32_t surface);

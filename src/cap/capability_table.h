@@ -1,0 +1,40 @@
+// The capability table: one record per capability the source answers, with
+// its value cells kept for the life of the module.
+#pragma once
+
+#include <array>
+
+#include "ds/twain.h"
+
+struct CapabilityRecord {
+    TW_UINT16 capId;
+    TW_UINT16 itemType;
+    TW_UINT16 getContainer;
+    TW_UINT16 currentContainer;
+    TW_UINT32 supportedMessages;
+    TW_INT32 valueCount;
+    void *valueList;
+    TW_INT32 defaultCount;
+    void *defaultValue;
+    TW_INT32 currentCount;
+    void *currentValue;
+    TW_UINT32 spareLength;
+    void *spareBuffer;
+};
+
+constexpr int CAPABILITY_SLOTS = 19;
+using CapabilityTable = std::array<CapabilityRecord, CAPABILITY_SLOTS>;
+
+// Bit-depth records, one per pixel type: 0x9000 + pixel type.
+constexpr TW_UINT16 BITDEPTH_RECORD_BASE = 0x9000;
+
+// Fills the table from constants and the open board (at MSG_OPENDS).
+void BuildCapabilityTable();
+// Empties the table (at MSG_CLOSEDS); the value cells keep their contents.
+void ClearCapabilityTable();
+// First slot whose capId matches, or nullptr.
+CapabilityRecord *FindCapability(TW_UINT16 capId);
+
+TW_UINT16 CurrentPixelType();
+TW_UINT16 CurrentBitDepthFor(TW_UINT16 pixelType);
+void SetCurrentFileFormat(TW_UINT16 format);

@@ -1,0 +1,3 @@
+#include "ds/source_context.h"
+
+SourceContext g_source{};

@@ -1,0 +1,54 @@
+// The one record of the source: everything it knows about its application,
+// its board and its acquisition, from load to unload.
+#pragma once
+
+#include <windows.h>
+
+#include "board/board.h"
+#include "cap/capability_table.h"
+#include "ds/twain.h"
+
+// TWAIN states times 100.
+constexpr int STATE_LOADED = 300;
+constexpr int STATE_OPEN = 400;
+constexpr int STATE_ENABLED = 500;
+constexpr int STATE_READY = 600;
+constexpr int STATE_TRANSFERRING = 700;
+
+struct SourceContext {
+    int32_t sourceState = STATE_LOADED;
+    TW_UINT16 conditionCode;
+    TW_IDENTITY appIdentity;
+    TW_IDENTITY sourceIdentity;
+    HINSTANCE moduleInstance;
+    KvBoard boardHandle;
+    // True only while boardHandle names a board this source opened.
+    bool boardOpen;
+    HWND parentWindow;
+    HWND uiDialog;
+    uint8_t *hostBuffer;
+    // Size of hostBuffer in bytes, as allocated at MSG_ENABLEDS.
+    uint32_t hostBufferSize;
+    KvSignal frameSignal;
+    KvSignal cancelSignal;
+    HANDLE monitorThread;
+    volatile LONG monitorRunning;
+    volatile LONG previewRunning;
+    HANDLE previewThread;
+    char transferFileName[256];
+    HGLOBAL nativeImageHandle;
+    uint32_t memXferRowsDone;
+    uint8_t *memXferCursor;
+    // Private copy of the frame a memory transfer delivers; present while one is in progress.
+    uint8_t *memXferCopy;
+    CapabilityTable capabilities;
+};
+
+extern SourceContext g_source;
+
+// True when the state is one of the listed ones.
+inline bool StateIsOneOf(std::initializer_list<int> states) {
+    for (int s : states)
+        if (g_source.sourceState == s) return true;
+    return false;
+}

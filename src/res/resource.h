@@ -1,0 +1,11 @@
+// Resource ids of the module.
+#pragma once
+
+#define IDS_MANUFACTURER 0
+#define IDS_PRODUCT_FAMILY 1
+#define IDS_PRODUCT_NAME 2
+#define IDS_VERSION_INFO 3
+
+#define IDD_USER_INTERFACE 1010
+#define IDC_PREVIEW 1027
+#define IDC_PREVIEW_GROUP -1

@@ -1,0 +1,12 @@
+// Enable and disable: what MSG_ENABLEDS arms and MSG_DISABLEDS tears down.
+#pragma once
+
+#include <windows.h>
+
+// Undoes an enable in the order disable uses: dialog (and a running preview),
+// monitor thread, cancel signal, frame signal, host buffer, acquisition set-up.
+// Safe to call with only part of the enable done. Leaves the state alone.
+void TearDownAcquisition();
+
+// The user-interface dialog's procedure.
+INT_PTR CALLBACK UiDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
