@@ -195,6 +195,7 @@ bool WaitForBoxes(size_t n, DWORD ms) {
 void SourceTest::SetUp() {
     ASSERT_TRUE(BoxHookStart());
     ClearBoxes();
+    ClearNotifications();
     ConfigureBoard(BoardConfig());
     source = std::make_unique<LoadedSource>();
     ASSERT_NE(source->entry, nullptr);
@@ -207,6 +208,54 @@ void SourceTest::TearDown() {
         source->Close();
     }
     source.reset();
+}
+
+}  // namespace qx
+
+namespace qx {
+
+namespace {
+
+struct DsmRecordApi {
+    int (*count)();
+    BOOL (*get)(int, Notification *);
+    void (*clear)();
+};
+
+template <class T> T Export(HMODULE module, const char *name) {
+    return reinterpret_cast<T>(reinterpret_cast<void *>(GetProcAddress(module, name)));
+}
+
+const DsmRecordApi &DsmRecord() {
+    static DsmRecordApi api = [] {
+        HMODULE dsm = LoadLibraryA("TWAIN_32.DLL");
+        DsmRecordApi a{};
+        if (dsm) {
+            a.count = Export<int (*)()>(dsm, "DSM_DevNotificationCount");
+            a.get = Export<BOOL (*)(int, Notification *)>(dsm, "DSM_DevNotificationGet");
+            a.clear = Export<void (*)()>(dsm, "DSM_DevNotificationClear");
+        }
+        return a;
+    }();
+    return api;
+}
+
+}  // namespace
+
+std::vector<Notification> Notifications() {
+    std::vector<Notification> all;
+    const DsmRecordApi &api = DsmRecord();
+    EXPECT_TRUE(api.count && api.get) << "the development Source Manager is not loaded";
+    if (!api.count || !api.get) return all;
+    for (int i = 0, n = api.count(); i < n; ++i) {
+        Notification note;
+        if (api.get(i, &note)) all.push_back(note);
+    }
+    return all;
+}
+
+void ClearNotifications() {
+    if (DsmRecord().clear) DsmRecord().clear();
 }
 
 }  // namespace qx

@@ -106,3 +106,14 @@ protected:
         EXPECT_EQ((box).text, expectedText);         \
         EXPECT_TRUE((box).plainOk);                  \
     } while (0)
+
+namespace qx {
+// What the development Source Manager (TWAIN_32.DLL) received from the source.
+struct Notification {
+    TW_IDENTITY origin;
+    TW_IDENTITY destination;
+    TW_UINT16 message;
+};
+std::vector<Notification> Notifications();
+void ClearNotifications();
+}  // namespace qx

@@ -1,0 +1,29 @@
+#include "xfer/frame.h"
+
+#include "board/board.h"
+#include "ds/source_context.h"
+
+FrameGeometry ReadFrameGeometry(std::initializer_list<uint32_t> parameters) {
+    FrameGeometry frame;
+    for (uint32_t parameter : parameters) {
+        uint32_t value = BoardInquire(parameter);
+        switch (parameter) {
+        case BOARD_IMAGE_WIDTH: frame.width = value; break;
+        case BOARD_IMAGE_HEIGHT: frame.height = value; break;
+        case BOARD_SIGNALS_PER_FRAME: frame.signalsPerFrame = value; break;
+        case BOARD_BITS_PER_PIXEL: frame.bitDepth = value; break;
+        case BOARD_BYTES_PER_PIXEL: frame.bytesPerPixel = value; break;
+        case BOARD_IMAGE_BYTES: frame.imageBytes = value; break;
+        case BOARD_LINE_BYTES: frame.lineBytes = value; break;
+        }
+    }
+    return frame;
+}
+
+bool FrameFitsHostBuffer(const FrameGeometry &frame) {
+    if (!g_source.hostBuffer || frame.width == 0 || frame.height == 0 ||
+        frame.bytesPerPixel == 0 || frame.imageBytes == 0)
+        return false;
+    uint64_t pixelBytes = uint64_t(frame.width) * frame.height * frame.bytesPerPixel;
+    return pixelBytes <= frame.imageBytes && frame.imageBytes <= g_source.hostBufferSize;
+}
