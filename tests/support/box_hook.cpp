@@ -28,6 +28,12 @@ bool IsDialogWindow(HWND window) {
     return strcmp(cls, "#32770") == 0;
 }
 
+// The box itself is not shown yet when it activates, so a control's own
+// WS_VISIBLE bit tells whether it is part of the box.
+bool ShownControl(HWND control) {
+    return control && (GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
 bool Handled(HWND window) {
     for (HWND w : g_handled)
         if (w == window) return true;
@@ -62,11 +68,12 @@ void Catch(HWND window) {
     GetDlgItemTextA(window, 0xFFFF, box.text, sizeof box.text);
     for (int id = 1; id <= 11; ++id) {
         HWND button = GetDlgItem(window, id);
-        if (button && IsWindowVisible(button)) box.buttons |= 1u << id;
+        if (ShownControl(button)) box.buttons |= 1u << id;
     }
     for (int id : IconIds) {
         HWND icon = GetDlgItem(window, id);
-        if (icon && IsWindowVisible(icon)) box.hasIcon = 1;
+        // Wine keeps an empty icon control in boxes without an icon.
+        if (ShownControl(icon) && SendMessageA(icon, STM_GETICON, 0, 0)) box.hasIcon = 1;
     }
 
     int command = IDOK, listIndex = -1;

@@ -12,6 +12,10 @@ namespace {
 
 typedef int (*ConfigureProc)(const char *);
 
+template <class T> T Export(HMODULE module, const char *name) {
+    return reinterpret_cast<T>(reinterpret_cast<void *>(GetProcAddress(module, name)));
+}
+
 HMODULE BoardLibrary() {
     static HMODULE kvd = LoadLibraryA("Kvd.dll");
     return kvd;
@@ -60,7 +64,7 @@ TW_IDENTITY OpenedSourceIdentity(TW_UINT32 id) {
 
 LoadedSource::LoadedSource() : app(AppIdentity()), opened(OpenedSourceIdentity()) {
     module = LoadLibraryA("QXTwain.ds");
-    if (module) entry = reinterpret_cast<DSENTRYPROC>(GetProcAddress(module, "DS_Entry"));
+    if (module) entry = Export<DSENTRYPROC>(module, "DS_Entry");
     EXPECT_NE(entry, nullptr) << "QXTwain.ds did not load";
 }
 
@@ -122,8 +126,7 @@ std::string BoardLogPath() {
 void ConfigureBoard(const std::string &keys) {
     std::string path = BoardLogPath();
     DeleteFileA(path.c_str());
-    auto configure =
-        reinterpret_cast<ConfigureProc>(GetProcAddress(BoardLibrary(), "KvSimConfigure"));
+    auto configure = Export<ConfigureProc>(BoardLibrary(), "KvSimConfigure");
     ASSERT_NE(configure, nullptr) << "Kvd.dll has no KvSimConfigure";
     std::string text = "log = " + path + "\n" + keys;
     ASSERT_EQ(configure(text.c_str()), 0) << "bad board configuration:\n" << text;
@@ -165,7 +168,7 @@ std::vector<Box> Boxes() {
         if (!BoxHookGet(i, &caught)) break;
         bool onlyOk = caught.buttons == (1u << IDOK);
         boxes.push_back({caught.owner, caught.thread, caught.title, caught.text,
-                         onlyOk && !caught.hasIcon});
+                         onlyOk && !caught.hasIcon, caught.buttons, caught.hasIcon != 0});
     }
     return boxes;
 }
@@ -221,10 +224,6 @@ struct DsmRecordApi {
     BOOL (*get)(int, Notification *);
     void (*clear)();
 };
-
-template <class T> T Export(HMODULE module, const char *name) {
-    return reinterpret_cast<T>(reinterpret_cast<void *>(GetProcAddress(module, name)));
-}
 
 const DsmRecordApi &DsmRecord() {
     static DsmRecordApi api = [] {

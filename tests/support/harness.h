@@ -68,6 +68,8 @@ struct Box {
     std::string text;
     // One OK button and no icon: MB_OK.
     bool plainOk;
+    unsigned buttons;
+    bool hasIcon;
 };
 std::vector<Box> Boxes();
 void ClearBoxes();
@@ -104,7 +106,7 @@ protected:
     do {                                             \
         EXPECT_EQ((box).title, expectedTitle);       \
         EXPECT_EQ((box).text, expectedText);         \
-        EXPECT_TRUE((box).plainOk);                  \
+        EXPECT_TRUE((box).plainOk) << "buttons " << (box).buttons << " icon " << (box).hasIcon; \
     } while (0)
 
 namespace qx {
