@@ -4,8 +4,11 @@
 
 #include <array>
 
+#include "cap/value_cells.h"
 #include "ds/twain.h"
 
+// One capability: its code and item type, the containers of its replies, the
+// messages it accepts (TWQC_* mask) and where its values are (in ValueCells).
 struct CapabilityRecord {
     TW_UINT16 capId;
     TW_UINT16 itemType;

@@ -31,6 +31,9 @@ struct SourceContext {
     uint32_t hostBufferSize;
     KvSignal frameSignal;
     KvSignal cancelSignal;
+    // What an enable has armed so far, so a failed or partial enable can be undone.
+    bool signalsCreated;
+    bool acquisitionSetUp;
     HANDLE monitorThread;
     volatile LONG monitorRunning;
     volatile LONG previewRunning;
@@ -41,7 +44,13 @@ struct SourceContext {
     uint8_t *memXferCursor;
     // Private copy of the frame a memory transfer delivers; present while one is in progress.
     uint8_t *memXferCopy;
+    // What the strips of that transfer carry, fixed at its first strip.
+    uint32_t memXferLineLength;
+    uint32_t memXferColumns;
+    uint32_t memXferRows;
     CapabilityTable capabilities;
+    // Values the capability records point into; they outlive a close.
+    ValueCells capabilityCells;
 };
 
 extern SourceContext g_source;

@@ -1,0 +1,46 @@
+// The writing messages: MSG_SET stores the application's value as the
+// current one, MSG_RESET puts the default back.
+#include <array>
+#include <cstddef>
+#include <cstring>
+
+#include "cap/capability_messages.h"
+#include "cap/containers.h"
+
+namespace {
+
+// Room for the largest internal item (TWTY_STR255).
+using ScratchItem = std::array<BYTE, sizeof(TW_STR255)>;
+
+// The container holds a TW_ONEVALUE of the record's item type, whole.
+bool HoldsValueFor(const CapabilityRecord &record, const TW_CAPABILITY &capability,
+                   const LockedGlobal &container) {
+    size_t needed = offsetof(TW_ONEVALUE, Item) + ItemSize(record.itemType);
+    if (GlobalSize(capability.hContainer) < needed) return false;
+    TW_UINT16 itemType;
+    memcpy(&itemType, container.data(), sizeof itemType);
+    return itemType == record.itemType;
+}
+
+}  // namespace
+
+TW_UINT16 CapSet(CapabilityRecord &record, TW_CAPABILITY &capability) {
+    // An enumeration is accepted as it is and changes nothing.
+    if (capability.ConType == TWON_ENUMERATION) return TWCC_SUCCESS;
+    if (capability.ConType != TWON_ONEVALUE) return TWCC_BADVALUE;
+    LockedGlobal container(capability.hContainer);
+    // No widening: the item type must be the record's own. Any value of that
+    // type is stored; the value list is not consulted.
+    if (!container || !HoldsValueFor(record, capability, container)) return TWCC_BADVALUE;
+    ScratchItem value = {};
+    ReadOneValue(&capability, value.data());
+    memcpy(record.currentValue, value.data(), ItemSize(record.itemType));
+    return TWCC_SUCCESS;
+}
+
+TW_UINT16 CapReset(CapabilityRecord &record, TW_CAPABILITY &capability) {
+    size_t bytes = static_cast<size_t>(ItemSize(record.itemType)) * record.currentCount;
+    // memmove: a record may use one cell as both default and current.
+    memmove(record.currentValue, record.defaultValue, bytes);
+    return CapGetDefault(record, capability);
+}

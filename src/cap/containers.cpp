@@ -1,0 +1,232 @@
+#include "cap/containers.h"
+
+#include <cstddef>
+#include <cstring>
+
+namespace {
+
+// A one-value block is the item plus 6 bytes; a list block is its header,
+// the items and one byte more.
+constexpr size_t OneValueExtra = 6;
+constexpr size_t ListExtra = 1;
+constexpr size_t OneValueItem = offsetof(TW_ONEVALUE, Item);
+
+// Internal frame floats are Top, Left, Right, Bottom; TW_FRAME stores Left,
+// Top, Right, Bottom. The mapping is its own inverse.
+constexpr int FrameOrder[4] = {1, 0, 2, 3};
+
+bool IsString(TW_UINT16 itemType) {
+    return itemType >= TWTY_STR32 && itemType <= TWTY_STR255;
+}
+
+// Characters a string item carries at most.
+size_t StringLimit(TW_UINT16 itemType) {
+    switch (itemType) {
+    case TWTY_STR32: return 32;
+    case TWTY_STR64: return 64;
+    case TWTY_STR128: return 128;
+    default: return 255;
+    }
+}
+
+void CopyString(BYTE *to, const BYTE *from, TW_UINT16 itemType) {
+    strncpy(reinterpret_cast<char *>(to), reinterpret_cast<const char *>(from),
+            StringLimit(itemType));
+}
+
+float LoadFloat(const BYTE *from) {
+    float value;
+    memcpy(&value, from, sizeof value);
+    return value;
+}
+
+void StoreWord(BYTE *to, TW_UINT32 word) { memcpy(to, &word, sizeof word); }
+
+TW_UINT32 LoadWord(const BYTE *from) {
+    TW_UINT32 word;
+    memcpy(&word, from, sizeof word);
+    return word;
+}
+
+void StoreFix32(BYTE *to, const BYTE *internalFloat) {
+    StoreWord(to, FloatToFix32(LoadFloat(internalFloat)));
+}
+
+void StoreFloat(BYTE *to, float value) { memcpy(to, &value, sizeof value); }
+
+void FrameToTwain(BYTE *to, const BYTE *internal) {
+    for (int i = 0; i < 4; ++i) StoreFix32(to + 4 * i, internal + 4 * FrameOrder[i]);
+}
+
+void FrameFromTwain(BYTE *to, const BYTE *twain) {
+    for (int i = 0; i < 4; ++i)
+        StoreFloat(to + 4 * FrameOrder[i], Fix32ToFloat(LoadWord(twain + 4 * i)));
+}
+
+// One list item from internal to TWAIN form (enumerations and arrays).
+void WriteListItem(BYTE *to, const BYTE *from, TW_UINT16 itemType) {
+    if (itemType == TWTY_FIX32)
+        StoreFix32(to, from);
+    else if (itemType == TWTY_FRAME)
+        FrameToTwain(to, from);
+    else if (IsString(itemType))
+        CopyString(to, from, itemType);
+    else
+        memcpy(to, from, ItemSize(itemType));
+}
+
+// Hands the application a fresh movable block of size bytes in hContainer
+// (null when there is no memory) and lets fill write it. The block is zeroed
+// first so that bytes no field covers never carry stale heap contents; a
+// block that cannot be locked is handed over unfilled.
+template <class Fill>
+TW_UINT16 NewContainer(TW_CAPABILITY *capability, TW_UINT16 conType, size_t size, Fill fill) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+    capability->hContainer = block;
+    if (!block) return TWCC_LOWMEMORY;
+    capability->ConType = conType;
+    LockedGlobal locked(block);
+    if (locked) {
+        memset(locked.data(), 0, size);
+        fill(locked.data());
+    }
+    return TWCC_SUCCESS;
+}
+
+// A list container: header bytes, then the items at their stride, then one
+// byte more.
+TW_UINT16 BuildList(TW_CAPABILITY *capability, TW_UINT16 conType, const void *header,
+                    size_t headerBytes, TW_UINT16 itemType, TW_UINT32 numItems,
+                    const void *items) {
+    TW_INT32 count = static_cast<TW_INT32>(numItems);
+    if (count < 0) count = 0;
+    TW_UINT16 stride = ItemSize(itemType);
+    size_t size = headerBytes + static_cast<size_t>(stride) * count + ListExtra;
+    return NewContainer(capability, conType, size, [&](BYTE *block) {
+        memcpy(block, header, headerBytes);
+        const BYTE *from = static_cast<const BYTE *>(items);
+        for (TW_INT32 i = 0; i < count; ++i)
+            WriteListItem(block + headerBytes + i * stride, from + i * stride, itemType);
+    });
+}
+
+}  // namespace
+
+TW_UINT16 ItemSize(TW_UINT16 itemType) {
+    switch (itemType) {
+    case TWTY_INT8:
+    case TWTY_UINT8: return 1;
+    case TWTY_INT32:
+    case TWTY_UINT32:
+    case TWTY_FIX32: return 4;
+    case TWTY_FRAME: return 16;
+    case TWTY_STR32: return sizeof(TW_STR32);
+    case TWTY_STR64: return sizeof(TW_STR64);
+    case TWTY_STR128: return sizeof(TW_STR128);
+    case TWTY_STR255: return sizeof(TW_STR255);
+    default: return 2;  // 16-bit types, TWTY_BOOL and anything unknown
+    }
+}
+
+TW_UINT32 FloatToFix32(float value) {
+    double scaled = static_cast<double>(value) * 65536.0 + 0.5;
+    // Out of the 32-bit range (NaN included) the conversion gives the
+    // integer indefinite 0x80000000, as the processor's truncation does.
+    bool fits = scaled > -2147483649.0 && scaled < 2147483648.0;
+    TW_UINT32 v = fits ? static_cast<TW_UINT32>(static_cast<TW_INT32>(scaled)) : 0x80000000u;
+    TW_UINT32 whole = v >> 16;    // bits of v's signed shift that Whole keeps
+    TW_UINT32 frac = v & 0xFFFF;
+    return whole | (frac << 16);
+}
+
+float Fix32ToFloat(TW_UINT32 fix) {
+    float fraction = static_cast<float>(static_cast<double>(fix >> 16) * 0.0000152587890625);
+    float whole = static_cast<float>(static_cast<TW_INT16>(fix & 0xFFFF));
+    return whole + fraction;
+}
+
+TW_INT32 FindItemIndex(TW_INT32 count, const void *list, const void *item, TW_UINT16 size) {
+    if (count <= 0) return 0;
+    const BYTE *entry = static_cast<const BYTE *>(list);
+    for (TW_INT32 i = 0; i < count; ++i, entry += size)
+        if (memcmp(entry, item, size) == 0) return i;
+    return count;
+}
+
+namespace {
+
+// Integers and TWTY_BOOL are zero-extended into the 32-bit Item (TWTY_INT16
+// -1 travels as 0x0000FFFF); frames and strings start where Item begins.
+void WriteOneValueItem(BYTE *item, const BYTE *from, TW_UINT16 itemType) {
+    switch (itemType) {
+    case TWTY_INT8:
+    case TWTY_UINT8: StoreWord(item, *from); break;
+    case TWTY_INT16:
+    case TWTY_UINT16:
+    case TWTY_BOOL: {
+        TW_UINT16 value;
+        memcpy(&value, from, sizeof value);
+        StoreWord(item, value);
+        break;
+    }
+    case TWTY_INT32:
+    case TWTY_UINT32: memcpy(item, from, 4); break;
+    case TWTY_FIX32: StoreFix32(item, from); break;
+    case TWTY_FRAME: FrameToTwain(item, from); break;
+    default:
+        if (IsString(itemType)) memcpy(item, from, ItemSize(itemType));
+        break;
+    }
+}
+
+}  // namespace
+
+TW_UINT16 BuildOneValue(TW_CAPABILITY *capability, TW_UINT16 itemType, const void *source) {
+    size_t size = ItemSize(itemType) + OneValueExtra;
+    return NewContainer(capability, TWON_ONEVALUE, size, [&](BYTE *block) {
+        memcpy(block, &itemType, sizeof itemType);
+        WriteOneValueItem(block + OneValueItem, static_cast<const BYTE *>(source), itemType);
+    });
+}
+
+TW_UINT16 BuildEnumeration(TW_CAPABILITY *capability, const TW_ENUMERATION &header,
+                           const void *items) {
+    return BuildList(capability, TWON_ENUMERATION, &header, offsetof(TW_ENUMERATION, ItemList),
+                     header.ItemType, header.NumItems, items);
+}
+
+TW_UINT16 BuildArray(TW_CAPABILITY *capability, const TW_ARRAY &header, const void *items) {
+    return BuildList(capability, TWON_ARRAY, &header, offsetof(TW_ARRAY, ItemList),
+                     header.ItemType, header.NumItems, items);
+}
+
+TW_UINT16 BuildRange(TW_CAPABILITY *capability, const TW_RANGE &range) {
+    return NewContainer(capability, TWON_RANGE, sizeof(TW_RANGE),
+                        [&](BYTE *block) { memcpy(block, &range, sizeof range); });
+}
+
+void ReadOneValue(const TW_CAPABILITY *capability, void *destination) {
+    LockedGlobal locked(capability->hContainer);
+    if (!locked) return;
+    TW_UINT16 itemType;
+    memcpy(&itemType, locked.data(), sizeof itemType);
+    const BYTE *item = locked.data() + OneValueItem;
+    BYTE *to = static_cast<BYTE *>(destination);
+    switch (itemType) {
+    case TWTY_INT8:
+    case TWTY_UINT8:
+    case TWTY_INT16:
+    case TWTY_UINT16:
+    case TWTY_BOOL:
+    case TWTY_INT32:
+    case TWTY_UINT32:
+        // Little-endian: the low bytes of Item come first.
+        memcpy(to, item, ItemSize(itemType));
+        break;
+    case TWTY_FIX32: StoreFloat(to, Fix32ToFloat(LoadWord(item))); break;
+    case TWTY_FRAME: FrameFromTwain(to, item); break;
+    default:
+        if (IsString(itemType)) CopyString(to, item, itemType);
+        break;
+    }
+}
