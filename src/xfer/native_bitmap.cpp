@@ -1,0 +1,99 @@
+#include "xfer/native_bitmap.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+
+#include "cap/containers.h"
+#include "ds/errors.h"
+
+namespace {
+
+constexpr size_t HEADER_BYTES = sizeof(BITMAPINFOHEADER);
+constexpr size_t PALETTE_ENTRIES = 256;
+constexpr size_t PALETTE_BYTES = PALETTE_ENTRIES * sizeof(RGBQUAD);
+static_assert(HEADER_BYTES == 40 && PALETTE_BYTES == 1024);
+
+constexpr const char *LockFailedText = "Unable to lock global memory in EnableDS";
+
+constexpr bool IsDeepGrey(uint32_t bitDepth) { return bitDepth >= 9 && bitDepth <= 15; }
+
+// Only the layouts a kernel reads safely are converted; anything else is
+// copied as it comes.
+RowConversion ConversionFor(const FrameGeometry &frame) {
+    uint32_t depth = frame.bitDepth;
+    if ((depth == 10 || depth == 12 || depth == 14) && frame.bytesPerPixel == 2)
+        return RowConversion::ShiftToByte;
+    if (depth == 32 && frame.bytesPerPixel == 4) return RowConversion::DropFourth;
+    return RowConversion::Copy;
+}
+
+size_t ConvertedRowBytes(RowConversion conversion, const FrameGeometry &frame) {
+    switch (conversion) {
+    case RowConversion::ShiftToByte: return frame.width;
+    case RowConversion::DropFourth: return size_t(frame.width) * 3;
+    case RowConversion::Copy: break;
+    }
+    return size_t(frame.width) * frame.bytesPerPixel;
+}
+
+// biSizeImage of rows that need no padding.
+uint64_t PackedSizeImage(const FrameGeometry &frame) {
+    if (frame.bitDepth == 32) return uint64_t(frame.height) * frame.width * 3;
+    if (IsDeepGrey(frame.bitDepth)) return frame.imageBytes / 2;
+    return frame.imageBytes;
+}
+
+constexpr std::array<RGBQUAD, PALETTE_ENTRIES> GreyPalette = [] {
+    std::array<RGBQUAD, PALETTE_ENTRIES> palette{};
+    for (size_t i = 0; i < PALETTE_ENTRIES; ++i) {
+        BYTE level = static_cast<BYTE>(i);
+        palette[i] = RGBQUAD{level, level, level, 0};
+    }
+    return palette;
+}();
+
+}  // namespace
+
+NativeBitmapLayout NativeBitmapLayoutFor(const FrameGeometry &frame) {
+    NativeBitmapLayout layout{};
+    layout.conversion = ConversionFor(frame);
+    layout.bitCount = frame.bitDepth == 32 ? 24 : IsDeepGrey(frame.bitDepth) ? 8 : frame.bitDepth;
+    layout.greyPalette = frame.bitDepth < 24;
+    layout.pixelOffset = HEADER_BYTES + (layout.greyPalette ? PALETTE_BYTES : 0);
+    layout.rowBytes = ConvertedRowBytes(layout.conversion, frame);
+    layout.rowStride = (layout.rowBytes + 3) & ~size_t(3);
+    uint64_t paddedPixels = uint64_t(layout.rowStride) * frame.height;
+    bool padded = layout.rowStride != layout.rowBytes;
+    layout.sizeImage = padded ? paddedPixels : PackedSizeImage(frame);
+    // The block holds a whole image size of pixels even when conversion shrank it.
+    layout.blockBytes = layout.pixelOffset + std::max<uint64_t>(frame.imageBytes, paddedPixels);
+    return layout;
+}
+
+HGLOBAL BuildNativeBitmap(const NativeBitmapLayout &layout, const FrameGeometry &frame) {
+    if (layout.sizeImage > std::numeric_limits<DWORD>::max()) return nullptr;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(layout.blockBytes));
+    if (!block) return nullptr;
+    {
+        LockedGlobal bitmap(block);
+        if (!bitmap) {
+            ShowQuorvexError(LockFailedText);
+            GlobalFree(block);
+            return nullptr;
+        }
+        if (layout.greyPalette)
+            memcpy(bitmap.data() + HEADER_BYTES, GreyPalette.data(), PALETTE_BYTES);
+        BITMAPINFOHEADER header{};
+        header.biSize = HEADER_BYTES;
+        header.biWidth = static_cast<LONG>(frame.width);
+        header.biHeight = static_cast<LONG>(frame.height);
+        header.biPlanes = 1;
+        header.biBitCount = static_cast<WORD>(layout.bitCount);
+        header.biCompression = BI_RGB;
+        header.biSizeImage = static_cast<DWORD>(layout.sizeImage);
+        memcpy(bitmap.data(), &header, HEADER_BYTES);
+    }
+    return block;
+}

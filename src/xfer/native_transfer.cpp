@@ -1,0 +1,75 @@
+// DAT_IMAGENATIVEXFER: a fresh frame handed over as a bottom-up DIB in global memory.
+#include <cstring>
+
+#include "cap/containers.h"
+#include "ds/errors.h"
+#include "ds/operations.h"
+#include "ds/source_context.h"
+#include "ui/user_interface.h"
+#include "xfer/frame.h"
+#include "xfer/native_bitmap.h"
+#include "xfer/pixels.h"
+#include "xfer/snap.h"
+
+namespace {
+
+constexpr const char *LockFailedText = "Unable to lock global memory in ImageNativeXfeMsg";
+
+TW_UINT16 Fail(TW_UINT16 code) { return FailOperation(OperationText::ImageNativeXfer, code); }
+
+// Reverses the row order and converts the pixels in one pass, straight from
+// the host buffer into the bitmap; the host buffer is left as the board wrote it.
+// Row padding stays as the zero-initialised block has it.
+void ConvertFrameBottomUp(uint8_t *pixels, const NativeBitmapLayout &layout,
+                          const FrameGeometry &frame) {
+    const size_t lineBytes = size_t(frame.width) * frame.bytesPerPixel;
+    const uint8_t *line = g_source.hostBuffer;
+    uint8_t *row = pixels + size_t(frame.height - 1) * layout.rowStride;
+    const unsigned shift = frame.bitDepth - 8;
+    for (uint32_t k = 0; k < frame.height; ++k, line += lineBytes, row -= layout.rowStride) {
+        switch (layout.conversion) {
+        case RowConversion::Copy: memcpy(row, line, layout.rowBytes); break;
+        case RowConversion::ShiftToByte: ShiftSamplesToBytes(row, line, frame.width, shift); break;
+        case RowConversion::DropFourth: DropFourthByte(row, line, frame.width); break;
+        }
+    }
+}
+
+// Win64 applications pass the address of a pointer-sized TW_HANDLE.
+void HandOver(TW_MEMREF data, HGLOBAL bitmap) {
+    TW_HANDLE handle = bitmap;
+    memcpy(data, &handle, sizeof handle);
+}
+
+}  // namespace
+
+TW_UINT16 ImageNativeXfeMsg(const OperationRequest *request) {
+    if (g_source.sourceState != STATE_READY) return Fail(TWCC_SEQERROR);
+    if (request->message != MSG_GET) return Fail(TWCC_BADPROTOCOL);
+    if (!request->data) return FailMissingData();
+
+    FrameGeometry frame =
+        ReadFrameGeometry({BOARD_IMAGE_WIDTH, BOARD_IMAGE_HEIGHT, BOARD_BITS_PER_PIXEL,
+                           BOARD_IMAGE_BYTES, BOARD_BYTES_PER_PIXEL, BOARD_SIGNALS_PER_FRAME});
+    if (!FrameFitsHostBuffer(frame)) return Fail(TWCC_OPERATIONERROR);
+
+    StopPreview();
+    if (!SnapImage(frame.twoSignalFrames())) return Fail(TWCC_OPERATIONERROR);
+
+    NativeBitmapLayout layout = NativeBitmapLayoutFor(frame);
+    HGLOBAL bitmap = BuildNativeBitmap(layout, frame);
+    if (!bitmap) return Fail(TWCC_LOWMEMORY);
+    {
+        LockedGlobal block(bitmap);
+        if (!block) {
+            ShowQuorvexError(LockFailedText);
+            GlobalFree(bitmap);
+            return Fail(TWCC_OPERATIONERROR);
+        }
+        ConvertFrameBottomUp(block.data() + layout.pixelOffset, layout, frame);
+    }
+    HandOver(request->data, bitmap);
+    g_source.nativeImageHandle = bitmap;
+    g_source.sourceState = STATE_TRANSFERRING;
+    return TWRC_XFERDONE;
+}

@@ -1,0 +1,30 @@
+// Row kernels: one pass over one row of pixels, from a frame row into a row
+// of what the application receives. Tight loops, no per-pixel calls.
+// Unless noted, dst and src may be the same row (conversion in place) but must
+// not otherwise overlap.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Deep grey to 8 bits: each 16-bit little-endian sample shifted right by
+// `shift`, low 8 bits kept. Writes `samples` bytes.
+void ShiftSamplesToBytes(uint8_t *dst, const uint8_t *src, size_t samples, unsigned shift);
+
+// Deep grey kept as 16-bit little-endian words with the bits above the depth
+// cleared: the high byte of every sample is ANDed with highByteMask.
+void MaskSamples(uint8_t *dst, const uint8_t *src, size_t samples, uint8_t highByteMask);
+
+// 4-byte pixels cut to their first 3 bytes, order kept. Writes pixels x 3 bytes.
+void DropFourthByte(uint8_t *dst, const uint8_t *src, size_t pixels);
+
+// 3-byte pixels with their first and third byte exchanged.
+void SwapFirstAndThird(uint8_t *dst, const uint8_t *src, size_t pixels);
+
+// 4-byte pixels cut to 3 bytes with the first and third byte exchanged.
+void DropFourthAndSwap(uint8_t *dst, const uint8_t *src, size_t pixels);
+
+// The mask that clears the bits above a grey depth of 9 to 16 in a sample's high byte.
+constexpr uint8_t HighByteMaskFor(unsigned bitDepth) {
+    return bitDepth >= 16 ? 0xFF : static_cast<uint8_t>((1u << (bitDepth - 8)) - 1);
+}
