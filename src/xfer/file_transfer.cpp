@@ -1,0 +1,91 @@
+// DAT_SETUPFILEXFER and DAT_IMAGEFILEXFER: the file a transfer writes, and
+// the transfer that has the maker's file library write a fresh frame to it.
+#include <windows.h>
+
+#include "board/board.h"
+#include "cap/capability_table.h"
+#include "ds/errors.h"
+#include "ds/operations.h"
+#include "ds/source_context.h"
+#include "ui/user_interface.h"
+#include "xfer/frame.h"
+#include "xfer/snap.h"
+
+namespace {
+
+constexpr const char *DefaultFileName = "QXTwain.bmp";
+
+TW_UINT16 FailSetup(TW_UINT16 code) { return FailOperation(OperationText::SetupFileXfer, code); }
+TW_UINT16 FailTransfer(TW_UINT16 code) { return FailOperation(OperationText::ImageFileXfer, code); }
+
+// True when the file exists or could be created; a created file stays, empty.
+// OpenFile would refuse names of 128 characters or more, which a transfer file
+// name (up to 255) may well have, so the test uses the unrestricted calls.
+bool FileCanBeWritten(const char *name) {
+    DWORD attributes = GetFileAttributesA(name);
+    if (attributes != INVALID_FILE_ATTRIBUTES) return !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    HANDLE created = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (created == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(created);
+    return true;
+}
+
+TW_UINT16 StoreTransferFile(TW_SETUPFILEXFER *setup) {
+    if (setup->FileName[0] == '\0') lstrcpyA(setup->FileName, DefaultFileName);
+    lstrcpynA(g_source.transferFileName, setup->FileName, sizeof g_source.transferFileName);
+    SetCurrentFileFormat(setup->Format);
+    if (!FileCanBeWritten(g_source.transferFileName))
+        return FailOperation(OperationText::CreateFile, TWCC_BADVALUE);
+    return TWRC_SUCCESS;
+}
+
+// The writer reads width x height pixels of whole bytes for the depth.
+bool FrameFitsWriter(const FrameGeometry &frame) {
+    uint64_t pixelBytes = (uint64_t(frame.bitDepth) + 7) / 8;
+    return FrameFitsHostBuffer(frame) && pixelBytes != 0 &&
+           uint64_t(frame.width) * frame.height * pixelBytes <= frame.imageBytes;
+}
+
+}  // namespace
+
+TW_UINT16 SetupFileXferMsg(const OperationRequest *request) {
+    if (!StateIsOneOf({STATE_OPEN, STATE_ENABLED, STATE_READY})) return FailSetup(TWCC_SEQERROR);
+    auto *setup = static_cast<TW_SETUPFILEXFER *>(request->data);
+    switch (request->message) {
+    case MSG_GET:
+    case MSG_GETCURRENT:
+    case MSG_GETDEFAULT:
+        if (!setup) return FailMissingData();
+        lstrcpyA(setup->FileName, DefaultFileName);
+        setup->Format = TWFF_BMP;
+        setup->VRefNum = 0;
+        return TWRC_SUCCESS;
+    case MSG_SET:
+        if (!setup) return FailMissingData();
+        return StoreTransferFile(setup);
+    default:
+        return FailSetup(TWCC_BADPROTOCOL);
+    }
+}
+
+TW_UINT16 ImageFileXferMsg(const OperationRequest *request) {
+    if (request->message != MSG_GET) return FailTransfer(TWCC_BADPROTOCOL);
+    if (g_source.sourceState != STATE_READY) return FailTransfer(TWCC_SEQERROR);
+    FrameGeometry frame = ReadFrameGeometry({BOARD_IMAGE_WIDTH, BOARD_IMAGE_HEIGHT,
+                                             BOARD_IMAGE_BYTES, BOARD_BITS_PER_PIXEL,
+                                             BOARD_BYTES_PER_PIXEL, BOARD_SIGNALS_PER_FRAME});
+    if (!FrameFitsWriter(frame)) return FailTransfer(TWCC_OPERATIONERROR);
+
+    StopPreview();
+    if (!SnapImage(frame.twoSignalFrames())) return FailTransfer(TWCC_OPERATIONERROR);
+    uint32_t result = BoardWriteImageFile(g_source.transferFileName, g_source.hostBuffer,
+                                          frame.width, frame.height, frame.bitDepth);
+    if (result != 0) {
+        BoardShowFileError(result);
+        return FailTransfer(TWCC_OPERATIONERROR);
+    }
+    g_source.conditionCode = TWCC_SUCCESS;
+    g_source.sourceState = STATE_TRANSFERRING;
+    return TWRC_XFERDONE;
+}

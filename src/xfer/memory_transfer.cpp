@@ -1,0 +1,181 @@
+// DAT_SETUPMEMXFER and DAT_IMAGEMEMXFER: the frame delivered in strips of
+// whole lines, top line first. The first strip snaps, converts the frame once
+// and keeps a private copy for the strips that follow.
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "board/board.h"
+#include "cap/containers.h"
+#include "ds/errors.h"
+#include "ds/operations.h"
+#include "ds/source_context.h"
+#include "ui/user_interface.h"
+#include "xfer/frame.h"
+#include "xfer/pixels.h"
+#include "xfer/snap.h"
+#include "xfer/transfer_end.h"
+
+namespace {
+
+TW_UINT16 Fail(TW_UINT16 code) { return FailOperation(OperationText::ImageMemXfer, code); }
+
+// 32-bit pixels travel as three bytes; every other depth as the board's lines.
+uint32_t StripLineLength(const FrameGeometry &frame) {
+    return frame.bitDepth == 32 ? frame.width * 3 : frame.lineBytes;
+}
+
+// Bytes of a board line that the conversion reads pixel by pixel.
+uint64_t ConvertedPixelBytes(const FrameGeometry &frame) {
+    switch (frame.bitDepth) {
+    case 24: return uint64_t(frame.width) * 3;
+    case 32: return uint64_t(frame.width) * 4;
+    default: return 0;
+    }
+}
+
+// The board's lines, and the strips made of them, lie inside the image and
+// the image inside the host buffer. (A strip line is never longer than a
+// board line, so the board's lines bound both.)
+bool FrameFitsStrips(const FrameGeometry &frame) {
+    uint32_t line = StripLineLength(frame);
+    return FrameFitsHostBuffer(frame) && line != 0 &&
+           ConvertedPixelBytes(frame) <= frame.lineBytes &&
+           uint64_t(frame.lineBytes) * frame.height <= frame.imageBytes;
+}
+
+bool BufferFitsFirstStrip(const FrameGeometry &frame, TW_UINT32 length) {
+    return length <= frame.imageBytes && length >= frame.lineBytes;
+}
+
+// The host buffer's frame, converted to the form strips carry, into target:
+// height lines of StripLineLength bytes.
+void ConvertFrame(uint8_t *target, const FrameGeometry &frame) {
+    const uint8_t *source = g_source.hostBuffer;
+    uint32_t line = StripLineLength(frame);
+    size_t bytes = size_t(line) * frame.height;
+    switch (frame.bitDepth) {
+    case 10:
+    case 12:
+    case 14:
+        MaskSamples(target, source, bytes / 2, HighByteMaskFor(frame.bitDepth));
+        if (bytes % 2) target[bytes - 1] = source[bytes - 1];
+        break;
+    case 24:
+        // Padding at the end of a board line travels unchanged.
+        for (uint32_t y = 0; y < frame.height; ++y, source += line, target += line) {
+            SwapFirstAndThird(target, source, frame.width);
+            memcpy(target + frame.width * 3, source + frame.width * 3, line - frame.width * 3);
+        }
+        break;
+    case 32:
+        for (uint32_t y = 0; y < frame.height; ++y, source += frame.lineBytes, target += line)
+            DropFourthAndSwap(target, source, frame.width);
+        break;
+    default:
+        memcpy(target, source, bytes);
+        break;
+    }
+}
+
+// Describes the strip of `lines` lines that starts at the next line to
+// deliver and moves past it; the last line ends the transfer.
+TW_UINT16 CompleteStrip(TW_IMAGEMEMXFER *strip, uint32_t lines) {
+    strip->Compression = TWCP_NONE;
+    strip->BytesPerRow = g_source.memXferLineLength;
+    strip->Columns = g_source.memXferColumns;
+    strip->XOffset = 0;
+    strip->YOffset = g_source.memXferRowsDone;
+    strip->BytesWritten = lines * g_source.memXferLineLength;
+    strip->Rows = lines;
+    g_source.memXferRowsDone += lines;
+    g_source.sourceState = STATE_TRANSFERRING;
+    if (g_source.memXferRowsDone < g_source.memXferRows) return TWRC_SUCCESS;
+    EndTransferInProgress();
+    return TWRC_XFERDONE;
+}
+
+// Copies as many whole lines from the private copy as the buffer holds.
+TW_UINT16 DeliverStrip(TW_IMAGEMEMXFER *strip, uint8_t *destination) {
+    uint32_t line = g_source.memXferLineLength;
+    uint32_t lines = strip->Memory.Length / line;
+    uint32_t remaining = g_source.memXferRows - g_source.memXferRowsDone;
+    if (lines > remaining) lines = remaining;
+    size_t bytes = size_t(lines) * line;
+    memcpy(destination, g_source.memXferCursor, bytes);
+    g_source.memXferCursor += bytes;
+    return CompleteStrip(strip, lines);
+}
+
+TW_UINT16 FirstStrip(TW_IMAGEMEMXFER *strip, uint8_t *destination) {
+    FrameGeometry frame = ReadFrameGeometry({BOARD_IMAGE_BYTES, BOARD_IMAGE_WIDTH,
+                                             BOARD_IMAGE_HEIGHT, BOARD_LINE_BYTES,
+                                             BOARD_BITS_PER_PIXEL, BOARD_BYTES_PER_PIXEL,
+                                             BOARD_SIGNALS_PER_FRAME});
+    if (!FrameFitsStrips(frame)) return Fail(TWCC_OPERATIONERROR);
+    if (!BufferFitsFirstStrip(frame, strip->Memory.Length)) return Fail(TWCC_BADVALUE);
+
+    StopPreview();
+    if (!SnapImage(frame.twoSignalFrames())) return Fail(TWCC_OPERATIONERROR);
+
+    uint32_t line = StripLineLength(frame);
+    g_source.memXferLineLength = line;
+    g_source.memXferColumns = frame.width;
+    g_source.memXferRows = frame.height;
+    g_source.memXferRowsDone = 0;
+
+    // A buffer that takes the whole frame ends the transfer at once: the
+    // frame is converted straight into it and no copy is kept.
+    if (strip->Memory.Length / line >= frame.height) {
+        ConvertFrame(destination, frame);
+        return CompleteStrip(strip, frame.height);
+    }
+
+    g_source.memXferCopy = static_cast<uint8_t *>(malloc(size_t(line) * frame.height));
+    if (!g_source.memXferCopy) return Fail(TWCC_LOWMEMORY);
+    ConvertFrame(g_source.memXferCopy, frame);
+    g_source.memXferCursor = g_source.memXferCopy;
+    return DeliverStrip(strip, destination);
+}
+
+}  // namespace
+
+TW_UINT16 SetupMemXferMsg(const OperationRequest *request) {
+    if (!StateIsOneOf({STATE_OPEN, STATE_ENABLED, STATE_READY}))
+        return FailOperation(OperationText::SetupMemXfer, TWCC_SEQERROR);
+    if (request->message != MSG_GET)
+        return FailOperation(OperationText::SetupMemXfer, TWCC_BADPROTOCOL);
+    auto *setup = static_cast<TW_SETUPMEMXFER *>(request->data);
+    if (!setup) return FailMissingData();
+    FrameGeometry frame = ReadFrameGeometry({BOARD_IMAGE_BYTES, BOARD_LINE_BYTES});
+    setup->MinBufSize = frame.lineBytes;
+    setup->MaxBufSize = frame.imageBytes;
+    setup->Preferred = frame.imageBytes;
+    return TWRC_SUCCESS;
+}
+
+TW_UINT16 ImageMemXferMsg(const OperationRequest *request) {
+    if (request->message != MSG_GET) return Fail(TWCC_BADPROTOCOL);
+    bool first = g_source.sourceState == STATE_READY;
+    bool next = g_source.sourceState == STATE_TRANSFERRING && g_source.memXferCopy;
+    if (!first && !next) return Fail(TWCC_SEQERROR);
+    auto *strip = static_cast<TW_IMAGEMEMXFER *>(request->data);
+    if (!strip) return FailMissingData();
+
+    // TheMem is a pointer unless the application says it gave a global-memory
+    // handle; that stays locked while the strip is written, and its block
+    // must hold the length the application claims.
+    bool givenHandle = (strip->Memory.Flags & TWMF_HANDLE) != 0;
+    auto handle = static_cast<HGLOBAL>(strip->Memory.TheMem);
+    LockedGlobal locked(givenHandle ? handle : nullptr);
+    auto *destination =
+        givenHandle ? locked.data() : static_cast<uint8_t *>(strip->Memory.TheMem);
+    if (!destination || (givenHandle && GlobalSize(handle) < strip->Memory.Length))
+        return Fail(TWCC_BADVALUE);
+
+    if (next) return DeliverStrip(strip, destination);
+    // Whatever an earlier transfer left behind goes before a new one starts.
+    EndTransferInProgress();
+    return FirstStrip(strip, destination);
+}
