@@ -1,0 +1,130 @@
+// DAT_USERINTERFACE: MSG_ENABLEDS arms acquisition and creates the dialog,
+// MSG_DISABLEDS (and closing an enabled source) takes it all down again.
+#include <cstdlib>
+
+#include "board/board.h"
+#include "ds/errors.h"
+#include "ds/notify.h"
+#include "ds/operations.h"
+#include "ds/source_context.h"
+#include "res/resource.h"
+#include "ui/monitor.h"
+#include "ui/user_interface.h"
+#include "xfer/frame.h"
+#include "xfer/transfer_end.h"
+
+namespace {
+
+constexpr uint32_t HostQTabMode = 1;
+constexpr const char *NotHostQTabText =
+    "Board is not in host qtab mode. To run the Twain driver, the board must use host qtabs";
+
+// A failed enable leaves nothing of itself behind, so the source is plainly open.
+TW_UINT16 FailEnable(TW_UINT16 code) {
+    TearDownAcquisition();
+    return FailOperation(OperationText::EnableDS, code);
+}
+
+bool AllocateHostBuffer(uint32_t imageBytes) {
+    g_source.hostBuffer = static_cast<uint8_t *>(malloc(imageBytes));
+    g_source.hostBufferSize = g_source.hostBuffer ? imageBytes : 0;
+    return g_source.hostBuffer != nullptr;
+}
+
+void FreeHostBuffer() {
+    free(g_source.hostBuffer);
+    g_source.hostBuffer = nullptr;
+    g_source.hostBufferSize = 0;
+}
+
+void DestroyDialog() {
+    if (g_source.uiDialog) DestroyWindow(g_source.uiDialog);
+    g_source.uiDialog = nullptr;
+}
+
+void FreeSignals() {
+    if (!g_source.signalsCreated) return;
+    BoardSignalFree(&g_source.cancelSignal);
+    BoardSignalFree(&g_source.frameSignal);
+    g_source.signalsCreated = false;
+}
+
+void CleanUpAcquisition() {
+    if (!g_source.acquisitionSetUp) return;
+    BoardAcquireCleanUp();
+    g_source.acquisitionSetUp = false;
+}
+
+TW_UINT16 EnableSource(TW_USERINTERFACE *userInterface) {
+    if (g_source.sourceState != STATE_OPEN)
+        return FailOperation(OperationText::EnableDS, TWCC_SEQERROR);
+    if (!userInterface) return FailMissingData();
+    if (BoardQTabMode() != HostQTabMode) {
+        ShowQuorvexError(NotHostQTabText);
+        return FailOperation(OperationText::EnableDS, TWCC_OPERATIONERROR);
+    }
+
+    BoardSignalCreate(SIGNAL_KIND_FRAME, &g_source.frameSignal);
+    BoardSignalCreate(SIGNAL_KIND_CANCEL, &g_source.cancelSignal);
+    g_source.signalsCreated = true;
+    StartMonitor();
+
+    FrameGeometry frame = ReadFrameGeometry({BOARD_LINE_BYTES, BOARD_IMAGE_BYTES});
+    if (!AllocateHostBuffer(frame.imageBytes)) return FailEnable(TWCC_LOWMEMORY);
+    if (BoardAcquireSetup(g_source.hostBuffer, frame.imageBytes, frame.lineBytes) != 0) {
+        BoardShowError();
+        return FailEnable(TWCC_OPERATIONERROR);
+    }
+    g_source.acquisitionSetUp = true;
+
+    HWND parent = static_cast<HWND>(userInterface->hParent);
+    g_source.parentWindow = parent;
+    g_source.uiDialog = CreateDialogParamA(g_source.moduleInstance,
+                                           MAKEINTRESOURCEA(IDD_USER_INTERFACE), parent,
+                                           UiDialogProc, 0);
+    if (!g_source.uiDialog) return FailEnable(TWCC_LOWMEMORY);
+
+    if (userInterface->ShowUI) {
+        ShowWindow(g_source.uiDialog, SW_SHOW);
+        g_source.sourceState = STATE_ENABLED;
+        userInterface->ModalUI = FALSE;
+        return TWRC_SUCCESS;
+    }
+    // Without a user interface the dialog stays hidden and a transfer is ready at once.
+    NotifyTransferReady();
+    g_source.sourceState = STATE_READY;
+    return TWRC_SUCCESS;
+}
+
+TW_UINT16 DisableSource() {
+    if (!StateIsOneOf({STATE_ENABLED, STATE_READY, STATE_TRANSFERRING}))
+        return FailOperation(OperationText::DisableDS, TWCC_SEQERROR);
+    TearDownAcquisition();
+    g_source.sourceState = STATE_OPEN;
+    return TWRC_SUCCESS;
+}
+
+}  // namespace
+
+void TearDownAcquisition() {
+    // The dialog goes first: a preview that is ending then finds no buttons
+    // to update and cannot be held up by this thread.
+    DestroyDialog();
+    StopPreview();
+    EndTransferInProgress();
+    StopMonitor();
+    FreeSignals();
+    FreeHostBuffer();
+    CleanUpAcquisition();
+}
+
+TW_UINT16 UserInterfaceMsg(const OperationRequest *request) {
+    switch (request->message) {
+    case MSG_DISABLEDS:
+        return DisableSource();
+    case MSG_ENABLEDS:
+        return EnableSource(static_cast<TW_USERINTERFACE *>(request->data));
+    default:
+        return FailOperation(OperationText::UserInterface, TWCC_BADPROTOCOL);
+    }
+}

@@ -1,0 +1,42 @@
+#include "ui/monitor.h"
+
+#include "board/board.h"
+#include "ds/source_context.h"
+#include "ui/threads.h"
+
+namespace {
+
+constexpr DWORD PollMs = 10;
+
+unsigned __stdcall MonitorThread(void *) {
+    MonitorLoop();
+    return 0;
+}
+
+}  // namespace
+
+void MonitorLoop() {
+    while (g_source.monitorRunning) {
+        if (BoardSignalWait(&g_source.cancelSignal, WAIT_NO_LIMIT) == WAIT_FRAME_DONE)
+            BoardSignalCancel(&g_source.frameSignal);
+    }
+}
+
+void StartMonitor() {
+    g_source.monitorRunning = 1;
+    g_source.monitorThread = StartThread(MonitorThread, nullptr);
+    SetThreadPriority(g_source.monitorThread, THREAD_PRIORITY_ABOVE_NORMAL);
+}
+
+void StopMonitor() {
+    if (!g_source.monitorThread) return;
+    g_source.monitorRunning = 0;
+    // Releases the unlimited wait; the board keeps a cancel that comes before
+    // the wait, so the thread cannot miss it.
+    BoardSignalCancel(&g_source.cancelSignal);
+    DWORD code;
+    while (GetExitCodeThread(g_source.monitorThread, &code) && code == STILL_ACTIVE)
+        Sleep(PollMs);
+    CloseHandle(g_source.monitorThread);
+    g_source.monitorThread = nullptr;
+}

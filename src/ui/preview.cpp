@@ -1,0 +1,82 @@
+#include "board/board.h"
+#include "ds/errors.h"
+#include "ds/source_context.h"
+#include "res/resource.h"
+#include "ui/preview.h"
+#include "ui/preview_frame.h"
+
+namespace {
+
+constexpr uint32_t NoSurface = 0xFFFFFFFF;
+// Bad frames in a row that the preview tolerates; one more ends it.
+constexpr uint32_t BadFrameLimit = 25;
+
+void ShowPreviewRunning(HWND dialog, bool running) {
+    SetWindowTextA(GetDlgItem(dialog, IDC_PREVIEW),
+                   running ? PreviewRunningCaption : PreviewIdleCaption);
+    EnableWindow(GetDlgItem(dialog, IDOK), !running);
+    EnableWindow(GetDlgItem(dialog, IDCANCEL), !running);
+}
+
+uint32_t WaitForFrame(bool twoSignalFrames) {
+    uint32_t result = BoardSignalWait(&g_source.frameSignal, FRAME_WAIT_MS);
+    if (twoSignalFrames && result == WAIT_FRAME_DONE)
+        result = BoardSignalWait(&g_source.frameSignal, FRAME_WAIT_MS);
+    return result;
+}
+
+// The surface window lives on this thread: this is where it repaints and
+// hears the user.
+void DispatchThreadMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+}
+
+void EndPreview(const char *text) {
+    ShowQuorvexError(text);
+    g_source.previewRunning = 0;
+}
+
+void RunFrames(uint32_t surface, const PreviewImage &image, bool twoSignalFrames) {
+    uint32_t badFrames = 0;
+    while (g_source.previewRunning) {
+        if (!SurfaceIsOpen(surface)) break;
+        BoardCommand(COMMAND_SNAP, MODE_SNAP_START);
+        uint32_t result = WaitForFrame(twoSignalFrames);
+        if (result == WAIT_FRAME_DONE) {
+            CopyFrameToSurface(image);
+            if (SurfaceIsOpen(surface)) SurfaceBlit(surface);
+            DispatchThreadMessages();
+            badFrames = 0;
+            continue;
+        }
+        if (result == WAIT_CANCELLED) {
+            BoardCommand(COMMAND_ABORT, MODE_ABORT);
+            ++badFrames;
+        } else if (result == WAIT_TIMED_OUT) {
+            ++badFrames;
+        } else {
+            EndPreview("Error snapping image in preview.");
+        }
+        if (badFrames > BadFrameLimit) EndPreview("Too many bad frames.");
+    }
+}
+
+}  // namespace
+
+void PreviewLoop(HWND dialog) {
+    ShowPreviewRunning(dialog, true);
+    FrameGeometry frame = ReadFrameGeometry({BOARD_IMAGE_WIDTH, BOARD_IMAGE_HEIGHT,
+                                             BOARD_BITS_PER_PIXEL, BOARD_IMAGE_BYTES,
+                                             BOARD_SIGNALS_PER_FRAME});
+    PreviewImage image = PlanPreviewImage(frame);
+    uint32_t surface = NoSurface;
+    SurfaceCreate(&surface, frame.width, frame.height, image.surfaceDepth, dialog);
+    image.pixels = static_cast<uint8_t *>(SurfacePixels(surface));
+    // Without its conversion buffer the run ends before its first frame.
+    if (PrepareConversion(image)) RunFrames(surface, image, frame.twoSignalFrames());
+
+    ShowPreviewRunning(dialog, false);
+    if (SurfaceIsOpen(surface)) SurfaceClose(surface);
+    ReleaseConversion(image);
+}

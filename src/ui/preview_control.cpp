@@ -1,0 +1,52 @@
+// Starting and stopping the preview thread from the application's thread.
+#include <cstring>
+
+#include "ds/source_context.h"
+#include "res/resource.h"
+#include "ui/preview.h"
+#include "ui/threads.h"
+#include "ui/user_interface.h"
+
+namespace {
+
+// The button's caption is read up to this many characters.
+constexpr int CaptionChars = 24;
+
+unsigned __stdcall PreviewThread(void *dialog) {
+    PreviewLoop(static_cast<HWND>(dialog));
+    return 0;
+}
+
+// Waits for the last preview thread, if any, and lets go of it.
+void EndPreviewThread() {
+    if (!g_source.previewThread) return;
+    WaitHandlingSentMessages(g_source.previewThread);
+    CloseHandle(g_source.previewThread);
+    g_source.previewThread = nullptr;
+}
+
+void StartPreview(HWND dialog) {
+    // The caption reads "Preview" a moment before the last run's thread has
+    // finished: let it finish, so only one preview ever drives the board.
+    EndPreviewThread();
+    g_source.previewRunning = 1;
+    g_source.previewThread = StartThread(PreviewThread, dialog);
+    if (!g_source.previewThread) g_source.previewRunning = 0;
+}
+
+}  // namespace
+
+void PreviewButtonPressed(HWND dialog) {
+    char caption[CaptionChars + 1] = {};
+    GetWindowTextA(GetDlgItem(dialog, IDC_PREVIEW), caption, sizeof caption);
+    if (strcmp(caption, PreviewIdleCaption) == 0)
+        StartPreview(dialog);
+    else
+        g_source.previewRunning = 0;
+}
+
+void StopPreview() {
+    if (!g_source.previewThread) return;
+    g_source.previewRunning = 0;
+    EndPreviewThread();
+}

@@ -1,0 +1,67 @@
+#include "ui/preview_frame.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "ds/source_context.h"
+
+namespace {
+
+// Grey deeper than 8 bits comes in 16-bit samples and is shown by its top
+// eight bits. Besides 10, 12 and 14 this takes in 16-bit grey (shifted by 8,
+// so the high byte is shown) and any other depth up to 16, whose frames would
+// not fit an 8-bit surface byte for byte.
+bool IsDeepGrey(uint32_t depth) { return depth > 8 && depth <= 16; }
+
+// The board depth when the surface can show it as it is, otherwise 8-bit grey.
+uint32_t SurfaceDepthFor(uint32_t boardDepth) {
+    return boardDepth == 8 || boardDepth >= 24 ? boardDepth : 8;
+}
+
+// The frame bytes that can be read: the host buffer may be smaller than the
+// image size the board reports.
+uint32_t ReadableImageBytes(const PreviewImage &image) {
+    return std::min(image.imageBytes, g_source.hostBufferSize);
+}
+
+}  // namespace
+
+PreviewImage PlanPreviewImage(const FrameGeometry &frame) {
+    PreviewImage image;
+    image.boardDepth = frame.bitDepth;
+    image.imageBytes = frame.imageBytes;
+    image.surfaceDepth = SurfaceDepthFor(frame.bitDepth);
+    image.surfaceBytes = uint64_t(frame.width) * frame.height * image.surfaceDepth / 8;
+    if (IsDeepGrey(frame.bitDepth)) image.shift = frame.bitDepth - 8;
+    return image;
+}
+
+bool PrepareConversion(PreviewImage &image) {
+    if (!IsDeepGrey(image.boardDepth)) return true;
+    image.converted = static_cast<uint8_t *>(malloc(image.imageBytes / 2));
+    return image.converted != nullptr;
+}
+
+void ReleaseConversion(PreviewImage &image) {
+    free(image.converted);
+    image.converted = nullptr;
+}
+
+void CopyFrameToSurface(const PreviewImage &image) {
+    const uint8_t *source = g_source.hostBuffer;
+    if (!image.pixels || !source) return;
+    uint32_t bytes = ReadableImageBytes(image);
+    if (image.converted) {
+        uint32_t samples = bytes / 2;
+        for (uint32_t i = 0; i < samples; ++i) {
+            uint16_t sample = static_cast<uint16_t>(source[2 * i] | source[2 * i + 1] << 8);
+            image.converted[i] = static_cast<uint8_t>(sample >> image.shift);
+        }
+        source = image.converted;
+        bytes = samples;
+    }
+    // Never past the surface, whatever the board's image size says.
+    uint64_t shown = std::min<uint64_t>(bytes, image.surfaceBytes);
+    memcpy(image.pixels, source, static_cast<size_t>(shown));
+}

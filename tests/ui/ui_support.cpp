@@ -1,0 +1,179 @@
+#include "ui_support.h"
+
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace qxui {
+
+namespace {
+
+constexpr const char *AppWindowClass = "QXTwainTestApplication";
+
+ATOM RegisterAppClass() {
+    static ATOM atom = [] {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = AppWindowClass;
+        return RegisterClassA(&wc);
+    }();
+    return atom;
+}
+
+bool OfThisProcess(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid == GetCurrentProcessId();
+}
+
+std::vector<HWND> TopLevelWindows() {
+    std::vector<HWND> windows;
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto *windows = reinterpret_cast<std::vector<HWND> *>(param);
+            if (OfThisProcess(window)) windows->push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+bool IsWithin(HWND window, HWND ancestor) {
+    return window == ancestor || IsChild(ancestor, window);
+}
+
+template <class Visit> void ForEachThread(Visit visit) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL ok = Thread32First(snapshot, &entry); ok; ok = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) visit(entry.th32ThreadID);
+    CloseHandle(snapshot);
+}
+
+}  // namespace
+
+AppWindow::AppWindow() {
+    RegisterAppClass();
+    hwnd = CreateWindowA(AppWindowClass, "Test application", WS_OVERLAPPEDWINDOW, 10, 10, 300,
+                         200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    EXPECT_NE(hwnd, nullptr);
+}
+
+AppWindow::~AppWindow() {
+    if (hwnd) DestroyWindow(hwnd);
+}
+
+void EventLoop::RunOnce() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TW_EVENT event = {&msg, 0xBEEF};
+        TW_UINT16 result = source.Call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
+        offered.push_back({msg.hwnd, msg.message, result, event.TWMessage});
+        if (result != TWRC_DSEVENT) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+}
+
+std::vector<OfferedEvent> EventLoop::EventsFor(HWND window, UINT message) const {
+    std::vector<OfferedEvent> events;
+    for (const OfferedEvent &e : offered)
+        if (e.message == message && e.window && IsWithin(e.window, window)) events.push_back(e);
+    return events;
+}
+
+HWND SourceDialog() {
+    for (HWND window : TopLevelWindows()) {
+        char cls[16] = {};
+        GetClassNameA(window, cls, sizeof cls);
+        if (strcmp(cls, "#32770") == 0 && WindowText(window) == "Quorvex User Interface")
+            return window;
+    }
+    return nullptr;
+}
+
+std::vector<HWND> OwnedWindows(HWND owner) {
+    std::vector<HWND> owned;
+    for (HWND window : TopLevelWindows())
+        if (GetWindow(window, GW_OWNER) == owner) owned.push_back(window);
+    return owned;
+}
+
+std::vector<HWND> VisibleWindowsExcept(HWND except) {
+    std::vector<HWND> visible;
+    for (HWND window : TopLevelWindows())
+        if (window != except && IsWindowVisible(window)) visible.push_back(window);
+    return visible;
+}
+
+std::string WindowText(HWND window) {
+    char text[256] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+std::string ControlText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
+
+int ThreadCount() {
+    // GoogleTest starts a thread of its own the first time a thread keeps a
+    // trace; have that happen before anything is counted.
+    static bool traced = [] {
+        SCOPED_TRACE("counting threads");
+        return true;
+    }();
+    (void)traced;
+    int count = 0;
+    ForEachThread([&](DWORD) { ++count; });
+    return count;
+}
+
+int AboveNormalThreadCount() {
+    int count = 0;
+    ForEachThread([&](DWORD id) {
+        HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, id);
+        if (!thread) return;
+        if (GetThreadPriority(thread) == THREAD_PRIORITY_ABOVE_NORMAL) ++count;
+        CloseHandle(thread);
+    });
+    return count;
+}
+
+bool LogLineMatches(const std::string &logged, const std::string &line) {
+    if (!line.empty() && line.back() == '*')
+        return logged.compare(0, line.size() - 1, line, 0, line.size() - 1) == 0;
+    return logged == line;
+}
+
+int LogIndex(const std::vector<std::string> &log, const std::string &line, int from) {
+    for (int i = std::max(from, 0); i < static_cast<int>(log.size()); ++i)
+        if (LogLineMatches(log[i], line)) return i;
+    return -1;
+}
+
+int LogCount(const std::vector<std::string> &log, const std::string &line) {
+    return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const std::string &logged) {
+        return LogLineMatches(logged, line);
+    }));
+}
+
+bool LogHasInOrder(const std::vector<std::string> &log, const std::vector<std::string> &lines) {
+    int at = 0;
+    for (const std::string &line : lines) {
+        at = LogIndex(log, line, at);
+        if (at < 0) return false;
+        ++at;
+    }
+    return true;
+}
+
+bool SameIdentity(const TW_IDENTITY &a, const TW_IDENTITY &b) {
+    return memcmp(&a, &b, sizeof a) == 0;
+}
+
+}  // namespace qxui
