@@ -1,0 +1,78 @@
+// What the five board libraries share through qxsimcore.dll: the configuration,
+// the frame counter and the wait script, the call log and the last board failure.
+// One copy per process, whichever of the libraries are loaded.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// How the board-selection dialog answers (key `select`).
+constexpr uint32_t QXS_SELECT_SHOW = 0;
+constexpr uint32_t QXS_SELECT_BOARD = 1;
+constexpr uint32_t QXS_SELECT_CANCEL = 2;
+
+// Frame contents (key `pattern`).
+constexpr uint32_t QXS_PATTERN_RAMP = 0;
+
+// Board families in the order of QxsSettings::boardCount.
+constexpr uint32_t QXS_FAMILIES[3] = {0x10, 0x20, 0x40};
+
+constexpr size_t QXS_PATH_MAX = 260;
+
+// One configuration, every key resolved (defaults and derived values filled in).
+struct QxsSettings {
+    uint32_t boardCount[3];
+    uint32_t versionMajor;
+    uint32_t versionMinor;
+    uint32_t width;
+    uint32_t height;
+    uint32_t depth;
+    uint32_t bytesPerPixel;
+    uint32_t lineBytes;
+    uint32_t imageBytes;
+    uint32_t signalsPerFrame;
+    uint32_t frameMs;
+    uint32_t qtabMode;
+    uint32_t selectMode;
+    uint32_t selectFamily;
+    uint32_t selectNumber;
+    uint32_t findResult;
+    uint32_t openResult;
+    uint32_t setupResult;
+    uint32_t rearmResult;
+    uint32_t writeResult;
+    uint32_t cancelSignalMs;
+    uint32_t highBits;
+    uint32_t pattern;
+    char log[QXS_PATH_MAX];
+};
+
+extern "C" {
+
+// A copy of the configuration in force.
+void QxsGetSettings(QxsSettings *settings);
+// Installed boards of a family (0 for a family the board does not know).
+uint32_t QxsBoardCount(uint32_t family);
+// Replaces the configuration; 0, or the 1-based number of the first bad line.
+int QxsConfigure(const char *text);
+
+// Consumes the next entry of the wait script. Returns 1 and the result to give
+// when the entry forces one; 0 when the wait behaves normally (`ok`, or no script).
+int QxsTakeScriptedWait(uint32_t *result);
+// 1 when the next entry of the wait script forces a result (without consuming it).
+int QxsNextWaitIsScripted();
+// Number of the frame being started; counts from 0 since the configuration.
+uint32_t QxsStartFrame();
+
+// Records the text that QXErrorShow shows for the board's last failure.
+void QxsSetFailure(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void QxsGetFailure(char *text, size_t size);
+
+// Every exported call of the five libraries ends through one of these: they
+// append its line to the call log (" -> result" for QxsEndCall) and, on the
+// first call of the process, report a configuration file that could not be used.
+uint32_t QxsEndCall(uint32_t result, const char *format, ...)
+    __attribute__((format(printf, 2, 3)));
+void QxsEndVoidCall(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // extern "C"

@@ -1,0 +1,43 @@
+// Inside QXDiskIO.dll: the image to write, its encoders and the safe file write.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// Results of QXIOWriteSingle (0: written).
+constexpr uint32_t QXIO_NO_NAME = 1;
+constexpr uint32_t QXIO_NO_PIXELS = 2;
+constexpr uint32_t QXIO_NO_SIZE = 3;
+constexpr uint32_t QXIO_BAD_DEPTH = 4;
+constexpr uint32_t QXIO_CANNOT_CREATE = 5;
+constexpr uint32_t QXIO_CANNOT_WRITE = 6;
+constexpr uint32_t QXIO_CANNOT_REPLACE = 7;
+constexpr uint32_t QXIO_TOO_LARGE = 8;
+
+// Packed lines, top line first: width × SampleBytes(depth) bytes each.
+struct PackedImage {
+    const uint8_t *pixels;
+    uint32_t width;
+    uint32_t height;
+    uint32_t depth;
+};
+
+// Bytes of one pixel for a depth the writer takes (8, 10 to 16, 24, 32); 0 for others.
+uint32_t SampleBytes(uint32_t depth);
+
+std::vector<uint8_t> EncodeBmp(const PackedImage &image);
+std::vector<uint8_t> EncodeTiff(const PackedImage &image);
+
+// Writes bytes to a temporary file beside name, then renames it over name, so
+// a failure never leaves a partial file under the name. 0 or a QXIO_ code.
+uint32_t WriteFileSafely(const char *name, const std::vector<uint8_t> &bytes);
+
+// Little-endian writers shared by the encoders.
+inline void Put16(std::vector<uint8_t> &out, uint32_t v) {
+    out.push_back(static_cast<uint8_t>(v));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+}
+inline void Put32(std::vector<uint8_t> &out, uint32_t v) {
+    Put16(out, v & 0xFFFF);
+    Put16(out, v >> 16);
+}

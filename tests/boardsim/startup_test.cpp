@@ -1,0 +1,139 @@
+// The configuration a process starts with: the file named by QXSIM_CONFIG, or
+// qxsim.ini beside Kvd.dll; a bad file is reported once and the defaults used.
+// Each case runs this test program again as a child with the test below.
+#include <fstream>
+#include <iterator>
+
+#include "board_fixture.h"
+#include "support/box_hook.h"
+
+namespace boardsim {
+namespace {
+
+std::string Env(const char *name) {
+    char value[512];
+    DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
+    return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
+}
+
+// In the child: checks the width the board reports and the boxes of the first calls.
+TEST(StartupChild, ReportsWhatItLoaded) {
+    if (Env("QXSIM_CHILD_WIDTH").empty()) GTEST_SKIP() << "run as a child by the Startup tests";
+    ASSERT_TRUE(BoxHookStart());
+    uint32_t major, minor, count = 0;
+    KvDVersion(&major, &minor);
+    KvSysBrdEnum(0x20, &count);
+    ASSERT_EQ(count, 1u);
+    KvBoardEntry entry = {};
+    KvBoard board = nullptr;
+    ASSERT_EQ(KvSysBrdFind(0x20, 0, &entry), 0u);
+    ASSERT_EQ(KvBrdOpen(&entry, &board, 1), 0u);
+    uint32_t width = 0;
+    KvBrdInquire(board, KV_IMAGE_WIDTH, &width);
+    KvBrdClose(board);
+    EXPECT_EQ(std::to_string(width), Env("QXSIM_CHILD_WIDTH"));
+    std::vector<qx::Box> boxes = qx::Boxes();
+    std::string text = Env("QXSIM_CHILD_BOX");
+    ASSERT_EQ(boxes.size(), text.empty() ? 0u : 1u);
+    if (!text.empty()) {
+        EXPECT_EQ(boxes[0].title, "Quorvex Error");
+        EXPECT_NE(boxes[0].text.find(text), std::string::npos) << boxes[0].text;
+    }
+}
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof temp, temp);
+        folder = std::string(temp) + "qxsim-start-" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(folder.c_str(), nullptr);
+        char exe[MAX_PATH];
+        GetModuleFileNameA(nullptr, exe, sizeof exe);
+        program = exe;
+    }
+    void TearDown() override {
+        for (const std::string &f : created) DeleteFileA(f.c_str());
+        RemoveDirectoryA(folder.c_str());
+    }
+    std::string Write(const std::string &name, const std::string &text) {
+        std::string path = folder + "\\" + name;
+        std::ofstream(path, std::ios::binary) << text;
+        created.push_back(path);
+        return path;
+    }
+    // Copies the test program and the libraries beside it into the folder.
+    void CopyProgram() {
+        std::string bin = program.substr(0, program.find_last_of("\\/") + 1);
+        for (const char *name : {"Kvd.dll", "QXD.dll", "QXEr.dll", "QXDiskIO.dll", "Vizpane.dll",
+                                 "qxsimcore.dll", "qxboxhook.dll"}) {
+            std::string to = folder + "\\" + name;
+            ASSERT_TRUE(CopyFileA((bin + name).c_str(), to.c_str(), FALSE)) << name;
+            created.push_back(to);
+        }
+        std::string to = folder + "\\boardsim_child.exe";
+        ASSERT_TRUE(CopyFileA(program.c_str(), to.c_str(), FALSE));
+        created.push_back(to);
+        program = to;
+    }
+    // Runs the child test with these variables; returns its exit code.
+    DWORD RunChild(const char *config, const char *width, const char *box) {
+        SetEnvironmentVariableA("QXSIM_CONFIG", config);
+        SetEnvironmentVariableA("QXSIM_CHILD_WIDTH", width);
+        SetEnvironmentVariableA("QXSIM_CHILD_BOX", box);
+        std::string output = folder + "\\child-output.txt";
+        created.push_back(output);
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = out;
+        si.hStdError = out;
+        PROCESS_INFORMATION pi = {};
+        std::string command = "\"" + program + "\" --gtest_filter=StartupChild.*";
+        BOOL started = CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                      nullptr, &si, &pi);
+        CloseHandle(out);
+        SetEnvironmentVariableA("QXSIM_CONFIG", nullptr);
+        SetEnvironmentVariableA("QXSIM_CHILD_WIDTH", nullptr);
+        SetEnvironmentVariableA("QXSIM_CHILD_BOX", nullptr);
+        EXPECT_TRUE(started);
+        if (!started) return 999;
+        WaitForSingleObject(pi.hProcess, 60000);
+        DWORD code = 999;
+        GetExitCodeProcess(pi.hProcess, &code);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        std::ifstream in(output);
+        childOutput.assign(std::istreambuf_iterator<char>(in), {});
+        return code;
+    }
+    std::string folder, program, childOutput;
+    std::vector<std::string> created;
+};
+
+TEST_F(StartupTest, TheFileNamedByQxsimConfigIsLoaded) {
+    std::string config = Write("board.ini", "# start-up board\nwidth = 123\r\nframe_ms = 0\n");
+    EXPECT_EQ(RunChild(config.c_str(), "123", nullptr), 0u) << childOutput;
+}
+
+TEST_F(StartupTest, ABadFileIsReportedOnceAndTheDefaultsAreUsed) {
+    std::string config = Write("bad.ini", "width = 123\n\nwidth = wide\n");
+    EXPECT_EQ(RunChild(config.c_str(), "640", "bad line 3"), 0u) << childOutput;
+    EXPECT_NE(childOutput.find("has a bad line 3; the defaults are used."), std::string::npos)
+        << "stderr names the file's bad line:\n" << childOutput;
+    EXPECT_EQ(RunChild((folder + "\\none.ini").c_str(), "640", "cannot read"), 0u) << childOutput;
+}
+
+TEST_F(StartupTest, QxsimIniBesideKvdIsLoadedWithoutTheVariable) {
+    ASSERT_NO_FATAL_FAILURE(CopyProgram());
+    Write("qxsim.ini", "width = 77\n");
+    EXPECT_EQ(RunChild(nullptr, "77", nullptr), 0u) << childOutput;
+    std::string config = Write("other.ini", "width = 55\n");
+    EXPECT_EQ(RunChild(config.c_str(), "55", nullptr), 0u) << "the variable comes first\n" << childOutput;
+}
+
+}  // namespace
+}  // namespace boardsim
