@@ -64,8 +64,12 @@ qx_prepare_wine() {
 qx_build() {
   echo "== building in $QX_BUILD"
   cmake -S "$QX_ROOT" -B "$QX_BUILD" -DCMAKE_TOOLCHAIN_FILE="$QX_ROOT/cmake/mingw-w64-x86_64.cmake" "$@" >/dev/null
-  cmake --build "$QX_BUILD" -j"$(nproc)" 2>&1 | grep -E 'error|warning|Error' || true
-  cmake --build "$QX_BUILD" -j"$(nproc)" >/dev/null
+  if ! cmake --build "$QX_BUILD" -j"$(nproc)" >"$QX_BUILD/build.log" 2>&1; then
+    grep -E '(error|Error)' "$QX_BUILD/build.log" | head -40 >&2
+    echo "== build failed; whole log in $QX_BUILD/build.log" >&2
+    return 1
+  fi
+  grep -E 'warning:' "$QX_BUILD/build.log" || true
 }
 
 qx_install_packages
