@@ -39,10 +39,10 @@ const DispatchEntry *TableFor(TW_UINT32 group) {
 
 Operation FindOperation(TW_UINT32 group, TW_UINT16 dataType) {
     const DispatchEntry *row = TableFor(group);
-    if (!row) return nullptr;
+    if (!row) return UnsupportedOperation;
     for (; row->operation; ++row)
         if (row->dataType == dataType) return row->operation;
-    return nullptr;
+    return UnsupportedOperation;
 }
 
 TW_UINT16 UnsupportedOperation(const OperationRequest *) {

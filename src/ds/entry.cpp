@@ -1,5 +1,6 @@
 // DS_Entry: the source's only export. Refuses foreign callers, hands events
 // to the dialog, applies the condition-code reset and dispatches the rest.
+#include "ds/errors.h"
 #include "ds/operations.h"
 #include "ds/source_context.h"
 
@@ -14,10 +15,7 @@ bool FromAnotherApplication(const TW_IDENTITY *origin) {
 TW_UINT16 ProcessEvent(TW_MEMREF data) {
     if (!g_source.uiDialog) return TWRC_NOTDSEVENT;
     auto *event = static_cast<TW_EVENT *>(data);
-    if (!event) {
-        g_source.conditionCode = TWCC_BADVALUE;
-        return TWRC_FAILURE;
-    }
+    if (!event || !event->pEvent) return FailMissingData();
     if (!IsDialogMessageA(g_source.uiDialog, static_cast<MSG *>(event->pEvent)))
         return TWRC_NOTDSEVENT;
     event->TWMessage = MSG_NULL;
@@ -36,10 +34,5 @@ extern "C" TW_UINT16 DS_Entry(TW_IDENTITY *pOrigin, TW_UINT32 DG, TW_UINT16 DAT,
     if (DG != DG_CONTROL && DAT != DAT_STATUS) g_source.conditionCode = TWCC_SUCCESS;
 
     OperationRequest request{pOrigin, DG, DAT, MSG, pData};
-    Operation operation = FindOperation(DG, DAT);
-    if (!operation) {
-        g_source.conditionCode = TWCC_BADPROTOCOL;
-        return TWRC_FAILURE;
-    }
-    return operation(&request);
+    return FindOperation(DG, DAT)(&request);
 }

@@ -17,7 +17,7 @@ constexpr const char *SetupMemXfer =
     "General failure in response to DAT_SETUPMEMXFER, not supported.  ";
 constexpr const char *SetupFileXfer =
     "General failure in response to DAT_SETUPFILEXFER, not supported.  ";
-constexpr const char *CreateFile = "Unable to create file <<DAT_SETUPFILEXFER>>";
+constexpr const char *CreateFileFailed = "Unable to create file <<DAT_SETUPFILEXFER>>";
 constexpr const char *XferGroup = "General failure in response to DAT_XFERGROUP, not supported.  ";
 constexpr const char *ImageInfo = "General failure in transfer.  ";
 constexpr const char *ImageLayout = "General failure in response to DAT_IMAGELAYOUT.  ";

@@ -79,8 +79,7 @@ TW_UINT16 OpenSource(const OperationRequest *request) {
 }
 
 TW_UINT16 CloseSource() {
-    if (!StateIsOneOf({STATE_OPEN, STATE_ENABLED, STATE_READY, STATE_TRANSFERRING}))
-        return FailOperation(OperationText::CloseDS, TWCC_SEQERROR);
+    if (!SourceIsOpen()) return FailOperation(OperationText::CloseDS, TWCC_SEQERROR);
     // Closing an enabled source first undoes the enable, so nothing of it
     // outlives the board.
     if (g_source.sourceState != STATE_OPEN) TearDownAcquisition();

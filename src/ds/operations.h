@@ -37,5 +37,6 @@ TW_UINT16 ImageNativeXfeMsg(const OperationRequest *request);
 TW_UINT16 ImageFileXferMsg(const OperationRequest *request);
 TW_UINT16 UnsupportedOperation(const OperationRequest *request);
 
-// Selects the operation for a group and data type; nullptr when none serves it.
+// Selects the operation for a group and data type; UnsupportedOperation when
+// the source does not serve them.
 Operation FindOperation(TW_UINT32 group, TW_UINT16 dataType);

@@ -14,8 +14,7 @@ TW_UINT16 PendingXfersMsg(const OperationRequest *request) {
     auto *pending = static_cast<TW_PENDINGXFERS *>(request->data);
     switch (request->message) {
     case MSG_GET:
-        if (!StateIsOneOf({STATE_OPEN, STATE_ENABLED, STATE_READY, STATE_TRANSFERRING}))
-            return Fail(TWCC_SEQERROR);
+        if (!SourceIsOpen()) return Fail(TWCC_SEQERROR);
         if (!pending) return FailMissingData();
         pending->Count = g_source.sourceState == STATE_TRANSFERRING ? 0 : 1;
         return TWRC_SUCCESS;

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <initializer_list>
+
 #include "board/board.h"
 #include "cap/capability_table.h"
 #include "ds/twain.h"
@@ -60,4 +62,9 @@ inline bool StateIsOneOf(std::initializer_list<int> states) {
     for (int s : states)
         if (g_source.sourceState == s) return true;
     return false;
+}
+
+// States 400 to 700: an application has the source open.
+inline bool SourceIsOpen() {
+    return StateIsOneOf({STATE_OPEN, STATE_ENABLED, STATE_READY, STATE_TRANSFERRING});
 }

@@ -36,7 +36,7 @@ TW_UINT16 StoreTransferFile(TW_SETUPFILEXFER *setup) {
     lstrcpynA(g_source.transferFileName, setup->FileName, sizeof g_source.transferFileName);
     SetCurrentFileFormat(setup->Format);
     if (!FileCanBeWritten(g_source.transferFileName))
-        return FailOperation(OperationText::CreateFile, TWCC_BADVALUE);
+        return FailOperation(OperationText::CreateFileFailed, TWCC_BADVALUE);
     return TWRC_SUCCESS;
 }
 

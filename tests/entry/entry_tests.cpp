@@ -130,6 +130,22 @@ TEST_F(EntryTest, MissingDataIsRefusedWithoutACrashOrABox) {
     EXPECT_EQ(source->PendingCount(), 1);
 }
 
+TEST_F(EntryTest, AnEventWithoutAMessageIsRefusedOnceTheDialogExists) {
+    ASSERT_EQ(source->Open(), TWRC_SUCCESS);
+    ASSERT_EQ(source->Enable(false), TWRC_SUCCESS);
+    TW_EVENT event = {nullptr, 0x1234};
+    EXPECT_EQ(source->Call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event), TWRC_FAILURE);
+    EXPECT_EQ(event.TWMessage, 0x1234);
+    EXPECT_EQ(source->Call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(source->Status(), TWCC_BADVALUE);
+    // A real message that is not the dialog's is not the source's.
+    MSG msg = {};
+    msg.message = WM_USER + 7;
+    event.pEvent = &msg;
+    EXPECT_EQ(source->Call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event), TWRC_NOTDSEVENT);
+    EXPECT_TRUE(Boxes().empty());
+}
+
 TEST_F(EntryTest, AnotherApplicationIsNotServedWhileTheFirstHoldsTheSource) {
     ASSERT_EQ(source->Open(), TWRC_SUCCESS);
     source->Call(DG_CONTROL, DAT_PARENT, MSG_GET, nullptr);  // leaves BADPROTOCOL pending
