@@ -1,6 +1,7 @@
 // The row kernels on their own, against a byte-by-byte reading of what each
-// must produce: every row length from 0 to 9 pixels (the packed loops and
-// their tails), into a separate row and in place.
+// must produce: every row length from 0 to 33 pixels (none, one or several
+// groups of the word-at-a-time loops, and every tail), into a separate row
+// and in place.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,6 +10,8 @@
 #include "xfer/pixels.h"
 
 namespace {
+
+constexpr size_t MaxPixels = 34;
 
 std::vector<uint8_t> Row(size_t bytes) {
     std::vector<uint8_t> row(bytes);
@@ -34,9 +37,10 @@ void ExpectKernel(size_t inBytes, const std::vector<uint8_t> &expected, Kernel k
 }
 
 TEST(PixelKernels, ShiftSamplesToBytes) {
-    for (unsigned shift : {2u, 4u, 6u})
-        for (size_t n = 0; n < 10; ++n) {
-            SCOPED_TRACE(n);
+    // 1 to 8: the depths 9 to 16; 9 and 10: bits from beyond the sample are not taken.
+    for (unsigned shift = 1; shift <= 10; ++shift)
+        for (size_t n = 0; n < MaxPixels; ++n) {
+            SCOPED_TRACE(testing::Message() << "shift " << shift << ", " << n << " samples");
             std::vector<uint8_t> in = Row(2 * n), expected(n);
             for (size_t i = 0; i < n; ++i)
                 expected[i] = static_cast<uint8_t>((in[2 * i] | in[2 * i + 1] << 8) >> shift);
@@ -46,9 +50,9 @@ TEST(PixelKernels, ShiftSamplesToBytes) {
 }
 
 TEST(PixelKernels, MaskSamples) {
-    for (unsigned depth : {10u, 12u, 14u})
-        for (size_t n = 0; n < 10; ++n) {
-            SCOPED_TRACE(n);
+    for (unsigned depth = 9; depth <= 16; ++depth)
+        for (size_t n = 0; n < MaxPixels; ++n) {
+            SCOPED_TRACE(testing::Message() << "depth " << depth << ", " << n << " samples");
             std::vector<uint8_t> expected = Row(2 * n);
             for (size_t i = 0; i < n; ++i) expected[2 * i + 1] &= (1u << (depth - 8)) - 1;
             ExpectKernel(2 * n, expected, [&](uint8_t *d, const uint8_t *s) {
@@ -58,10 +62,11 @@ TEST(PixelKernels, MaskSamples) {
     EXPECT_EQ(HighByteMaskFor(10), 0x03);
     EXPECT_EQ(HighByteMaskFor(12), 0x0F);
     EXPECT_EQ(HighByteMaskFor(14), 0x3F);
+    EXPECT_EQ(HighByteMaskFor(16), 0xFF);
 }
 
 TEST(PixelKernels, DropFourthByte) {
-    for (size_t n = 0; n < 10; ++n) {
+    for (size_t n = 0; n < MaxPixels; ++n) {
         SCOPED_TRACE(n);
         std::vector<uint8_t> in = Row(4 * n), expected;
         for (size_t i = 0; i < n; ++i) expected.insert(expected.end(), {in[4 * i], in[4 * i + 1], in[4 * i + 2]});
@@ -70,7 +75,7 @@ TEST(PixelKernels, DropFourthByte) {
 }
 
 TEST(PixelKernels, SwapFirstAndThird) {
-    for (size_t n = 0; n < 10; ++n) {
+    for (size_t n = 0; n < MaxPixels; ++n) {
         SCOPED_TRACE(n);
         std::vector<uint8_t> in = Row(3 * n), expected;
         for (size_t i = 0; i < n; ++i) expected.insert(expected.end(), {in[3 * i + 2], in[3 * i + 1], in[3 * i]});
@@ -79,7 +84,7 @@ TEST(PixelKernels, SwapFirstAndThird) {
 }
 
 TEST(PixelKernels, DropFourthAndSwap) {
-    for (size_t n = 0; n < 10; ++n) {
+    for (size_t n = 0; n < MaxPixels; ++n) {
         SCOPED_TRACE(n);
         std::vector<uint8_t> in = Row(4 * n), expected;
         for (size_t i = 0; i < n; ++i) expected.insert(expected.end(), {in[4 * i + 2], in[4 * i + 1], in[4 * i]});

@@ -1,0 +1,151 @@
+#include "bench_support.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+template <class T> void Bind(T &proc, HMODULE module, const char *name) {
+    proc = reinterpret_cast<T>(reinterpret_cast<void *>(GetProcAddress(module, name)));
+    if (!proc) {
+        fprintf(stderr, "missing export %s\n", name);
+        exit(2);
+    }
+}
+
+TW_IDENTITY Identity(TW_UINT32 id, const char *product) {
+    TW_IDENTITY identity{};
+    identity.Id = id;
+    identity.Version.MajorNum = 1;
+    identity.ProtocolMajor = 1;
+    identity.ProtocolMinor = 6;
+    identity.SupportedGroups = DG_CONTROL | DG_IMAGE;
+    strcpy(identity.Manufacturer, "QXTwain benchmark");
+    strcpy(identity.ProductFamily, "Benchmark");
+    strcpy(identity.ProductName, product);
+    return identity;
+}
+
+}  // namespace
+
+void Fail(const char *what) {
+    fprintf(stderr, "%s\n", what);
+    exit(1);
+}
+
+double Seconds() {
+    static const LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return double(now.QuadPart) / double(frequency.QuadPart);
+}
+
+Timing Summarize(std::vector<double> samples) {
+    if (samples.empty()) Fail("nothing timed");
+    std::sort(samples.begin(), samples.end());
+    return {samples.front(), samples[samples.size() / 2]};
+}
+
+std::vector<Case> BenchCases(int scale) {
+    return {{640, 480, 8, 200 * scale},  {640, 480, 12, 200 * scale},  {640, 480, 32, 200 * scale},
+            {2048, 2048, 8, 30 * scale}, {2048, 2048, 12, 30 * scale}, {2048, 2048, 32, 30 * scale}};
+}
+
+uint32_t BytesPerPixel(uint32_t depth) { return depth == 8 ? 1 : depth < 24 ? 2 : depth / 8; }
+
+size_t ImageBytes(const Case &c) { return size_t(c.width) * c.height * BytesPerPixel(c.depth); }
+
+BoardLibrary LoadBoardLibrary() {
+    HMODULE kvd = LoadLibraryA("Kvd.dll");
+    if (!kvd) Fail("Kvd.dll does not load");
+    BoardLibrary kv{};
+    Bind(kv.configure, kvd, "KvSimConfigure");
+    Bind(kv.find, kvd, "KvSysBrdFind");
+    Bind(kv.open, kvd, "KvBrdOpen");
+    Bind(kv.close, kvd, "KvBrdClose");
+    Bind(kv.signalCreate, kvd, "KvSignalCreate");
+    Bind(kv.signalWait, kvd, "KvSignalWait");
+    Bind(kv.signalFree, kvd, "KvSignalFree");
+    Bind(kv.setup, kvd, "KvAqSetup");
+    Bind(kv.command, kvd, "KvAqCommand");
+    Bind(kv.cleanUp, kvd, "KvAqCleanUp");
+    return kv;
+}
+
+void ConfigureBoard(const BoardLibrary &kv, const Case &c) {
+    char config[160];
+    snprintf(config, sizeof config, "width = %u\nheight = %u\ndepth = %u\nframe_ms = 0\n", c.width,
+             c.height, c.depth);
+    if (kv.configure(config) != 0) Fail("board configuration refused");
+}
+
+Timing MeasureCapture(const BoardLibrary &kv, const Case &c) {
+    KvBoardEntry entry{};
+    KvBoard board = nullptr;
+    if (kv.find(0x20, 0, &entry) != 0 || kv.open(&entry, &board, 1) != 0) Fail("no board");
+    std::vector<uint8_t> buffer(ImageBytes(c));
+    uint32_t lineBytes = c.width * BytesPerPixel(c.depth);
+    if (kv.setup(board, buffer.data(), uint32_t(buffer.size()), lineBytes, 3, 4, 0, 0, 1, 1, 0) != 0)
+        Fail("acquisition set-up failed");
+    KvSignal frame{};
+    kv.signalCreate(board, 4, &frame);
+    std::vector<double> times;
+    for (int i = 0; i < c.repetitions; ++i) {
+        uint32_t detail = 0;
+        double start = Seconds();
+        kv.command(board, 2, 2, 0, 0);
+        uint32_t result = kv.signalWait(board, &frame, 5000, &detail);
+        times.push_back(Seconds() - start);
+        if (result != 0) Fail("frame wait failed");
+    }
+    kv.signalFree(board, &frame);
+    kv.cleanUp(board, 0);
+    kv.close(board);
+    return Summarize(times);
+}
+
+Timing MeasureMemcpy(size_t bytes, int repetitions) {
+    std::vector<uint8_t> from(bytes, 1), to(bytes, 2);
+    std::vector<double> times;
+    for (int i = 0; i < repetitions; ++i) {
+        from[i % bytes] = uint8_t(i);
+        double start = Seconds();
+        memcpy(to.data(), from.data(), bytes);
+        times.push_back(Seconds() - start);
+    }
+    if (to[0] == 0xEE) puts("");  // keeps the copies observable
+    return Summarize(times);
+}
+
+ReadySource::ReadySource()
+    : app(Identity(1, "qxbench")), opened(Identity(2, "Quorvex Camera Interface")) {
+    module = LoadLibraryA("QXTwain.ds");
+    if (!module) Fail("QXTwain.ds does not load");
+    Bind(entry, module, "DS_Entry");
+    if (Call(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &opened) != TWRC_SUCCESS)
+        Fail("MSG_OPENDS failed");
+    if (Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui) != TWRC_SUCCESS)
+        Fail("MSG_ENABLEDS failed");
+}
+
+ReadySource::~ReadySource() {
+    Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
+    Call(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, nullptr);
+    FreeLibrary(module);
+}
+
+TW_UINT16 ReadySource::Call(TW_UINT32 group, TW_UINT16 dataType, TW_UINT16 message, void *data) {
+    return entry(&app, group, dataType, message, data);
+}
+
+void ReadySource::EndTransfer() {
+    TW_PENDINGXFERS pending{};
+    if (Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending) != TWRC_SUCCESS)
+        Fail("MSG_ENDXFER failed");
+}

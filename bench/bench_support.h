@@ -1,0 +1,81 @@
+// What the benchmark's native, memory and file cases share: the simulated
+// board driven directly through Kvd.dll, QXTwain.ds loaded and made ready for
+// transfers, and the timings every ratio is built from.
+//
+// Statistics: a cost is the fastest repetition (the run least disturbed by
+// other work on the machine); transfers/s comes from the median transfer.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "board/board_types.h"
+#include "ds/twain.h"
+
+[[noreturn]] void Fail(const char *what);
+
+double Seconds();
+
+struct Timing {
+    double fastest, median;
+};
+
+Timing Summarize(std::vector<double> samples);
+
+// One benchmark case: a frame size and depth and how often to time it.
+struct Case {
+    uint32_t width, height, depth;
+    int repetitions;
+};
+
+// The cases every kind of transfer is measured on; repetitions times scale.
+std::vector<Case> BenchCases(int scale);
+
+uint32_t BytesPerPixel(uint32_t depth);
+size_t ImageBytes(const Case &c);
+
+// Kvd.dll, as the board maker's documentation declares it.
+struct BoardLibrary {
+    int (*configure)(const char *);
+    uint32_t (*find)(uint32_t, uint32_t, KvBoardEntry *);
+    uint32_t (*open)(KvBoardEntry *, KvBoard *, uint32_t);
+    uint32_t (*close)(KvBoard);
+    uint32_t (*signalCreate)(KvBoard, uint32_t, KvSignal *);
+    uint32_t (*signalWait)(KvBoard, KvSignal *, uint32_t, uint32_t *);
+    uint32_t (*signalFree)(KvBoard, KvSignal *);
+    uint32_t (*setup)(KvBoard, void *, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint8_t,
+                      uint32_t, uint32_t, uint32_t);
+    uint32_t (*command)(KvBoard, uint32_t, uint32_t, uint32_t, uint32_t);
+    uint32_t (*cleanUp)(KvBoard, uint32_t);
+};
+
+BoardLibrary LoadBoardLibrary();
+
+// The simulated board set to the case's frame, delivered at once (frame_ms = 0).
+void ConfigureBoard(const BoardLibrary &kv, const Case &c);
+
+// The board alone: KvAqCommand(2, 2) + KvSignalWait on a board of the
+// benchmark's own, i.e. exactly the board work a transfer's snap waits for.
+Timing MeasureCapture(const BoardLibrary &kv, const Case &c);
+
+// One memcpy of `bytes` between two buffers already in use.
+Timing MeasureMemcpy(size_t bytes, int repetitions);
+
+// QXTwain.ds loaded, opened and enabled without a user interface (state 600).
+struct ReadySource {
+    ReadySource();
+    ~ReadySource();
+    ReadySource(const ReadySource &) = delete;
+    ReadySource &operator=(const ReadySource &) = delete;
+
+    TW_UINT16 Call(TW_UINT32 group, TW_UINT16 dataType, TW_UINT16 message, void *data);
+    void EndTransfer();
+
+    HMODULE module = nullptr;
+    DSENTRYPROC entry = nullptr;
+    TW_IDENTITY app, opened;
+    TW_USERINTERFACE ui{0, 0, nullptr};
+};
