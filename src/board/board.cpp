@@ -53,6 +53,13 @@ uint32_t BoardSignalWait(KvSignal *signal, uint32_t timeoutMs) {
     return KvSignalWait(g_source.boardHandle, signal, timeoutMs, &detail);
 }
 
+uint32_t BoardWaitForFrame(bool twoSignalFrames) {
+    uint32_t result = BoardSignalWait(&g_source.frameSignal, FRAME_WAIT_MS);
+    if (twoSignalFrames && result == WAIT_FRAME_DONE)
+        result = BoardSignalWait(&g_source.frameSignal, FRAME_WAIT_MS);
+    return result;
+}
+
 void BoardSignalCancel(KvSignal *signal) { KvSignalCancel(g_source.boardHandle, signal); }
 
 void BoardSignalFree(KvSignal *signal) { KvSignalFree(g_source.boardHandle, signal); }

@@ -55,6 +55,9 @@ uint32_t BoardInquire(uint32_t parameter);
 // Signals.
 void BoardSignalCreate(uint32_t kind, KvSignal *signal);
 uint32_t BoardSignalWait(KvSignal *signal, uint32_t timeoutMs);
+// One frame on the frame signal: one wait, or two for boards that signal a
+// frame twice (the second only after a good first).
+uint32_t BoardWaitForFrame(bool twoSignalFrames);
 void BoardSignalCancel(KvSignal *signal);
 void BoardSignalFree(KvSignal *signal);
 

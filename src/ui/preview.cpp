@@ -18,13 +18,6 @@ void ShowPreviewRunning(HWND dialog, bool running) {
     EnableWindow(GetDlgItem(dialog, IDCANCEL), !running);
 }
 
-uint32_t WaitForFrame(bool twoSignalFrames) {
-    uint32_t result = BoardSignalWait(&g_source.frameSignal, FRAME_WAIT_MS);
-    if (twoSignalFrames && result == WAIT_FRAME_DONE)
-        result = BoardSignalWait(&g_source.frameSignal, FRAME_WAIT_MS);
-    return result;
-}
-
 // The surface window lives on this thread: this is where it repaints and
 // hears the user.
 void DispatchThreadMessages() {
@@ -42,7 +35,7 @@ void RunFrames(uint32_t surface, const PreviewImage &image, bool twoSignalFrames
     while (g_source.previewRunning) {
         if (!SurfaceIsOpen(surface)) break;
         BoardCommand(COMMAND_SNAP, MODE_SNAP_START);
-        uint32_t result = WaitForFrame(twoSignalFrames);
+        uint32_t result = BoardWaitForFrame(twoSignalFrames);
         if (result == WAIT_FRAME_DONE) {
             CopyFrameToSurface(image);
             if (SurfaceIsOpen(surface)) SurfaceBlit(surface);
@@ -76,6 +69,9 @@ void PreviewLoop(HWND dialog) {
     // Without its conversion buffer the run ends before its first frame.
     if (PrepareConversion(image)) RunFrames(surface, image, frame.twoSignalFrames());
 
+    // However the run ended, it no longer runs: a Preview click seen from now
+    // on belongs to the next run.
+    g_source.previewRunning = 0;
     ShowPreviewRunning(dialog, false);
     if (SurfaceIsOpen(surface)) SurfaceClose(surface);
     ReleaseConversion(image);

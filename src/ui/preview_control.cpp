@@ -25,7 +25,16 @@ void EndPreviewThread() {
     g_source.previewThread = nullptr;
 }
 
+bool PreviewThreadAlive() {
+    return g_source.previewThread && WaitForSingleObject(g_source.previewThread, 0) == WAIT_TIMEOUT;
+}
+
 void StartPreview(HWND dialog) {
+    if (PreviewThreadAlive() && g_source.previewRunning) {
+        // A run that has not yet shown "Stop Preview": this second click stops it.
+        g_source.previewRunning = 0;
+        return;
+    }
     // The caption reads "Preview" a moment before the last run's thread has
     // finished: let it finish, so only one preview ever drives the board.
     EndPreviewThread();

@@ -12,7 +12,7 @@ namespace {
 // eight bits. Besides 10, 12 and 14 this takes in 16-bit grey (shifted by 8,
 // so the high byte is shown) and any other depth up to 16, whose frames would
 // not fit an 8-bit surface byte for byte.
-bool IsDeepGrey(uint32_t depth) { return depth > 8 && depth <= 16; }
+bool NeedsConversion(uint32_t depth) { return depth > 8 && depth <= 16; }
 
 // The board depth when the surface can show it as it is, otherwise 8-bit grey.
 uint32_t SurfaceDepthFor(uint32_t boardDepth) {
@@ -33,12 +33,12 @@ PreviewImage PlanPreviewImage(const FrameGeometry &frame) {
     image.imageBytes = frame.imageBytes;
     image.surfaceDepth = SurfaceDepthFor(frame.bitDepth);
     image.surfaceBytes = uint64_t(frame.width) * frame.height * image.surfaceDepth / 8;
-    if (IsDeepGrey(frame.bitDepth)) image.shift = frame.bitDepth - 8;
+    if (NeedsConversion(frame.bitDepth)) image.shift = frame.bitDepth - 8;
     return image;
 }
 
 bool PrepareConversion(PreviewImage &image) {
-    if (!IsDeepGrey(image.boardDepth)) return true;
+    if (!NeedsConversion(image.boardDepth)) return true;
     image.converted = static_cast<uint8_t *>(malloc(image.imageBytes / 2));
     return image.converted != nullptr;
 }

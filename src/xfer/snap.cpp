@@ -23,15 +23,6 @@ bool FailSnap(const char *text) {
     return false;
 }
 
-// One frame raises the frame signal twice on some boards; the second wait
-// is made only when the first saw the signal.
-uint32_t WaitForFrame(bool twoSignalFrames) {
-    uint32_t result = BoardSignalWait(&g_source.frameSignal, FRAME_WAIT_MS);
-    if (twoSignalFrames && result == WAIT_FRAME_DONE)
-        result = BoardSignalWait(&g_source.frameSignal, FRAME_WAIT_MS);
-    return result;
-}
-
 }  // namespace
 
 bool SnapImage(bool twoSignalFrames) {
@@ -40,7 +31,7 @@ bool SnapImage(bool twoSignalFrames) {
     for (;;) {
         BoardCommand(COMMAND_SNAP, MODE_SNAP_START);
         ++attempts;
-        switch (WaitForFrame(twoSignalFrames)) {
+        switch (BoardWaitForFrame(twoSignalFrames)) {
         case WAIT_FRAME_DONE:
             done = true;
             break;

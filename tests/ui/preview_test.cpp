@@ -332,6 +332,23 @@ TEST_F(PreviewTest, PreviewButtonStartsAndStopsByItsCaption) {
     EXPECT_TRUE(qx::Notifications().empty());
 }
 
+TEST_F(PreviewTest, ASecondClickBeforeTheRunShowsItselfStopsIt) {
+    StartSource(SmallBoard);
+    // Both clicks reach the dialog before the new run can change the caption.
+    HWND button = GetDlgItem(dialog, PreviewButton);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(PreviewButton, BN_CLICKED), LPARAM(button));
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(PreviewButton, BN_CLICKED), LPARAM(button));
+    RunUntilEnded();
+    EXPECT_LE(qx::BoardLogMatching("VizpaneCreate").size(), 1u);
+    EXPECT_TRUE(qx::Boxes().empty());
+    // The dialog is ready for a proper run.
+    ClickPreview();
+    ASSERT_TRUE(RunUntilBlits(2));
+    EXPECT_TRUE(ShowsRunning());
+    ClickPreview();
+    RunUntilEnded();
+}
+
 TEST_F(PreviewTest, ClosingTheSurfaceEndsThePreviewQuietly) {
     StartSource(SmallBoard);
     ClickPreview();
