@@ -10,6 +10,7 @@
 #include "res/resource.h"
 #include "ui/monitor.h"
 #include "ui/user_interface.h"
+#include "xfer/bitmap_preparation.h"
 #include "xfer/frame.h"
 #include "xfer/transfer_end.h"
 
@@ -112,6 +113,7 @@ void TearDownAcquisition() {
     DestroyDialog();
     StopPreview();
     EndTransferInProgress();
+    ReleasePreparedBitmapBlock();
     StopMonitor();
     FreeSignals();
     FreeHostBuffer();

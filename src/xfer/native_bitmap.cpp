@@ -1,4 +1,5 @@
 #include "xfer/native_bitmap.h"
+#include "xfer/bitmap_preparation.h"
 
 #include <algorithm>
 #include <array>
@@ -74,7 +75,7 @@ NativeBitmapLayout NativeBitmapLayoutFor(const FrameGeometry &frame) {
 
 HGLOBAL BuildNativeBitmap(const NativeBitmapLayout &layout, const FrameGeometry &frame) {
     if (layout.sizeImage > std::numeric_limits<DWORD>::max()) return nullptr;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(layout.blockBytes));
+    HGLOBAL block = AllocateBitmapBlock(static_cast<SIZE_T>(layout.blockBytes));
     if (!block) return nullptr;
     {
         LockedGlobal bitmap(block);

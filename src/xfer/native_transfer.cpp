@@ -7,6 +7,7 @@
 #include "ds/source_context.h"
 #include "ui/user_interface.h"
 #include "xfer/frame.h"
+#include "xfer/bitmap_preparation.h"
 #include "xfer/native_bitmap.h"
 #include "xfer/pixels.h"
 #include "xfer/snap.h"
@@ -70,6 +71,7 @@ TW_UINT16 ImageNativeXfeMsg(const OperationRequest *request) {
     }
     HandOver(request->data, bitmap);
     g_source.nativeImageHandle = bitmap;
+    PrepareNextBitmapBlock(static_cast<SIZE_T>(layout.blockBytes));
     g_source.sourceState = STATE_TRANSFERRING;
     return TWRC_XFERDONE;
 }

@@ -610,17 +610,6 @@ class LeftLargeTransferTest : public ReadySourceTest {
     std::string BoardConfig() override { return "width = 2048\nheight = 2048\nframe_ms = 0\n"; }
 
 protected:
-    // Committed private memory of the process: where large heap blocks live.
-    static SIZE_T PrivateBytes() {
-        SIZE_T total = 0;
-        MEMORY_BASIC_INFORMATION info;
-        for (const uint8_t *address = nullptr;
-             VirtualQuery(address, &info, sizeof info) == sizeof info;
-             address = static_cast<const uint8_t *>(info.BaseAddress) + info.RegionSize) {
-            if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE) total += info.RegionSize;
-        }
-        return total;
-    }
     void AbandonTransfers(int count, TW_UINT16 how) {
         std::vector<uint8_t> line(2048);
         TW_IMAGEMEMXFER strip;
@@ -645,19 +634,19 @@ TEST_F(LeftLargeTransferTest, AbandonedTransfersDoNotKeepTheirCopies) {
     constexpr int Transfers = 12;
     {
         // The measure does see heap blocks of that size being kept.
-        SIZE_T before = PrivateBytes();
+        SIZE_T before = qx::CommittedPrivateBytes();
         std::vector<std::vector<uint8_t>> kept;
         for (int i = 0; i < Transfers; ++i) kept.emplace_back(Frame, uint8_t(i));
-        ASSERT_GE(PrivateBytes(), before + Frame * Transfers * 3 / 4);
+        ASSERT_GE(qx::CommittedPrivateBytes(), before + Frame * Transfers * 3 / 4);
     }
     for (TW_UINT16 how : {MSG_ENDXFER, MSG_DISABLEDS, MSG_CLOSEDS}) {
         SCOPED_TRACE(how);
         // One round first, so the heap has grown to its working size.
         ASSERT_NO_FATAL_FAILURE(AbandonTransfers(1, how));
-        SIZE_T before = PrivateBytes();
+        SIZE_T before = qx::CommittedPrivateBytes();
         ASSERT_GT(before, 0u);
         ASSERT_NO_FATAL_FAILURE(AbandonTransfers(Transfers, how));
-        SIZE_T after = PrivateBytes();
+        SIZE_T after = qx::CommittedPrivateBytes();
         // Kept copies would add Transfers x Frame (48 MiB).
         EXPECT_LT(after, before + Frame * Transfers / 2)
             << "private bytes grew from " << before << " to " << after;

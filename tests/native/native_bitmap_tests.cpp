@@ -207,3 +207,34 @@ TEST_F(NativeLayoutTest, Colour24PadsRowsOfAnOddWidth) {
 }
 
 }  // namespace
+
+// Each transfer's block is made ready while the last image is handled; what
+// is made and not taken goes with the disable.
+class PreparedBitmapTest : public ReadySourceTest {
+    std::string BoardConfig() override { return "width = 2048\nheight = 2048\nframe_ms = 0\n"; }
+};
+
+TEST_F(PreparedBitmapTest, BlocksMadeReadyAreExactAndNeverKeptAfterDisable) {
+    constexpr SIZE_T Block = 2048 * 2048 + 1064;
+    SIZE_T before = CommittedPrivateBytes();  // enabled, nothing made ready yet
+    for (int i = 0; i < 3; ++i) {
+        NativeReply reply = NativeTransfer(*source);
+        ASSERT_EQ(reply.result, TWRC_XFERDONE);
+        EXPECT_EQ(GlobalSize(reply.handle), Block);
+        Dib dib(reply.handle);
+        EXPECT_EQ(dib.header.biSizeImage, 2048u * 2048u);
+        EXPECT_EQ(dib.line(0)[7], uint8_t(7 + 5 * i));
+        TW_UINT16 count = 0;
+        ASSERT_EQ(PendingXfers(*source, MSG_ENDXFER, &count), TWRC_SUCCESS);
+    }
+    // The last transfer left a block made ready behind it: disable frees it.
+    Sleep(50);
+    ASSERT_EQ(source->Disable(), TWRC_SUCCESS);
+    EXPECT_LT(CommittedPrivateBytes(), before + Block / 2);
+    // And a new enable starts afresh.
+    ASSERT_EQ(source->Enable(false), TWRC_SUCCESS);
+    NativeReply reply = NativeTransfer(*source);
+    ASSERT_EQ(reply.result, TWRC_XFERDONE);
+    EXPECT_EQ(GlobalSize(reply.handle), Block);
+    GlobalFree(reply.handle);
+}

@@ -175,6 +175,16 @@ std::vector<Box> Boxes() {
 
 void ClearBoxes() { BoxHookClear(); }
 
+SIZE_T CommittedPrivateBytes() {
+    SIZE_T total = 0;
+    MEMORY_BASIC_INFORMATION info;
+    for (const uint8_t *address = nullptr; VirtualQuery(address, &info, sizeof info) == sizeof info;
+         address = static_cast<const uint8_t *>(info.BaseAddress) + info.RegionSize) {
+        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE) total += info.RegionSize;
+    }
+    return total;
+}
+
 void SetDialogAction(const char *title, int command, int listIndex) {
     BoxHookSetDialogAction(title, command, listIndex);
 }

@@ -77,6 +77,8 @@ void ClearBoxes();
 bool WaitForBoxes(size_t n, DWORD ms);
 // What to do with a dialog of this title (see BoxHookSetDialogAction).
 void SetDialogAction(const char *title, int command, int listIndex = -1);
+// Committed private memory of this process: where large heap blocks live.
+SIZE_T CommittedPrivateBytes();
 // Pumps this thread's messages for ms milliseconds.
 void PumpMessages(DWORD ms);
 // Pumps messages until pred() is true or ms passed; returns pred().
