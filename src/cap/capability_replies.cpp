@@ -34,15 +34,16 @@ TW_UINT32 RangeField(TW_UINT16 itemType, const BYTE *item) {
     }
 }
 
-// Minimum, maximum and step are the first three items of the value list.
+// Minimum, maximum and step are the first three items of the value list; a
+// shorter list leaves the rest 0 rather than reading past it.
 TW_RANGE RangeOf(const CapabilityRecord &record) {
     TW_RANGE range = {};
     range.ItemType = record.itemType;
     TW_UINT16 stride = ItemSize(record.itemType);
     const BYTE *list = Items(record.valueList);
-    range.MinValue = RangeField(record.itemType, list);
-    range.MaxValue = RangeField(record.itemType, list + stride);
-    range.StepSize = RangeField(record.itemType, list + 2 * stride);
+    TW_UINT32 *limits[] = {&range.MinValue, &range.MaxValue, &range.StepSize};
+    for (int i = 0; i < 3 && i < record.valueCount; ++i)
+        *limits[i] = RangeField(record.itemType, list + i * stride);
     range.DefaultValue = RangeField(record.itemType, Items(record.defaultValue));
     range.CurrentValue = RangeField(record.itemType, Items(record.currentValue));
     return range;
