@@ -9,7 +9,7 @@
 #include "board/board.h"
 #include "cap/capability_table.h"
 #include "ds/twain.h"
-#include "xfer/bitmap_preparation.h"
+#include "xfer/transfer_worker.h"
 
 // TWAIN states times 100.
 constexpr int STATE_LOADED = 300;
@@ -43,8 +43,8 @@ struct SourceContext {
     HANDLE previewThread;
     char transferFileName[256];
     HGLOBAL nativeImageHandle;
-    // The next native transfer's bitmap block, made ready while enabled.
-    BitmapPreparation nextBitmap;
+    // Shares the transfers' work while the source is enabled.
+    TransferWorker transferWorker;
     uint32_t memXferRowsDone;
     uint8_t *memXferCursor;
     // Private copy of the frame a memory transfer delivers; present while one is in progress.

@@ -10,8 +10,8 @@
 #include "res/resource.h"
 #include "ui/monitor.h"
 #include "ui/user_interface.h"
-#include "xfer/bitmap_preparation.h"
 #include "xfer/frame.h"
+#include "xfer/transfer_worker.h"
 #include "xfer/transfer_end.h"
 
 namespace {
@@ -113,7 +113,7 @@ void TearDownAcquisition() {
     DestroyDialog();
     StopPreview();
     EndTransferInProgress();
-    ReleasePreparedBitmapBlock();
+    StopTransferWorker();
     StopMonitor();
     FreeSignals();
     FreeHostBuffer();

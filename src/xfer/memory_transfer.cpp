@@ -15,6 +15,7 @@
 #include "xfer/frame.h"
 #include "xfer/pixels.h"
 #include "xfer/snap.h"
+#include "xfer/transfer_worker.h"
 #include "xfer/transfer_end.h"
 
 namespace {
@@ -49,12 +50,20 @@ bool BufferFitsFirstStrip(const FrameGeometry &frame, TW_UINT32 length) {
     return length <= frame.imageBytes && length >= frame.lineBytes;
 }
 
-// The host buffer's frame, converted to the form strips carry, into target:
-// height lines of StripLineLength bytes.
-void ConvertFrame(uint8_t *target, const FrameGeometry &frame) {
-    const uint8_t *source = g_source.hostBuffer;
+struct StripConversion {
+    uint8_t *target;
+    const FrameGeometry *frame;
+};
+
+// Lines [first, end) of the host buffer's frame, converted to the form strips
+// carry, into their place in the target (lines of StripLineLength bytes).
+void ConvertLines(uint32_t first, uint32_t end, const void *context) {
+    const auto &job = *static_cast<const StripConversion *>(context);
+    const FrameGeometry &frame = *job.frame;
     uint32_t line = StripLineLength(frame);
-    size_t bytes = size_t(line) * frame.height;
+    const uint8_t *source = g_source.hostBuffer + size_t(first) * frame.lineBytes;
+    uint8_t *target = job.target + size_t(first) * line;
+    size_t bytes = size_t(line) * (end - first);
     switch (frame.bitDepth) {
     case 10:
     case 12:
@@ -64,19 +73,24 @@ void ConvertFrame(uint8_t *target, const FrameGeometry &frame) {
         break;
     case 24:
         // Padding at the end of a board line travels unchanged.
-        for (uint32_t y = 0; y < frame.height; ++y, source += line, target += line) {
+        for (uint32_t y = first; y < end; ++y, source += line, target += line) {
             SwapFirstAndThird(target, source, frame.width);
             memcpy(target + frame.width * 3, source + frame.width * 3, line - frame.width * 3);
         }
         break;
     case 32:
-        for (uint32_t y = 0; y < frame.height; ++y, source += frame.lineBytes, target += line)
+        for (uint32_t y = first; y < end; ++y, source += frame.lineBytes, target += line)
             DropFourthAndSwap(target, source, frame.width);
         break;
     default:
         memcpy(target, source, bytes);
         break;
     }
+}
+
+void ConvertFrame(uint8_t *target, const FrameGeometry &frame) {
+    StripConversion job{target, &frame};
+    ConvertRows(frame.height, ConvertLines, &job);
 }
 
 // Describes the strip of `lines` lines that starts at the next line to

@@ -1,5 +1,5 @@
 #include "xfer/native_bitmap.h"
-#include "xfer/bitmap_preparation.h"
+#include "xfer/transfer_worker.h"
 
 #include <algorithm>
 #include <array>

@@ -7,10 +7,10 @@
 #include "ds/source_context.h"
 #include "ui/user_interface.h"
 #include "xfer/frame.h"
-#include "xfer/bitmap_preparation.h"
 #include "xfer/native_bitmap.h"
 #include "xfer/pixels.h"
 #include "xfer/snap.h"
+#include "xfer/transfer_worker.h"
 
 namespace {
 
@@ -18,16 +18,25 @@ constexpr const char *LockFailedText = "Unable to lock global memory in ImageNat
 
 TW_UINT16 Fail(TW_UINT16 code) { return FailOperation(OperationText::ImageNativeXfer, code); }
 
-// Reverses the row order and converts the pixels in one pass, straight from
-// the host buffer into the bitmap; the host buffer is left as the board wrote it.
-// Row padding stays as the zero-initialised block has it.
-void ConvertFrameBottomUp(uint8_t *pixels, const NativeBitmapLayout &layout,
-                          const FrameGeometry &frame) {
+struct BottomUpConversion {
+    uint8_t *pixels;
+    const NativeBitmapLayout *layout;
+    const FrameGeometry *frame;
+};
+
+// Frame lines [first, end), converted into their bitmap rows: the row order
+// reversed and the pixels converted in one pass, straight from the host buffer
+// into the bitmap; the host buffer is left as the board wrote it. Row padding
+// stays as the zero-initialised block has it.
+void ConvertLinesBottomUp(uint32_t first, uint32_t end, const void *context) {
+    const auto &job = *static_cast<const BottomUpConversion *>(context);
+    const NativeBitmapLayout &layout = *job.layout;
+    const FrameGeometry &frame = *job.frame;
     const size_t lineBytes = size_t(frame.width) * frame.bytesPerPixel;
-    const uint8_t *line = g_source.hostBuffer;
-    uint8_t *row = pixels + size_t(frame.height - 1) * layout.rowStride;
+    const uint8_t *line = g_source.hostBuffer + size_t(first) * lineBytes;
+    uint8_t *row = job.pixels + size_t(frame.height - 1 - first) * layout.rowStride;
     const unsigned shift = frame.bitDepth - 8;
-    for (uint32_t k = 0; k < frame.height; ++k, line += lineBytes, row -= layout.rowStride) {
+    for (uint32_t k = first; k < end; ++k, line += lineBytes, row -= layout.rowStride) {
         switch (layout.conversion) {
         case RowConversion::Copy: memcpy(row, line, layout.rowBytes); break;
         case RowConversion::ShiftToByte: ShiftSamplesToBytes(row, line, frame.width, shift); break;
@@ -67,7 +76,8 @@ TW_UINT16 ImageNativeXfeMsg(const OperationRequest *request) {
             GlobalFree(bitmap);
             return Fail(TWCC_OPERATIONERROR);
         }
-        ConvertFrameBottomUp(block.data() + layout.pixelOffset, layout, frame);
+        BottomUpConversion job{block.data() + layout.pixelOffset, &layout, &frame};
+        ConvertRows(frame.height, ConvertLinesBottomUp, &job);
     }
     HandOver(request->data, bitmap);
     g_source.nativeImageHandle = bitmap;

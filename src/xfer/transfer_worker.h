@@ -1,0 +1,52 @@
+// A worker thread that shares the transfers' work with the application's
+// thread while the source is enabled.
+//
+// It makes the next native transfer's bitmap block ready ahead of time: the
+// application frees every bitmap it receives, so each transfer needs a block
+// of fresh memory, and touching its pages for the first time costs several
+// times a copy of the image. The worker allocates and touches the next block
+// while the application deals with the last image and the board captures the
+// next one.
+//
+// It also converts half of a frame's rows while the application's thread
+// converts the other half.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// Converts rows [first, end) of a frame described by context.
+typedef void (*RowRange)(uint32_t first, uint32_t end, const void *context);
+
+struct TransferWorker {
+    HANDLE thread;
+    SRWLOCK lock;
+    CONDITION_VARIABLE changed;
+    bool stop;
+    // A bitmap block of `blockBytes` is to be made; `blockReady` once `block` holds it.
+    bool blockWanted;
+    bool blockReady;
+    SIZE_T blockBytes;
+    HGLOBAL block;
+    bool blockPending;  // asked for and not yet taken (application's thread only)
+    // Rows [rowsFirst, rowsEnd) are to be converted by `rows`; cleared when done.
+    RowRange rows;
+    const void *rowsContext;
+    uint32_t rowsFirst;
+    uint32_t rowsEnd;
+};
+
+// A GMEM_MOVEABLE | GMEM_ZEROINIT block of exactly `bytes`: the one made ready
+// when it has that size, otherwise a new one. nullptr when none can be had.
+HGLOBAL AllocateBitmapBlock(SIZE_T bytes);
+
+// Has a block of `bytes` made ready for the next transfer.
+void PrepareNextBitmapBlock(SIZE_T bytes);
+
+// Runs convert over rows [0, rows): the worker takes the second half when it
+// can, this thread the first; returns when all are done.
+void ConvertRows(uint32_t rows, RowRange convert, const void *context);
+
+// Frees a block made ready and not taken, and ends the worker.
+void StopTransferWorker();
