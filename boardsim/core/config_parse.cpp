@@ -137,7 +137,8 @@ bool SetSelect(string_view v, SimConfig &c) {
     }
     size_t colon = v.find(':');
     if (colon == string_view::npos || !ParseNumber(v.substr(0, colon), &c.settings.selectFamily) ||
-        !ParseNumber(v.substr(colon + 1), &c.settings.selectNumber))
+        !ParseNumber(v.substr(colon + 1), &c.settings.selectNumber) ||
+        FamilyIndex(c.settings.selectFamily) < 0)
         return false;
     c.settings.selectMode = QXS_SELECT_BOARD;
     return true;

@@ -117,6 +117,7 @@ TEST_F(ConfigTest, BadLinesAreReportedByTheirNumber) {
         {"boards = 0x20:1,", 1},
         {"select = 0x20", 1},
         {"select = maybe", 1},
+        {"select = 0x30:0", 1},
         {"waits = ok, maybe", 1},
         {"waits = ok,,timeout", 1},
         {"pattern = stripes", 1},
