@@ -6,6 +6,14 @@
 
 namespace {
 
+// A Source Manager may ask for the source's identity without naming a
+// caller; that reads nothing the application holding the source relies on.
+bool IdentityQuery(const TW_IDENTITY *origin, TW_UINT32 group, TW_UINT16 dataType,
+                   TW_UINT16 message) {
+    return origin == nullptr && group == DG_CONTROL && dataType == DAT_IDENTITY &&
+           message == MSG_GET;
+}
+
 bool FromAnotherApplication(const TW_IDENTITY *origin) {
     TW_UINT32 holder = g_source.appIdentity.Id;
     if (holder == 0) return false;
@@ -27,7 +35,8 @@ TW_UINT16 ProcessEvent(TW_MEMREF data) {
 extern "C" TW_UINT16 DS_Entry(TW_IDENTITY *pOrigin, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
                               TW_MEMREF pData) {
     // Another application's call is not served and changes nothing.
-    if (FromAnotherApplication(pOrigin)) return TWRC_FAILURE;
+    if (FromAnotherApplication(pOrigin) && !IdentityQuery(pOrigin, DG, DAT, MSG))
+        return TWRC_FAILURE;
 
     if (MSG == MSG_PROCESSEVENT) return ProcessEvent(pData);
 

@@ -162,6 +162,11 @@ TEST_F(EntryTest, AnotherApplicationIsNotServedWhileTheFirstHoldsTheSource) {
     EXPECT_EQ(identity.Id, 0u);
     EXPECT_NE(source->CallAs(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, nullptr),
               TWRC_SUCCESS);
+    EXPECT_NE(source->CallAs(nullptr, DG_CONTROL, DAT_STATUS, MSG_GET, &status), TWRC_SUCCESS);
+    // A Source Manager listing its sources may ask for the identity without a caller.
+    EXPECT_EQ(source->CallAs(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity),
+              TWRC_SUCCESS);
+    EXPECT_EQ(identity.Id, 9u);
     EXPECT_TRUE(Boxes().empty());
 
     // The first application's connection is as it was.
