@@ -216,13 +216,9 @@ TEST_F(MonitorTest, EveryDisableWaitsForItsMonitorThread) {
 
         ASSERT_EQ(source->Disable(), TWRC_SUCCESS);
         auto log = roundLog();
-        int released = LogIndex(log, MonitorReleased);
-        int freed = LogIndex(log, "KvSignalFree 2 -> 0");
-        ASSERT_GE(released, 0);
-        ASSERT_GE(freed, 0);
-        EXPECT_LT(released, freed);
-        EXPECT_LT(LogIndex(log, "KvSignalCancel 2"), released);
-        EXPECT_EQ(LogCount(log, MonitorReleased), 1);
+        // The monitor is normally in its wait and released by the disable; it
+        // may also be between two waits and see its flag cleared first.
+        ExpectMonitorReleasedBeforeFree(log);
         EXPECT_TRUE(LogHasInOrder(log, DisableCalls));
         ExpectThreadsAsWhenOpen();
         ExpectSignalsBalanced();
