@@ -67,6 +67,11 @@ inline bool StateIsOneOf(std::initializer_list<int> states) {
     return false;
 }
 
+// States 400 to 600: open and no transfer under way, where transfers are set up.
+inline bool SourceOpenBetweenTransfers() {
+    return StateIsOneOf({STATE_OPEN, STATE_ENABLED, STATE_READY});
+}
+
 // States 400 to 700: an application has the source open.
 inline bool SourceIsOpen() {
     return StateIsOneOf({STATE_OPEN, STATE_ENABLED, STATE_READY, STATE_TRANSFERRING});

@@ -50,7 +50,7 @@ bool FrameFitsWriter(const FrameGeometry &frame) {
 }  // namespace
 
 TW_UINT16 SetupFileXferMsg(const OperationRequest *request) {
-    if (!StateIsOneOf({STATE_OPEN, STATE_ENABLED, STATE_READY})) return FailSetup(TWCC_SEQERROR);
+    if (!SourceOpenBetweenTransfers()) return FailSetup(TWCC_SEQERROR);
     auto *setup = static_cast<TW_SETUPFILEXFER *>(request->data);
     switch (request->message) {
     case MSG_GET:

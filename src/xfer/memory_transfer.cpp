@@ -156,7 +156,7 @@ TW_UINT16 FirstStrip(TW_IMAGEMEMXFER *strip, uint8_t *destination) {
 }  // namespace
 
 TW_UINT16 SetupMemXferMsg(const OperationRequest *request) {
-    if (!StateIsOneOf({STATE_OPEN, STATE_ENABLED, STATE_READY}))
+    if (!SourceOpenBetweenTransfers())
         return FailOperation(OperationText::SetupMemXfer, TWCC_SEQERROR);
     if (request->message != MSG_GET)
         return FailOperation(OperationText::SetupMemXfer, TWCC_BADPROTOCOL);

@@ -10,7 +10,7 @@ TW_UINT16 Fail(TW_UINT16 code) { return FailOperation(OperationText::XferGroup, 
 }  // namespace
 
 TW_UINT16 XferGroupMsg(const OperationRequest *request) {
-    if (!StateIsOneOf({STATE_OPEN, STATE_ENABLED, STATE_READY})) return Fail(TWCC_SEQERROR);
+    if (!SourceOpenBetweenTransfers()) return Fail(TWCC_SEQERROR);
     switch (request->message) {
     case MSG_GET:
     case MSG_GETCURRENT:
