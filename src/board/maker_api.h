@@ -80,8 +80,3 @@ constexpr uint32_t KV_WAIT_OK = 0;
 constexpr uint32_t KV_WAIT_TIMEOUT = 65536;
 constexpr uint32_t KV_WAIT_CANCELLED = 65537;
 constexpr uint32_t KV_WAIT_FOREVER = 0xFFFFFFFF;
-
-// Board families.
-constexpr uint32_t KV_FAMILY_10 = 0x10;
-constexpr uint32_t KV_FAMILY_20 = 0x20;
-constexpr uint32_t KV_FAMILY_40 = 0x40;

@@ -80,7 +80,6 @@ TW_UINT16 ImageNativeXfeMsg(const OperationRequest *request) {
         ConvertRows(frame.height, ConvertLinesBottomUp, &job);
     }
     HandOver(request->data, bitmap);
-    g_source.nativeImageHandle = bitmap;
     PrepareNextBitmapBlock(static_cast<SIZE_T>(layout.blockBytes));
     g_source.sourceState = STATE_TRANSFERRING;
     return TWRC_XFERDONE;
