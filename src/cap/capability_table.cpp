@@ -70,10 +70,10 @@ void BuildCapabilityTable() {
     // before an earlier close stays in force. Without an open board every
     // inquiry answers 0.
     ValueCells &cells = g_source.capabilityCells;
-    cells.physicalWidth = static_cast<float>(BoardInquire(BOARD_IMAGE_WIDTH));
-    cells.physicalHeight = static_cast<float>(BoardInquire(BOARD_IMAGE_HEIGHT));
-    if (IsDeepGray(BoardInquire(BOARD_BITS_PER_PIXEL))) cells.grayBitDepth.currentValue = 16;
-    TW_UINT16 pixelType = BoardInquire(BOARD_BITS_PER_PIXEL) < 24 ? TWPT_GRAY : TWPT_RGB;
+    cells.physicalWidth = static_cast<float>(BoardInquire(KV_IMAGE_WIDTH));
+    cells.physicalHeight = static_cast<float>(BoardInquire(KV_IMAGE_HEIGHT));
+    if (IsDeepGray(BoardInquire(KV_BITS_PER_PIXEL))) cells.grayBitDepth.currentValue = 16;
+    TW_UINT16 pixelType = BoardInquire(KV_BITS_PER_PIXEL) < 24 ? TWPT_GRAY : TWPT_RGB;
     cells.pixelType.defaultValue = pixelType;
     cells.pixelType.currentValue = pixelType;
     g_source.capabilities = TableOver(cells);

@@ -72,9 +72,9 @@ TW_UINT16 SetupFileXferMsg(const OperationRequest *request) {
 TW_UINT16 ImageFileXferMsg(const OperationRequest *request) {
     if (request->message != MSG_GET) return FailTransfer(TWCC_BADPROTOCOL);
     if (g_source.sourceState != STATE_READY) return FailTransfer(TWCC_SEQERROR);
-    FrameGeometry frame = ReadFrameGeometry({BOARD_IMAGE_WIDTH, BOARD_IMAGE_HEIGHT,
-                                             BOARD_IMAGE_BYTES, BOARD_BITS_PER_PIXEL,
-                                             BOARD_BYTES_PER_PIXEL, BOARD_SIGNALS_PER_FRAME});
+    FrameGeometry frame = ReadFrameGeometry({KV_IMAGE_WIDTH, KV_IMAGE_HEIGHT,
+                                             KV_IMAGE_BYTES, KV_BITS_PER_PIXEL,
+                                             KV_BYTES_PER_PIXEL, KV_SIGNALS_PER_FRAME});
     if (!FrameFitsWriter(frame)) return FailTransfer(TWCC_OPERATIONERROR);
 
     StopPreview();

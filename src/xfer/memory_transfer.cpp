@@ -123,10 +123,10 @@ TW_UINT16 DeliverStrip(TW_IMAGEMEMXFER *strip, uint8_t *destination) {
 }
 
 TW_UINT16 FirstStrip(TW_IMAGEMEMXFER *strip, uint8_t *destination) {
-    FrameGeometry frame = ReadFrameGeometry({BOARD_IMAGE_BYTES, BOARD_IMAGE_WIDTH,
-                                             BOARD_IMAGE_HEIGHT, BOARD_LINE_BYTES,
-                                             BOARD_BITS_PER_PIXEL, BOARD_BYTES_PER_PIXEL,
-                                             BOARD_SIGNALS_PER_FRAME});
+    FrameGeometry frame = ReadFrameGeometry({KV_IMAGE_BYTES, KV_IMAGE_WIDTH,
+                                             KV_IMAGE_HEIGHT, KV_LINE_BYTES,
+                                             KV_BITS_PER_PIXEL, KV_BYTES_PER_PIXEL,
+                                             KV_SIGNALS_PER_FRAME});
     if (!FrameFitsStrips(frame)) return Fail(TWCC_OPERATIONERROR);
     if (!BufferFitsFirstStrip(frame, strip->Memory.Length)) return Fail(TWCC_BADVALUE);
 
@@ -162,7 +162,7 @@ TW_UINT16 SetupMemXferMsg(const OperationRequest *request) {
         return FailOperation(OperationText::SetupMemXfer, TWCC_BADPROTOCOL);
     auto *setup = static_cast<TW_SETUPMEMXFER *>(request->data);
     if (!setup) return FailMissingData();
-    FrameGeometry frame = ReadFrameGeometry({BOARD_IMAGE_BYTES, BOARD_LINE_BYTES});
+    FrameGeometry frame = ReadFrameGeometry({KV_IMAGE_BYTES, KV_LINE_BYTES});
     setup->MinBufSize = frame.lineBytes;
     setup->MaxBufSize = frame.imageBytes;
     setup->Preferred = frame.imageBytes;

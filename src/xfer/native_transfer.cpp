@@ -59,8 +59,8 @@ TW_UINT16 ImageNativeXfeMsg(const OperationRequest *request) {
     if (!request->data) return FailMissingData();
 
     FrameGeometry frame =
-        ReadFrameGeometry({BOARD_IMAGE_WIDTH, BOARD_IMAGE_HEIGHT, BOARD_BITS_PER_PIXEL,
-                           BOARD_IMAGE_BYTES, BOARD_BYTES_PER_PIXEL, BOARD_SIGNALS_PER_FRAME});
+        ReadFrameGeometry({KV_IMAGE_WIDTH, KV_IMAGE_HEIGHT, KV_BITS_PER_PIXEL,
+                           KV_IMAGE_BYTES, KV_BYTES_PER_PIXEL, KV_SIGNALS_PER_FRAME});
     if (!FrameFitsHostBuffer(frame)) return Fail(TWCC_OPERATIONERROR);
 
     StopPreview();
