@@ -3,6 +3,7 @@
 #include "board/board.h"
 #include "cap/capability_table.h"
 #include "ds/source_context.h"
+#include "xfer/frame.h"
 
 namespace {
 
@@ -59,10 +60,6 @@ CapabilityTable TableOver(ValueCells &c) {
     }};
 }
 
-bool IsDeepGray(uint32_t bitsPerPixel) {
-    return bitsPerPixel == 10 || bitsPerPixel == 12 || bitsPerPixel == 14;
-}
-
 }  // namespace
 
 void BuildCapabilityTable() {
@@ -72,8 +69,8 @@ void BuildCapabilityTable() {
     ValueCells &cells = g_source.capabilityCells;
     cells.physicalWidth = static_cast<float>(BoardInquire(KV_IMAGE_WIDTH));
     cells.physicalHeight = static_cast<float>(BoardInquire(KV_IMAGE_HEIGHT));
-    if (IsDeepGray(BoardInquire(KV_BITS_PER_PIXEL))) cells.grayBitDepth.currentValue = 16;
-    TW_UINT16 pixelType = BoardInquire(KV_BITS_PER_PIXEL) < 24 ? TWPT_GRAY : TWPT_RGB;
+    if (IsDeepGrey(BoardInquire(KV_BITS_PER_PIXEL))) cells.grayBitDepth.currentValue = 16;
+    TW_UINT16 pixelType = IsGreyDepth(BoardInquire(KV_BITS_PER_PIXEL)) ? TWPT_GRAY : TWPT_RGB;
     cells.pixelType.defaultValue = pixelType;
     cells.pixelType.currentValue = pixelType;
     g_source.capabilities = TableOver(cells);

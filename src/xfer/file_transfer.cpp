@@ -42,7 +42,7 @@ TW_UINT16 StoreTransferFile(TW_SETUPFILEXFER *setup) {
 
 // The writer reads width x height pixels of whole bytes for the depth.
 bool FrameFitsWriter(const FrameGeometry &frame) {
-    uint64_t pixelBytes = (uint64_t(frame.bitDepth) + 7) / 8;
+    uint64_t pixelBytes = WriterBytesPerPixel(frame.bitDepth);
     return FrameFitsHostBuffer(frame) && pixelBytes != 0 &&
            uint64_t(frame.width) * frame.height * pixelBytes <= frame.imageBytes;
 }

@@ -22,16 +22,11 @@ namespace {
 
 TW_UINT16 Fail(TW_UINT16 code) { return FailOperation(OperationText::ImageMemXfer, code); }
 
-// 32-bit pixels travel as three bytes; every other depth as the board's lines.
-uint32_t StripLineLength(const FrameGeometry &frame) {
-    return frame.bitDepth == 32 ? frame.width * 3 : frame.lineBytes;
-}
-
 // Bytes of a board line that the conversion reads pixel by pixel.
 uint64_t ConvertedPixelBytes(const FrameGeometry &frame) {
-    switch (frame.bitDepth) {
-    case 24: return uint64_t(frame.width) * 3;
-    case 32: return uint64_t(frame.width) * 4;
+    switch (StripPixelsFor(frame.bitDepth)) {
+    case StripPixels::Swapped: return uint64_t(frame.width) * 3;
+    case StripPixels::CutAndSwapped: return uint64_t(frame.width) * 4;
     default: return 0;
     }
 }
@@ -64,25 +59,23 @@ void ConvertLines(uint32_t first, uint32_t end, const void *context) {
     const uint8_t *source = g_source.hostBuffer + size_t(first) * frame.lineBytes;
     uint8_t *target = job.target + size_t(first) * line;
     size_t bytes = size_t(line) * (end - first);
-    switch (frame.bitDepth) {
-    case 10:
-    case 12:
-    case 14:
+    switch (StripPixelsFor(frame.bitDepth)) {
+    case StripPixels::MaskedGrey:
         MaskSamples(target, source, bytes / 2, HighByteMaskFor(frame.bitDepth));
         if (bytes % 2) target[bytes - 1] = source[bytes - 1];
         break;
-    case 24:
+    case StripPixels::Swapped:
         // Padding at the end of a board line travels unchanged.
         for (uint32_t y = first; y < end; ++y, source += line, target += line) {
             SwapFirstAndThird(target, source, frame.width);
             memcpy(target + frame.width * 3, source + frame.width * 3, line - frame.width * 3);
         }
         break;
-    case 32:
+    case StripPixels::CutAndSwapped:
         for (uint32_t y = first; y < end; ++y, source += frame.lineBytes, target += line)
             DropFourthAndSwap(target, source, frame.width);
         break;
-    default:
+    case StripPixels::Copy:
         memcpy(target, source, bytes);
         break;
     }

@@ -35,7 +35,7 @@ void ConvertLinesBottomUp(uint32_t first, uint32_t end, const void *context) {
     const size_t lineBytes = size_t(frame.width) * frame.bytesPerPixel;
     const uint8_t *line = g_source.hostBuffer + size_t(first) * lineBytes;
     uint8_t *row = job.pixels + size_t(frame.height - 1 - first) * layout.rowStride;
-    const unsigned shift = frame.bitDepth - 8;
+    const unsigned shift = ShiftToByteFor(frame.bitDepth);
     for (uint32_t k = first; k < end; ++k, line += lineBytes, row -= layout.rowStride) {
         switch (layout.conversion) {
         case RowConversion::Copy: memcpy(row, line, layout.rowBytes); break;
