@@ -11,12 +11,11 @@
 #include "ds/errors.h"
 #include "ds/operations.h"
 #include "ds/source_context.h"
-#include "ui/user_interface.h"
 #include "xfer/frame.h"
 #include "xfer/pixels.h"
-#include "xfer/snap.h"
-#include "xfer/transfer_worker.h"
 #include "xfer/transfer_end.h"
+#include "xfer/transfer_start.h"
+#include "xfer/transfer_worker.h"
 
 namespace {
 
@@ -43,6 +42,11 @@ bool FrameFitsStrips(const FrameGeometry &frame) {
 
 bool BufferFitsFirstStrip(const FrameGeometry &frame, TW_UINT32 length) {
     return length <= frame.imageBytes && length >= frame.lineBytes;
+}
+
+TW_UINT16 CheckFirstStrip(const FrameGeometry &frame, TW_UINT32 bufferLength) {
+    if (!FrameFitsStrips(frame)) return TWCC_OPERATIONERROR;
+    return BufferFitsFirstStrip(frame, bufferLength) ? TWCC_SUCCESS : TWCC_BADVALUE;
 }
 
 struct StripConversion {
@@ -116,15 +120,15 @@ TW_UINT16 DeliverStrip(TW_IMAGEMEMXFER *strip, uint8_t *destination) {
 }
 
 TW_UINT16 FirstStrip(TW_IMAGEMEMXFER *strip, uint8_t *destination) {
-    FrameGeometry frame = ReadFrameGeometry({KV_IMAGE_BYTES, KV_IMAGE_WIDTH,
-                                             KV_IMAGE_HEIGHT, KV_LINE_BYTES,
-                                             KV_BITS_PER_PIXEL, KV_BYTES_PER_PIXEL,
-                                             KV_SIGNALS_PER_FRAME});
-    if (!FrameFitsStrips(frame)) return Fail(TWCC_OPERATIONERROR);
-    if (!BufferFitsFirstStrip(frame, strip->Memory.Length)) return Fail(TWCC_BADVALUE);
-
-    StopPreview();
-    if (!SnapImage(frame.twoSignalFrames())) return Fail(TWCC_OPERATIONERROR);
+    auto check = [strip](const FrameGeometry &frame) {
+        return CheckFirstStrip(frame, strip->Memory.Length);
+    };
+    FrameGeometry frame;
+    TW_UINT16 code = StartTransfer({KV_IMAGE_BYTES, KV_IMAGE_WIDTH, KV_IMAGE_HEIGHT,
+                                    KV_LINE_BYTES, KV_BITS_PER_PIXEL, KV_BYTES_PER_PIXEL,
+                                    KV_SIGNALS_PER_FRAME},
+                                   check, frame);
+    if (code != TWCC_SUCCESS) return Fail(code);
 
     uint32_t line = StripLineLength(frame);
     g_source.memXferLineLength = line;
@@ -163,10 +167,10 @@ TW_UINT16 SetupMemXferMsg(const OperationRequest *request) {
 }
 
 TW_UINT16 ImageMemXferMsg(const OperationRequest *request) {
-    if (request->message != MSG_GET) return Fail(TWCC_BADPROTOCOL);
     bool first = g_source.sourceState == STATE_READY;
     bool next = g_source.sourceState == STATE_TRANSFERRING && g_source.memXferCopy;
-    if (!first && !next) return Fail(TWCC_SEQERROR);
+    if (TW_UINT16 code = CheckTransferRequest(FirstCheck::Message, first || next, request->message))
+        return Fail(code);
     auto *strip = static_cast<TW_IMAGEMEMXFER *>(request->data);
     if (!strip) return FailMissingData();
 

@@ -5,11 +5,10 @@
 #include "ds/errors.h"
 #include "ds/operations.h"
 #include "ds/source_context.h"
-#include "ui/user_interface.h"
 #include "xfer/frame.h"
 #include "xfer/native_bitmap.h"
 #include "xfer/pixels.h"
-#include "xfer/snap.h"
+#include "xfer/transfer_start.h"
 #include "xfer/transfer_worker.h"
 
 namespace {
@@ -45,6 +44,10 @@ void ConvertLinesBottomUp(uint32_t first, uint32_t end, const void *context) {
     }
 }
 
+TW_UINT16 CheckFrame(const FrameGeometry &frame) {
+    return FrameFitsHostBuffer(frame) ? TWCC_SUCCESS : TWCC_OPERATIONERROR;
+}
+
 // Win64 applications pass the address of a pointer-sized TW_HANDLE.
 void HandOver(TW_MEMREF data, HGLOBAL bitmap) {
     TW_HANDLE handle = bitmap;
@@ -54,17 +57,16 @@ void HandOver(TW_MEMREF data, HGLOBAL bitmap) {
 }  // namespace
 
 TW_UINT16 ImageNativeXfeMsg(const OperationRequest *request) {
-    if (g_source.sourceState != STATE_READY) return Fail(TWCC_SEQERROR);
-    if (request->message != MSG_GET) return Fail(TWCC_BADPROTOCOL);
+    bool ready = g_source.sourceState == STATE_READY;
+    if (TW_UINT16 code = CheckTransferRequest(FirstCheck::State, ready, request->message))
+        return Fail(code);
     if (!request->data) return FailMissingData();
 
-    FrameGeometry frame =
-        ReadFrameGeometry({KV_IMAGE_WIDTH, KV_IMAGE_HEIGHT, KV_BITS_PER_PIXEL,
-                           KV_IMAGE_BYTES, KV_BYTES_PER_PIXEL, KV_SIGNALS_PER_FRAME});
-    if (!FrameFitsHostBuffer(frame)) return Fail(TWCC_OPERATIONERROR);
-
-    StopPreview();
-    if (!SnapImage(frame.twoSignalFrames())) return Fail(TWCC_OPERATIONERROR);
+    FrameGeometry frame;
+    TW_UINT16 code = StartTransfer({KV_IMAGE_WIDTH, KV_IMAGE_HEIGHT, KV_BITS_PER_PIXEL,
+                                    KV_IMAGE_BYTES, KV_BYTES_PER_PIXEL, KV_SIGNALS_PER_FRAME},
+                                   CheckFrame, frame);
+    if (code != TWCC_SUCCESS) return Fail(code);
 
     NativeBitmapLayout layout = NativeBitmapLayoutFor(frame);
     HGLOBAL bitmap = BuildNativeBitmap(layout, frame);
