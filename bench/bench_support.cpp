@@ -94,15 +94,15 @@ Timing MeasureCapture(const BoardLibrary &kv, const Case &c) {
     if (kv.setup(board, buffer.data(), uint32_t(buffer.size()), lineBytes, 3, 4, 0, 0, 1, 1, 0) != 0)
         Fail("acquisition set-up failed");
     KvSignal frame{};
-    kv.signalCreate(board, 4, &frame);
+    kv.signalCreate(board, KV_SIGNAL_FRAME, &frame);
     std::vector<double> times;
     for (int i = 0; i < c.repetitions; ++i) {
         uint32_t detail = 0;
         double start = Seconds();
-        kv.command(board, 2, 2, 0, 0);
+        kv.command(board, KV_COMMAND_SNAP, KV_MODE_SNAP_START, 0, 0);
         uint32_t result = kv.signalWait(board, &frame, 5000, &detail);
         times.push_back(Seconds() - start);
-        if (result != 0) Fail("frame wait failed");
+        if (result != KV_WAIT_OK) Fail("frame wait failed");
     }
     kv.signalFree(board, &frame);
     kv.cleanUp(board, 0);

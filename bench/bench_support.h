@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "board/board_types.h"
+#include "board/maker_api.h"
 #include "ds/twain.h"
 
 [[noreturn]] void Fail(const char *what);
@@ -37,19 +37,18 @@ std::vector<Case> BenchCases(int scale);
 uint32_t BytesPerPixel(uint32_t depth);
 size_t ImageBytes(const Case &c);
 
-// Kvd.dll, as the board maker's documentation declares it.
+// Kvd.dll, loaded at run time, with the functions maker_api.h declares.
 struct BoardLibrary {
-    int (*configure)(const char *);
-    uint32_t (*find)(uint32_t, uint32_t, KvBoardEntry *);
-    uint32_t (*open)(KvBoardEntry *, KvBoard *, uint32_t);
-    uint32_t (*close)(KvBoard);
-    uint32_t (*signalCreate)(KvBoard, uint32_t, KvSignal *);
-    uint32_t (*signalWait)(KvBoard, KvSignal *, uint32_t, uint32_t *);
-    uint32_t (*signalFree)(KvBoard, KvSignal *);
-    uint32_t (*setup)(KvBoard, void *, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint8_t,
-                      uint32_t, uint32_t, uint32_t);
-    uint32_t (*command)(KvBoard, uint32_t, uint32_t, uint32_t, uint32_t);
-    uint32_t (*cleanUp)(KvBoard, uint32_t);
+    decltype(&KvSimConfigure) configure;
+    decltype(&KvSysBrdFind) find;
+    decltype(&KvBrdOpen) open;
+    decltype(&KvBrdClose) close;
+    decltype(&KvSignalCreate) signalCreate;
+    decltype(&KvSignalWait) signalWait;
+    decltype(&KvSignalFree) signalFree;
+    decltype(&KvAqSetup) setup;
+    decltype(&KvAqCommand) command;
+    decltype(&KvAqCleanUp) cleanUp;
 };
 
 BoardLibrary LoadBoardLibrary();

@@ -52,7 +52,7 @@ bool ParseNumber(string_view s, uint32_t *value) {
 
 int FamilyIndex(uint32_t family) {
     for (int i = 0; i < 3; ++i)
-        if (QXS_FAMILIES[i] == family) return i;
+        if (KV_FAMILIES[i] == family) return i;
     return -1;
 }
 

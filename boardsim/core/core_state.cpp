@@ -43,7 +43,7 @@ extern "C" void QxsGetSettings(QxsSettings *settings) {
 extern "C" uint32_t QxsBoardCount(uint32_t family) {
     Locked lock;
     for (int i = 0; i < 3; ++i)
-        if (QXS_FAMILIES[i] == family) return g_config.settings.boardCount[i];
+        if (KV_FAMILIES[i] == family) return g_config.settings.boardCount[i];
     return 0;
 }
 

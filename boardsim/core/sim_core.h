@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "board/maker_constants.h"
+
 // How the board-selection dialog answers (key `select`).
 constexpr uint32_t QXS_SELECT_SHOW = 0;
 constexpr uint32_t QXS_SELECT_BOARD = 1;
@@ -14,13 +16,11 @@ constexpr uint32_t QXS_SELECT_CANCEL = 2;
 // Frame contents (key `pattern`).
 constexpr uint32_t QXS_PATTERN_RAMP = 0;
 
-// Board families in the order of QxsSettings::boardCount.
-constexpr uint32_t QXS_FAMILIES[3] = {0x10, 0x20, 0x40};
-
 constexpr size_t QXS_PATH_MAX = 260;
 
 // One configuration, every key resolved (defaults and derived values filled in).
 struct QxsSettings {
+    // Installed boards per family, in the order of KV_FAMILIES.
     uint32_t boardCount[3];
     uint32_t versionMajor;
     uint32_t versionMinor;

@@ -3,12 +3,6 @@
 
 namespace {
 
-constexpr uint32_t COMMAND_SNAP = 2;
-constexpr uint32_t MODE_START = 2;
-constexpr uint32_t MODE_REARM = 1;
-constexpr uint32_t COMMAND_ABORT = 5;
-constexpr uint32_t MODE_ABORT = 1;
-
 uint32_t BoardMissing() {
     QxsSetFailure("The board handle does not name an open board (error %u).", KV_ERR_BOARD);
     return KV_ERR_BOARD;
@@ -67,9 +61,10 @@ uint32_t Command(KvBoard board, uint32_t command, uint32_t mode) {
     KvdLocked lock;
     SimBoard *b = FindBoard(board);
     if (!b) return BoardMissing();
-    if (command == COMMAND_SNAP && mode == MODE_START) return StartFrame(b);
-    if (command == COMMAND_SNAP && mode == MODE_REARM) return Rearm();
-    if (command == COMMAND_ABORT && mode == MODE_ABORT) {
+    if (command == KV_COMMAND_SNAP && mode == KV_MODE_SNAP_START)
+        return StartFrame(b);
+    if (command == KV_COMMAND_SNAP && mode == KV_MODE_SNAP_REARM) return Rearm();
+    if (command == KV_COMMAND_ABORT && mode == KV_MODE_ABORT) {
         AbortFrame(b);
         return 0;
     }

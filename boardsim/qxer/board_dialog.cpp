@@ -61,7 +61,7 @@ private:
 constexpr WORD ButtonClass = 0x0080, StaticClass = 0x0082, ListClass = 0x0083;
 
 void FillBoardList(HWND list) {
-    for (uint32_t family : QXS_FAMILIES) {
+    for (uint32_t family : KV_FAMILIES) {
         uint32_t count = QxsBoardCount(family);
         for (uint32_t number = 0; number < count; ++number) {
             char text[64];

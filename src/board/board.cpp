@@ -55,7 +55,7 @@ uint32_t BoardSignalWait(KvSignal *signal, uint32_t timeoutMs) {
 
 uint32_t BoardWaitForFrame(bool twoSignalFrames) {
     uint32_t result = BoardSignalWait(&g_source.frameSignal, FRAME_WAIT_MS);
-    if (twoSignalFrames && result == WAIT_FRAME_DONE)
+    if (twoSignalFrames && result == KV_WAIT_OK)
         result = BoardSignalWait(&g_source.frameSignal, FRAME_WAIT_MS);
     return result;
 }

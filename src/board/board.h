@@ -8,36 +8,10 @@
 #include <cstdint>
 
 #include "board/board_types.h"
+#include "board/maker_constants.h"
 
-// Board parameters (KvBrdInquire).
-constexpr uint32_t BOARD_IMAGE_WIDTH = 65537;
-constexpr uint32_t BOARD_IMAGE_HEIGHT = 65538;
-constexpr uint32_t BOARD_SIGNALS_PER_FRAME = 65539;
-constexpr uint32_t BOARD_BITS_PER_PIXEL = 65540;
-constexpr uint32_t BOARD_BYTES_PER_PIXEL = 65541;
-constexpr uint32_t BOARD_IMAGE_BYTES = 65543;
-constexpr uint32_t BOARD_LINE_BYTES = 65545;
-
-// Signal kinds.
-constexpr uint32_t SIGNAL_KIND_FRAME = 4;
-constexpr uint32_t SIGNAL_KIND_CANCEL = 2;
-
-// Results of a signal wait.
-constexpr uint32_t WAIT_FRAME_DONE = 0;
-constexpr uint32_t WAIT_TIMED_OUT = 65536;
-constexpr uint32_t WAIT_CANCELLED = 65537;
+// How long the source waits for one frame signal.
 constexpr uint32_t FRAME_WAIT_MS = 5000;
-constexpr uint32_t WAIT_NO_LIMIT = 0xFFFFFFFF;
-
-// Acquisition commands (command, mode).
-constexpr uint32_t COMMAND_SNAP = 2;
-constexpr uint32_t MODE_SNAP_START = 2;
-constexpr uint32_t MODE_SNAP_REARM = 1;
-constexpr uint32_t COMMAND_ABORT = 5;
-constexpr uint32_t MODE_ABORT = 1;
-
-// Board families the source looks for, in the order it counts them.
-constexpr uint32_t BOARD_FAMILIES[] = {0x10, 0x20, 0x40};
 
 // Board library version.
 void BoardLibraryVersion(uint32_t *major, uint32_t *minor);

@@ -5,12 +5,14 @@
 // libraries) includes this file; the rest of the source goes through board.h.
 //
 // All functions use the C calling convention of Win64 and are exported by
-// name. Records the source only passes around are opaque here.
+// name. Records the source only passes around are opaque here; the numbers
+// they take and give are in maker_constants.h.
 #pragma once
 
 #include <cstdint>
 
 #include "board/board_types.h"
+#include "board/maker_constants.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -63,25 +65,3 @@ uint32_t VizpaneBlit(uint32_t surface);
 uint32_t VizpaneClose(uint32_t surface);
 
 }  // extern "C"
-
-// Board parameters of KvBrdInquire.
-constexpr uint32_t KV_IMAGE_WIDTH = 65537;
-constexpr uint32_t KV_IMAGE_HEIGHT = 65538;
-constexpr uint32_t KV_SIGNALS_PER_FRAME = 65539;
-constexpr uint32_t KV_BITS_PER_PIXEL = 65540;
-constexpr uint32_t KV_BYTES_PER_PIXEL = 65541;
-constexpr uint32_t KV_IMAGE_BYTES = 65543;
-constexpr uint32_t KV_LINE_BYTES = 65545;
-
-// Signal kinds and wait results.
-constexpr uint32_t KV_SIGNAL_FRAME = 4;
-constexpr uint32_t KV_SIGNAL_CANCEL = 2;
-constexpr uint32_t KV_WAIT_OK = 0;
-constexpr uint32_t KV_WAIT_TIMEOUT = 65536;
-constexpr uint32_t KV_WAIT_CANCELLED = 65537;
-constexpr uint32_t KV_WAIT_FOREVER = 0xFFFFFFFF;
-
-// Board families.
-constexpr uint32_t KV_FAMILY_10 = 0x10;
-constexpr uint32_t KV_FAMILY_20 = 0x20;
-constexpr uint32_t KV_FAMILY_40 = 0x40;

@@ -1,10 +1,9 @@
 // The eighteen capability records, built at every open over the value cells
 // and emptied at close.
-#include <cstdlib>
-
 #include "board/board.h"
 #include "cap/capability_table.h"
 #include "ds/source_context.h"
+#include "xfer/frame.h"
 
 namespace {
 
@@ -18,20 +17,20 @@ CapabilityRecord Record(TW_UINT16 capId, TW_UINT16 itemType, TW_UINT16 getContai
                         TW_UINT32 messages, CapabilityCells<T, N> &cells) {
     return {capId, itemType, getContainer, TWON_ONEVALUE, messages,
             static_cast<TW_INT32>(N), cells.list.data(), 1, &cells.defaultValue,
-            1, &cells.currentValue, 0, nullptr};
+            1, &cells.currentValue};
 }
 
 // A read-only record whose one cell is its list, default and current.
 CapabilityRecord OneCellRecord(TW_UINT16 capId, float &cell) {
     return {capId, TWTY_FIX32, TWON_ONEVALUE, TWON_ONEVALUE, READ_ONLY, 1, &cell, 1, &cell,
-            1, &cell, 0, nullptr};
+            1, &cell};
 }
 
 CapabilityRecord SupportedCapsRecord(ValueCells &cells) {
     constexpr auto count = static_cast<TW_INT32>(SUPPORTED_CAPABILITY_COUNT);
     TW_UINT16 *codes = cells.supportedCaps.data();
     return {CAP_SUPPORTEDCAPS, TWTY_UINT16, TWON_ARRAY, TWON_ARRAY, READ_ONLY, count, codes,
-            count, codes, count, codes, 0, nullptr};
+            count, codes, count, codes};
 }
 
 // Slots 1 to 18 in order; slot 19 stays empty.
@@ -61,10 +60,6 @@ CapabilityTable TableOver(ValueCells &c) {
     }};
 }
 
-bool IsDeepGray(uint32_t bitsPerPixel) {
-    return bitsPerPixel == 10 || bitsPerPixel == 12 || bitsPerPixel == 14;
-}
-
 }  // namespace
 
 void BuildCapabilityTable() {
@@ -72,20 +67,17 @@ void BuildCapabilityTable() {
     // before an earlier close stays in force. Without an open board every
     // inquiry answers 0.
     ValueCells &cells = g_source.capabilityCells;
-    cells.physicalWidth = static_cast<float>(BoardInquire(BOARD_IMAGE_WIDTH));
-    cells.physicalHeight = static_cast<float>(BoardInquire(BOARD_IMAGE_HEIGHT));
-    if (IsDeepGray(BoardInquire(BOARD_BITS_PER_PIXEL))) cells.grayBitDepth.currentValue = 16;
-    TW_UINT16 pixelType = BoardInquire(BOARD_BITS_PER_PIXEL) < 24 ? TWPT_GRAY : TWPT_RGB;
+    cells.physicalWidth = static_cast<float>(BoardInquire(KV_IMAGE_WIDTH));
+    cells.physicalHeight = static_cast<float>(BoardInquire(KV_IMAGE_HEIGHT));
+    if (IsDeepGrey(BoardInquire(KV_BITS_PER_PIXEL))) cells.grayBitDepth.currentValue = 16;
+    TW_UINT16 pixelType = IsGreyDepth(BoardInquire(KV_BITS_PER_PIXEL)) ? TWPT_GRAY : TWPT_RGB;
     cells.pixelType.defaultValue = pixelType;
     cells.pixelType.currentValue = pixelType;
     g_source.capabilities = TableOver(cells);
 }
 
 void ClearCapabilityTable() {
-    for (CapabilityRecord &record : g_source.capabilities) {
-        free(record.spareBuffer);
-        record = {};
-    }
+    for (CapabilityRecord &record : g_source.capabilities) record = {};
 }
 
 CapabilityRecord *FindCapability(TW_UINT16 capId) {

@@ -21,8 +21,6 @@ struct CapabilityRecord {
     void *defaultValue;
     TW_INT32 currentCount;
     void *currentValue;
-    TW_UINT32 spareLength;
-    void *spareBuffer;
 };
 
 constexpr int CAPABILITY_SLOTS = 19;

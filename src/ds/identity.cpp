@@ -34,7 +34,7 @@ bool CheckLibraryVersion() {
 // The family of the only installed board, or 0 when there is none or more than one.
 uint32_t OnlyInstalledFamily() {
     uint32_t total = 0, family = 0;
-    for (uint32_t f : BOARD_FAMILIES) {
+    for (uint32_t f : KV_FAMILIES) {
         uint32_t count = BoardCount(f);
         total += count;
         if (count) family = f;

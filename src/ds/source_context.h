@@ -42,7 +42,6 @@ struct SourceContext {
     volatile LONG previewRunning;
     HANDLE previewThread;
     char transferFileName[256];
-    HGLOBAL nativeImageHandle;
     // Shares the transfers' work while the source is enabled.
     TransferWorker transferWorker;
     uint32_t memXferRowsDone;

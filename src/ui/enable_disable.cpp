@@ -65,12 +65,12 @@ TW_UINT16 EnableSource(TW_USERINTERFACE *userInterface) {
         return FailOperation(OperationText::EnableDS, TWCC_OPERATIONERROR);
     }
 
-    BoardSignalCreate(SIGNAL_KIND_FRAME, &g_source.frameSignal);
-    BoardSignalCreate(SIGNAL_KIND_CANCEL, &g_source.cancelSignal);
+    BoardSignalCreate(KV_SIGNAL_FRAME, &g_source.frameSignal);
+    BoardSignalCreate(KV_SIGNAL_CANCEL, &g_source.cancelSignal);
     g_source.signalsCreated = true;
     StartMonitor();
 
-    FrameGeometry frame = ReadFrameGeometry({BOARD_LINE_BYTES, BOARD_IMAGE_BYTES});
+    FrameGeometry frame = ReadFrameGeometry({KV_LINE_BYTES, KV_IMAGE_BYTES});
     if (!AllocateHostBuffer(frame.imageBytes)) return FailEnable(TWCC_LOWMEMORY);
     if (BoardAcquireSetup(g_source.hostBuffer, frame.imageBytes, frame.lineBytes) != 0) {
         BoardShowError();

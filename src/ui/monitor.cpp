@@ -17,7 +17,7 @@ unsigned __stdcall MonitorThread(void *) {
 
 void MonitorLoop() {
     while (g_source.monitorRunning) {
-        if (BoardSignalWait(&g_source.cancelSignal, WAIT_NO_LIMIT) == WAIT_FRAME_DONE)
+        if (BoardSignalWait(&g_source.cancelSignal, KV_WAIT_FOREVER) == KV_WAIT_OK)
             BoardSignalCancel(&g_source.frameSignal);
     }
 }

@@ -34,19 +34,19 @@ void RunFrames(uint32_t surface, const PreviewImage &image, bool twoSignalFrames
     uint32_t badFrames = 0;
     while (g_source.previewRunning) {
         if (!SurfaceIsOpen(surface)) break;
-        BoardCommand(COMMAND_SNAP, MODE_SNAP_START);
+        BoardCommand(KV_COMMAND_SNAP, KV_MODE_SNAP_START);
         uint32_t result = BoardWaitForFrame(twoSignalFrames);
-        if (result == WAIT_FRAME_DONE) {
+        if (result == KV_WAIT_OK) {
             CopyFrameToSurface(image);
             if (SurfaceIsOpen(surface)) SurfaceBlit(surface);
             DispatchThreadMessages();
             badFrames = 0;
             continue;
         }
-        if (result == WAIT_CANCELLED) {
-            BoardCommand(COMMAND_ABORT, MODE_ABORT);
+        if (result == KV_WAIT_CANCELLED) {
+            BoardCommand(KV_COMMAND_ABORT, KV_MODE_ABORT);
             ++badFrames;
-        } else if (result == WAIT_TIMED_OUT) {
+        } else if (result == KV_WAIT_TIMEOUT) {
             ++badFrames;
         } else {
             EndPreview("Error snapping image in preview.");
@@ -59,9 +59,8 @@ void RunFrames(uint32_t surface, const PreviewImage &image, bool twoSignalFrames
 
 void PreviewLoop(HWND dialog) {
     ShowPreviewRunning(dialog, true);
-    FrameGeometry frame = ReadFrameGeometry({BOARD_IMAGE_WIDTH, BOARD_IMAGE_HEIGHT,
-                                             BOARD_BITS_PER_PIXEL, BOARD_IMAGE_BYTES,
-                                             BOARD_SIGNALS_PER_FRAME});
+    FrameGeometry frame = ReadFrameGeometry(
+        {KV_IMAGE_WIDTH, KV_IMAGE_HEIGHT, KV_BITS_PER_PIXEL, KV_IMAGE_BYTES, KV_SIGNALS_PER_FRAME});
     PreviewImage image = PlanPreviewImage(frame);
     uint32_t surface = NoSurface;
     SurfaceCreate(&surface, frame.width, frame.height, image.surfaceDepth, dialog);

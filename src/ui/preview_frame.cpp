@@ -8,17 +8,6 @@
 
 namespace {
 
-// Grey deeper than 8 bits comes in 16-bit samples and is shown by its top
-// eight bits. Besides 10, 12 and 14 this takes in 16-bit grey (shifted by 8,
-// so the high byte is shown) and any other depth up to 16, whose frames would
-// not fit an 8-bit surface byte for byte.
-bool NeedsConversion(uint32_t depth) { return depth > 8 && depth <= 16; }
-
-// The board depth when the surface can show it as it is, otherwise 8-bit grey.
-uint32_t SurfaceDepthFor(uint32_t boardDepth) {
-    return boardDepth == 8 || boardDepth >= 24 ? boardDepth : 8;
-}
-
 // The frame bytes that can be read: the host buffer may be smaller than the
 // image size the board reports.
 uint32_t ReadableImageBytes(const PreviewImage &image) {
@@ -31,14 +20,14 @@ PreviewImage PlanPreviewImage(const FrameGeometry &frame) {
     PreviewImage image;
     image.boardDepth = frame.bitDepth;
     image.imageBytes = frame.imageBytes;
-    image.surfaceDepth = SurfaceDepthFor(frame.bitDepth);
+    image.surfaceDepth = PreviewSurfaceDepth(frame.bitDepth);
     image.surfaceBytes = uint64_t(frame.width) * frame.height * image.surfaceDepth / 8;
-    if (NeedsConversion(frame.bitDepth)) image.shift = frame.bitDepth - 8;
+    if (PreviewShiftsToByte(frame.bitDepth)) image.shift = ShiftToByteFor(frame.bitDepth);
     return image;
 }
 
 bool PrepareConversion(PreviewImage &image) {
-    if (!NeedsConversion(image.boardDepth)) return true;
+    if (!PreviewShiftsToByte(image.boardDepth)) return true;
     image.converted = static_cast<uint8_t *>(malloc(image.imageBytes / 2));
     return image.converted != nullptr;
 }

@@ -4,7 +4,8 @@
 #include <windows.h>
 
 // Undoes an enable in the order disable uses: dialog (and a running preview),
-// monitor thread, cancel signal, frame signal, host buffer, acquisition set-up.
+// a transfer in progress, transfer worker, monitor thread, cancel signal,
+// frame signal, host buffer, acquisition set-up.
 // Safe to call with only part of the enable done. Leaves the state alone.
 void TearDownAcquisition();
 

@@ -7,9 +7,8 @@
 #include "ds/errors.h"
 #include "ds/operations.h"
 #include "ds/source_context.h"
-#include "ui/user_interface.h"
 #include "xfer/frame.h"
-#include "xfer/snap.h"
+#include "xfer/transfer_start.h"
 
 namespace {
 
@@ -41,10 +40,11 @@ TW_UINT16 StoreTransferFile(TW_SETUPFILEXFER *setup) {
 }
 
 // The writer reads width x height pixels of whole bytes for the depth.
-bool FrameFitsWriter(const FrameGeometry &frame) {
-    uint64_t pixelBytes = (uint64_t(frame.bitDepth) + 7) / 8;
-    return FrameFitsHostBuffer(frame) && pixelBytes != 0 &&
-           uint64_t(frame.width) * frame.height * pixelBytes <= frame.imageBytes;
+TW_UINT16 CheckFrame(const FrameGeometry &frame) {
+    uint64_t pixelBytes = WriterBytesPerPixel(frame.bitDepth);
+    bool fits = FrameFitsHostBuffer(frame) && pixelBytes != 0 &&
+                uint64_t(frame.width) * frame.height * pixelBytes <= frame.imageBytes;
+    return fits ? TWCC_SUCCESS : TWCC_OPERATIONERROR;
 }
 
 }  // namespace
@@ -70,15 +70,14 @@ TW_UINT16 SetupFileXferMsg(const OperationRequest *request) {
 }
 
 TW_UINT16 ImageFileXferMsg(const OperationRequest *request) {
-    if (request->message != MSG_GET) return FailTransfer(TWCC_BADPROTOCOL);
-    if (g_source.sourceState != STATE_READY) return FailTransfer(TWCC_SEQERROR);
-    FrameGeometry frame = ReadFrameGeometry({BOARD_IMAGE_WIDTH, BOARD_IMAGE_HEIGHT,
-                                             BOARD_IMAGE_BYTES, BOARD_BITS_PER_PIXEL,
-                                             BOARD_BYTES_PER_PIXEL, BOARD_SIGNALS_PER_FRAME});
-    if (!FrameFitsWriter(frame)) return FailTransfer(TWCC_OPERATIONERROR);
-
-    StopPreview();
-    if (!SnapImage(frame.twoSignalFrames())) return FailTransfer(TWCC_OPERATIONERROR);
+    bool ready = g_source.sourceState == STATE_READY;
+    if (TW_UINT16 code = CheckTransferRequest(FirstCheck::Message, ready, request->message))
+        return FailTransfer(code);
+    FrameGeometry frame;
+    TW_UINT16 code = StartTransfer({KV_IMAGE_WIDTH, KV_IMAGE_HEIGHT, KV_IMAGE_BYTES,
+                                    KV_BITS_PER_PIXEL, KV_BYTES_PER_PIXEL, KV_SIGNALS_PER_FRAME},
+                                   CheckFrame, frame);
+    if (code != TWCC_SUCCESS) return FailTransfer(code);
     uint32_t result = BoardWriteImageFile(g_source.transferFileName, g_source.hostBuffer,
                                           frame.width, frame.height, frame.bitDepth);
     if (result != 0) {

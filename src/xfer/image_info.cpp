@@ -28,7 +28,7 @@ TW_UINT16 ImageInfoMsg(const OperationRequest *request) {
     if (!info) return FailMissingData();
 
     info->XResolution = info->YResolution = Fix32From(UNSTATED_RESOLUTION);
-    FrameGeometry frame = ReadFrameGeometry({BOARD_IMAGE_WIDTH, BOARD_IMAGE_HEIGHT});
+    FrameGeometry frame = ReadFrameGeometry({KV_IMAGE_WIDTH, KV_IMAGE_HEIGHT});
     info->ImageWidth = static_cast<TW_INT32>(frame.width);
     info->ImageLength = static_cast<TW_INT32>(frame.height);
     info->PixelType = static_cast<TW_INT16>(CurrentPixelType());

@@ -11,27 +11,21 @@
 #include "ds/errors.h"
 #include "ds/operations.h"
 #include "ds/source_context.h"
-#include "ui/user_interface.h"
 #include "xfer/frame.h"
 #include "xfer/pixels.h"
-#include "xfer/snap.h"
-#include "xfer/transfer_worker.h"
 #include "xfer/transfer_end.h"
+#include "xfer/transfer_start.h"
+#include "xfer/transfer_worker.h"
 
 namespace {
 
 TW_UINT16 Fail(TW_UINT16 code) { return FailOperation(OperationText::ImageMemXfer, code); }
 
-// 32-bit pixels travel as three bytes; every other depth as the board's lines.
-uint32_t StripLineLength(const FrameGeometry &frame) {
-    return frame.bitDepth == 32 ? frame.width * 3 : frame.lineBytes;
-}
-
 // Bytes of a board line that the conversion reads pixel by pixel.
 uint64_t ConvertedPixelBytes(const FrameGeometry &frame) {
-    switch (frame.bitDepth) {
-    case 24: return uint64_t(frame.width) * 3;
-    case 32: return uint64_t(frame.width) * 4;
+    switch (StripPixelsFor(frame.bitDepth)) {
+    case StripPixels::Swapped: return uint64_t(frame.width) * 3;
+    case StripPixels::CutAndSwapped: return uint64_t(frame.width) * 4;
     default: return 0;
     }
 }
@@ -50,6 +44,11 @@ bool BufferFitsFirstStrip(const FrameGeometry &frame, TW_UINT32 length) {
     return length <= frame.imageBytes && length >= frame.lineBytes;
 }
 
+TW_UINT16 CheckFirstStrip(const FrameGeometry &frame, TW_UINT32 bufferLength) {
+    if (!FrameFitsStrips(frame)) return TWCC_OPERATIONERROR;
+    return BufferFitsFirstStrip(frame, bufferLength) ? TWCC_SUCCESS : TWCC_BADVALUE;
+}
+
 struct StripConversion {
     uint8_t *target;
     const FrameGeometry *frame;
@@ -64,25 +63,23 @@ void ConvertLines(uint32_t first, uint32_t end, const void *context) {
     const uint8_t *source = g_source.hostBuffer + size_t(first) * frame.lineBytes;
     uint8_t *target = job.target + size_t(first) * line;
     size_t bytes = size_t(line) * (end - first);
-    switch (frame.bitDepth) {
-    case 10:
-    case 12:
-    case 14:
+    switch (StripPixelsFor(frame.bitDepth)) {
+    case StripPixels::MaskedGrey:
         MaskSamples(target, source, bytes / 2, HighByteMaskFor(frame.bitDepth));
         if (bytes % 2) target[bytes - 1] = source[bytes - 1];
         break;
-    case 24:
+    case StripPixels::Swapped:
         // Padding at the end of a board line travels unchanged.
         for (uint32_t y = first; y < end; ++y, source += line, target += line) {
             SwapFirstAndThird(target, source, frame.width);
             memcpy(target + frame.width * 3, source + frame.width * 3, line - frame.width * 3);
         }
         break;
-    case 32:
+    case StripPixels::CutAndSwapped:
         for (uint32_t y = first; y < end; ++y, source += frame.lineBytes, target += line)
             DropFourthAndSwap(target, source, frame.width);
         break;
-    default:
+    case StripPixels::Copy:
         memcpy(target, source, bytes);
         break;
     }
@@ -123,15 +120,15 @@ TW_UINT16 DeliverStrip(TW_IMAGEMEMXFER *strip, uint8_t *destination) {
 }
 
 TW_UINT16 FirstStrip(TW_IMAGEMEMXFER *strip, uint8_t *destination) {
-    FrameGeometry frame = ReadFrameGeometry({BOARD_IMAGE_BYTES, BOARD_IMAGE_WIDTH,
-                                             BOARD_IMAGE_HEIGHT, BOARD_LINE_BYTES,
-                                             BOARD_BITS_PER_PIXEL, BOARD_BYTES_PER_PIXEL,
-                                             BOARD_SIGNALS_PER_FRAME});
-    if (!FrameFitsStrips(frame)) return Fail(TWCC_OPERATIONERROR);
-    if (!BufferFitsFirstStrip(frame, strip->Memory.Length)) return Fail(TWCC_BADVALUE);
-
-    StopPreview();
-    if (!SnapImage(frame.twoSignalFrames())) return Fail(TWCC_OPERATIONERROR);
+    auto check = [strip](const FrameGeometry &frame) {
+        return CheckFirstStrip(frame, strip->Memory.Length);
+    };
+    FrameGeometry frame;
+    TW_UINT16 code = StartTransfer({KV_IMAGE_BYTES, KV_IMAGE_WIDTH, KV_IMAGE_HEIGHT,
+                                    KV_LINE_BYTES, KV_BITS_PER_PIXEL, KV_BYTES_PER_PIXEL,
+                                    KV_SIGNALS_PER_FRAME},
+                                   check, frame);
+    if (code != TWCC_SUCCESS) return Fail(code);
 
     uint32_t line = StripLineLength(frame);
     g_source.memXferLineLength = line;
@@ -162,7 +159,7 @@ TW_UINT16 SetupMemXferMsg(const OperationRequest *request) {
         return FailOperation(OperationText::SetupMemXfer, TWCC_BADPROTOCOL);
     auto *setup = static_cast<TW_SETUPMEMXFER *>(request->data);
     if (!setup) return FailMissingData();
-    FrameGeometry frame = ReadFrameGeometry({BOARD_IMAGE_BYTES, BOARD_LINE_BYTES});
+    FrameGeometry frame = ReadFrameGeometry({KV_IMAGE_BYTES, KV_LINE_BYTES});
     setup->MinBufSize = frame.lineBytes;
     setup->MaxBufSize = frame.imageBytes;
     setup->Preferred = frame.imageBytes;
@@ -170,10 +167,10 @@ TW_UINT16 SetupMemXferMsg(const OperationRequest *request) {
 }
 
 TW_UINT16 ImageMemXferMsg(const OperationRequest *request) {
-    if (request->message != MSG_GET) return Fail(TWCC_BADPROTOCOL);
     bool first = g_source.sourceState == STATE_READY;
     bool next = g_source.sourceState == STATE_TRANSFERRING && g_source.memXferCopy;
-    if (!first && !next) return Fail(TWCC_SEQERROR);
+    if (TW_UINT16 code = CheckTransferRequest(FirstCheck::Message, first || next, request->message))
+        return Fail(code);
     auto *strip = static_cast<TW_IMAGEMEMXFER *>(request->data);
     if (!strip) return FailMissingData();
 

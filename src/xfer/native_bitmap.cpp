@@ -18,18 +18,6 @@ static_assert(HEADER_BYTES == 40 && PALETTE_BYTES == 1024);
 
 constexpr const char *LockFailedText = "Unable to lock global memory in EnableDS";
 
-constexpr bool IsDeepGrey(uint32_t bitDepth) { return bitDepth >= 9 && bitDepth <= 15; }
-
-// Only the layouts a kernel reads safely are converted; anything else is
-// copied as it comes.
-RowConversion ConversionFor(const FrameGeometry &frame) {
-    uint32_t depth = frame.bitDepth;
-    if ((depth == 10 || depth == 12 || depth == 14) && frame.bytesPerPixel == 2)
-        return RowConversion::ShiftToByte;
-    if (depth == 32 && frame.bytesPerPixel == 4) return RowConversion::DropFourth;
-    return RowConversion::Copy;
-}
-
 size_t ConvertedRowBytes(RowConversion conversion, const FrameGeometry &frame) {
     switch (conversion) {
     case RowConversion::ShiftToByte: return frame.width;
@@ -42,7 +30,7 @@ size_t ConvertedRowBytes(RowConversion conversion, const FrameGeometry &frame) {
 // biSizeImage of rows that need no padding.
 uint64_t PackedSizeImage(const FrameGeometry &frame) {
     if (frame.bitDepth == 32) return uint64_t(frame.height) * frame.width * 3;
-    if (IsDeepGrey(frame.bitDepth)) return frame.imageBytes / 2;
+    if (IsNativeByteGrey(frame.bitDepth)) return frame.imageBytes / 2;
     return frame.imageBytes;
 }
 
@@ -59,9 +47,9 @@ constexpr std::array<RGBQUAD, PALETTE_ENTRIES> GreyPalette = [] {
 
 NativeBitmapLayout NativeBitmapLayoutFor(const FrameGeometry &frame) {
     NativeBitmapLayout layout{};
-    layout.conversion = ConversionFor(frame);
-    layout.bitCount = frame.bitDepth == 32 ? 24 : IsDeepGrey(frame.bitDepth) ? 8 : frame.bitDepth;
-    layout.greyPalette = frame.bitDepth < 24;
+    layout.conversion = NativeRowConversion(frame);
+    layout.bitCount = NativeBitCount(frame.bitDepth);
+    layout.greyPalette = IsGreyDepth(frame.bitDepth);
     layout.pixelOffset = HEADER_BYTES + (layout.greyPalette ? PALETTE_BYTES : 0);
     layout.rowBytes = ConvertedRowBytes(layout.conversion, frame);
     layout.rowStride = (layout.rowBytes + 3) & ~size_t(3);

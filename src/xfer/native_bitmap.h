@@ -8,13 +8,6 @@
 
 #include "xfer/frame.h"
 
-// How a frame row becomes a bitmap row.
-enum class RowConversion {
-    Copy,        // bytes as the board delivers them
-    ShiftToByte, // 16-bit deep grey to 8 bits
-    DropFourth,  // 4-byte colour to 3 bytes, order kept
-};
-
 struct NativeBitmapLayout {
     RowConversion conversion;
     uint32_t bitCount;     // biBitCount

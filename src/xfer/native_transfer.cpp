@@ -5,11 +5,10 @@
 #include "ds/errors.h"
 #include "ds/operations.h"
 #include "ds/source_context.h"
-#include "ui/user_interface.h"
 #include "xfer/frame.h"
 #include "xfer/native_bitmap.h"
 #include "xfer/pixels.h"
-#include "xfer/snap.h"
+#include "xfer/transfer_start.h"
 #include "xfer/transfer_worker.h"
 
 namespace {
@@ -35,7 +34,7 @@ void ConvertLinesBottomUp(uint32_t first, uint32_t end, const void *context) {
     const size_t lineBytes = size_t(frame.width) * frame.bytesPerPixel;
     const uint8_t *line = g_source.hostBuffer + size_t(first) * lineBytes;
     uint8_t *row = job.pixels + size_t(frame.height - 1 - first) * layout.rowStride;
-    const unsigned shift = frame.bitDepth - 8;
+    const unsigned shift = ShiftToByteFor(frame.bitDepth);
     for (uint32_t k = first; k < end; ++k, line += lineBytes, row -= layout.rowStride) {
         switch (layout.conversion) {
         case RowConversion::Copy: memcpy(row, line, layout.rowBytes); break;
@@ -43,6 +42,10 @@ void ConvertLinesBottomUp(uint32_t first, uint32_t end, const void *context) {
         case RowConversion::DropFourth: DropFourthByte(row, line, frame.width); break;
         }
     }
+}
+
+TW_UINT16 CheckFrame(const FrameGeometry &frame) {
+    return FrameFitsHostBuffer(frame) ? TWCC_SUCCESS : TWCC_OPERATIONERROR;
 }
 
 // Win64 applications pass the address of a pointer-sized TW_HANDLE.
@@ -54,17 +57,16 @@ void HandOver(TW_MEMREF data, HGLOBAL bitmap) {
 }  // namespace
 
 TW_UINT16 ImageNativeXfeMsg(const OperationRequest *request) {
-    if (g_source.sourceState != STATE_READY) return Fail(TWCC_SEQERROR);
-    if (request->message != MSG_GET) return Fail(TWCC_BADPROTOCOL);
+    bool ready = g_source.sourceState == STATE_READY;
+    if (TW_UINT16 code = CheckTransferRequest(FirstCheck::State, ready, request->message))
+        return Fail(code);
     if (!request->data) return FailMissingData();
 
-    FrameGeometry frame =
-        ReadFrameGeometry({BOARD_IMAGE_WIDTH, BOARD_IMAGE_HEIGHT, BOARD_BITS_PER_PIXEL,
-                           BOARD_IMAGE_BYTES, BOARD_BYTES_PER_PIXEL, BOARD_SIGNALS_PER_FRAME});
-    if (!FrameFitsHostBuffer(frame)) return Fail(TWCC_OPERATIONERROR);
-
-    StopPreview();
-    if (!SnapImage(frame.twoSignalFrames())) return Fail(TWCC_OPERATIONERROR);
+    FrameGeometry frame;
+    TW_UINT16 code = StartTransfer({KV_IMAGE_WIDTH, KV_IMAGE_HEIGHT, KV_BITS_PER_PIXEL,
+                                    KV_IMAGE_BYTES, KV_BYTES_PER_PIXEL, KV_SIGNALS_PER_FRAME},
+                                   CheckFrame, frame);
+    if (code != TWCC_SUCCESS) return Fail(code);
 
     NativeBitmapLayout layout = NativeBitmapLayoutFor(frame);
     HGLOBAL bitmap = BuildNativeBitmap(layout, frame);
@@ -80,7 +82,6 @@ TW_UINT16 ImageNativeXfeMsg(const OperationRequest *request) {
         ConvertRows(frame.height, ConvertLinesBottomUp, &job);
     }
     HandOver(request->data, bitmap);
-    g_source.nativeImageHandle = bitmap;
     PrepareNextBitmapBlock(static_cast<SIZE_T>(layout.blockBytes));
     g_source.sourceState = STATE_TRANSFERRING;
     return TWRC_XFERDONE;

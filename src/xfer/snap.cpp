@@ -29,17 +29,18 @@ bool SnapImage(bool twoSignalFrames) {
     uint32_t attempts = 0;
     bool done = false;
     for (;;) {
-        BoardCommand(COMMAND_SNAP, MODE_SNAP_START);
+        BoardCommand(KV_COMMAND_SNAP, KV_MODE_SNAP_START);
         ++attempts;
         switch (BoardWaitForFrame(twoSignalFrames)) {
-        case WAIT_FRAME_DONE:
+        case KV_WAIT_OK:
             done = true;
             break;
-        case WAIT_CANCELLED:
-            BoardCommand(COMMAND_ABORT, MODE_ABORT);
+        case KV_WAIT_CANCELLED:
+            BoardCommand(KV_COMMAND_ABORT, KV_MODE_ABORT);
             break;
-        case WAIT_TIMED_OUT:
-            if (BoardCommand(COMMAND_SNAP, MODE_SNAP_REARM) != 0) return FailSnap(SnapTimedOutText);
+        case KV_WAIT_TIMEOUT:
+            if (BoardCommand(KV_COMMAND_SNAP, KV_MODE_SNAP_REARM) != 0)
+                return FailSnap(SnapTimedOutText);
             break;
         default:
             return FailSnap(SnapErrorText);

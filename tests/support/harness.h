@@ -40,7 +40,7 @@ public:
     // DAT_PENDINGXFERS / MSG_GET Count, or -1 when the call fails.
     int PendingCount();
     // DAT_CAPABILITY: sends cap with msg and returns the result; the reply's
-    // handle (if any) lands in *reply (caller frees with GlobalFree).
+    // handle (if any) lands in cap->hContainer (caller frees with GlobalFree).
     TW_UINT16 Capability(TW_UINT16 msg, TW_CAPABILITY *cap);
 
     HMODULE module = nullptr;
