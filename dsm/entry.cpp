@@ -1,8 +1,9 @@
 // DSM_Entry: what the Source Manager answers itself, and what it passes on.
 #include "dsm_operations.h"
 
-extern "C" TW_UINT16 DSM_Entry(TW_IDENTITY *pOrigin, TW_IDENTITY *pDest, TW_UINT32 DG,
-                               TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF pData) {
+extern "C" TW_UINT16 TW_CALLINGSTYLE DSM_Entry(TW_IDENTITY *pOrigin, TW_IDENTITY *pDest,
+                                               TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
+                                               TW_MEMREF pData) {
     // A source talking to its application: the only call whose origin is a source.
     if (IsSourceNotification(DG, DAT, MSG)) return SourceNotification(pOrigin, pDest, MSG);
 

@@ -1,5 +1,7 @@
 // Finding the sources on this machine: every *.ds beside this library and,
-// recursively, under <Windows folder>\twain_64, each asked for its identity.
+// recursively, under <Windows folder>\twain_64 (twain_32 for a 32-bit Source
+// Manager: a process loads only sources of its own architecture), each asked
+// for its identity.
 #include "dsm_operations.h"
 
 #include <algorithm>
@@ -16,11 +18,11 @@ std::string FolderOf(HMODULE module) {
     return slash == std::string::npos ? std::string() : folder.substr(0, slash);
 }
 
-std::string Twain64Folder() {
+std::string SourcesFolder() {
     char windows[MAX_PATH];
     UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return {};
-    return std::string(windows, n) + "\\twain_64";
+    return std::string(windows, n) + (sizeof(void *) == 8 ? "\\twain_64" : "\\twain_32");
 }
 
 bool HasSourceExtension(const char *name) {
@@ -94,7 +96,7 @@ HMODULE LoadSourceLibrary(const std::string &path, DSENTRYPROC *entry) {
 std::vector<DsmSourceFile> ScanSourceFiles(TW_IDENTITY *application) {
     std::vector<std::string> paths;
     CollectSourcePaths(FolderOf(g_dsm.module), false, &paths);
-    CollectSourcePaths(Twain64Folder(), true, &paths);
+    CollectSourcePaths(SourcesFolder(), true, &paths);
     std::vector<DsmSourceFile> sources;
     for (const std::string &path : paths) {
         DsmSourceFile source{path, {}};

@@ -18,12 +18,14 @@ while [ $# -gt 0 ]; do
   fi
 done
 
+# One architecture: win64 unless QX_ARCHS names another (QX_ARCHS=win32 scripts/demo.sh).
+QX_ARCHS=${QX_ARCHS:-win64}
 source "$(dirname "$0")/setup-env.sh"
 # Only the demo and what it loads are built; the build folder's test setting
 # is left as it is (a cached QX_BUILD_TESTS=OFF would silently drop the tests
 # from a later scripts/test.sh in the same folder).
 echo "== building the demo in $QX_BUILD"
-cmake -S "$QX_ROOT" -B "$QX_BUILD" -DCMAKE_TOOLCHAIN_FILE="$QX_ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+cmake -S "$QX_ROOT" -B "$QX_BUILD" -DCMAKE_TOOLCHAIN_FILE="$QX_TOOLCHAIN" >/dev/null
 if ! cmake --build "$QX_BUILD" -j"$(nproc)" --target qxdemo >"$QX_BUILD/demo-build.log" 2>&1; then
   cat "$QX_BUILD/demo-build.log" >&2
   exit 1

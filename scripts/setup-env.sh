@@ -1,11 +1,17 @@
 # Sourced by the test, demo and benchmark commands: installs what is missing,
 # prepares a Wine prefix of our own and a virtual display, and configures the
-# build folder. Leaves QX_BUILD (the build folder) and QX_BIN set.
+# build folder. Leaves QX_BUILD (the build folder), QX_BIN and QX_TOOLCHAIN
+# set for the first architecture of QX_ARCHS; qx_use_arch switches to another.
 set -euo pipefail
 
 QX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-QX_BUILD=${QX_BUILD:-$QX_ROOT/build}
-QX_BIN=$QX_BUILD/bin
+# The architectures the commands build and run, each in its own build folder
+# with its own Wine prefix: win64 (build/) and win32 (build-win32/).
+QX_ARCHS=${QX_ARCHS:-win64 win32}
+QX_BUILD_WIN64=${QX_BUILD:-$QX_ROOT/build}
+QX_BUILD_WIN32=${QX_BUILD_WIN32:-$QX_ROOT/build-win32}
+QX_GIVEN_WINEPREFIX=${WINEPREFIX:-}
+QX_WINEPREFIXES=()
 
 qx_sudo() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
@@ -18,12 +24,24 @@ qx_install_packages() {
   [ -d /usr/src/googletest ] || need+=(googletest)
   command -v convert >/dev/null && convert -version >/dev/null 2>&1 || need+=(imagemagick)
   command -v xwd >/dev/null || need+=(x11-apps)
+  if qx_wants_arch win32; then
+    command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix)
+    # 32-bit programs run on Wine's 32-bit half, from Debian's i386 architecture.
+    if ! qx_has_wine32; then
+      dpkg --print-foreign-architectures | grep -qx i386 || qx_sudo dpkg --add-architecture i386
+      need+=(wine32:i386)
+    fi
+  fi
   if [ ${#need[@]} -gt 0 ]; then
     echo "== installing: ${need[*]}"
     qx_sudo apt-get update -qq
     qx_sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
   fi
 }
+
+qx_wants_arch() { [[ " $QX_ARCHS " == *" $1 "* ]]; }
+
+qx_has_wine32() { dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q ' installed'; }
 
 qx_start_display() {
   if [ -z "${DISPLAY:-}" ]; then
@@ -39,15 +57,30 @@ qx_start_display() {
 
 qx_stop_display() {
   if [ -n "${QX_XVFB_PID:-}" ]; then
-    WINEPREFIX=$WINEPREFIX wineserver -k >/dev/null 2>&1 || true
+    local prefix
+    for prefix in "${QX_WINEPREFIXES[@]}"; do WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true; done
     kill "$QX_XVFB_PID" >/dev/null 2>&1 || true
   fi
 }
 
 qx_prepare_wine() {
-  export WINEPREFIX=${WINEPREFIX:-$QX_BUILD/wineprefix}
+  export WINEPREFIX=${QX_GIVEN_WINEPREFIX:-$QX_BUILD/wineprefix}
   export WINEDEBUG=${WINEDEBUG:--all}
   export WINEARCH=win64
+  QX_WINEPREFIXES+=("$WINEPREFIX")
+  # A prefix made before wine32 was installed cannot start programs once it is
+  # ("could not load kernel32.dll"): the prefix records which Wine made it
+  # (an empty record is from before there was one, without wine32).
+  local made="wine32=no" recorded
+  if qx_has_wine32; then made="wine32=yes"; fi
+  if [ -f "$WINEPREFIX/.qx-ready" ]; then
+    recorded=$(cat "$WINEPREFIX/.qx-ready")
+    if [ "${recorded:-wine32=no}" != "$made" ]; then
+      echo "== Wine prefix $WINEPREFIX was made with ${recorded:-wine32=no}, Wine now has $made: making it anew"
+      wineserver -k >/dev/null 2>&1 || true
+      rm -rf "$WINEPREFIX"
+    fi
+  fi
   if [ ! -f "$WINEPREFIX/.qx-ready" ]; then
     echo "== preparing Wine prefix $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
@@ -55,15 +88,28 @@ qx_prepare_wine() {
     # Without a window manager Wine waits ~2 s on every window it shows or hides.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     wineserver -w
-    touch "$WINEPREFIX/.qx-ready"
+    echo "$made" >"$WINEPREFIX/.qx-ready"
   fi
   # Load our development Source Manager rather than Wine's builtin one.
   export WINEDLLOVERRIDES="twain_32=n,b"
 }
 
+# qx_use_arch win64|win32: the build folder, toolchain and Wine prefix of one architecture.
+qx_use_arch() {
+  QX_ARCH=$1
+  case $QX_ARCH in
+    win64) QX_BUILD=$QX_BUILD_WIN64 QX_TOOLCHAIN=$QX_ROOT/cmake/mingw-w64-x86_64.cmake ;;
+    win32) QX_BUILD=$QX_BUILD_WIN32 QX_TOOLCHAIN=$QX_ROOT/cmake/mingw-w64-i686.cmake ;;
+    *) echo "unknown architecture '$QX_ARCH' (win64 or win32)" >&2; return 1 ;;
+  esac
+  QX_BIN=$QX_BUILD/bin
+  mkdir -p "$QX_BUILD"
+  qx_prepare_wine
+}
+
 qx_build() {
-  echo "== building in $QX_BUILD"
-  cmake -S "$QX_ROOT" -B "$QX_BUILD" -DCMAKE_TOOLCHAIN_FILE="$QX_ROOT/cmake/mingw-w64-x86_64.cmake" "$@" >/dev/null
+  echo "== building $QX_ARCH in $QX_BUILD"
+  cmake -S "$QX_ROOT" -B "$QX_BUILD" -DCMAKE_TOOLCHAIN_FILE="$QX_TOOLCHAIN" "$@" >/dev/null
   if ! cmake --build "$QX_BUILD" -j"$(nproc)" >"$QX_BUILD/build.log" 2>&1; then
     grep -E '(error|Error)' "$QX_BUILD/build.log" | head -40 >&2
     echo "== build failed; whole log in $QX_BUILD/build.log" >&2
@@ -73,6 +119,5 @@ qx_build() {
 }
 
 qx_install_packages
-mkdir -p "$QX_BUILD"
 qx_start_display
-qx_prepare_wine
+qx_use_arch "${QX_ARCHS%% *}"

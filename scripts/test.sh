@@ -1,6 +1,19 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test under Wine on a virtual display.
+# Installs what is missing, builds, and runs every test under Wine on a virtual
+# display: for each architecture of QX_ARCHS (default "win64 win32"), in its own
+# build folder, then prints each architecture's test summary. Arguments go to ctest.
 source "$(dirname "$0")/setup-env.sh"
-qx_build -DQX_BUILD_TESTS=ON
-cd "$QX_BUILD"
-ctest --output-on-failure --timeout 600 "$@"
+summaries=()
+status=0
+for arch in $QX_ARCHS; do
+  qx_use_arch "$arch"
+  qx_build -DQX_BUILD_TESTS=ON
+  echo "== testing $arch"
+  result=0
+  (cd "$QX_BUILD" && ctest --output-on-failure --timeout 600 "$@") | tee "$QX_BUILD/ctest.log" || result=$?
+  summaries+=("$arch: $(grep -E 'tests passed|No tests were found' "$QX_BUILD/ctest.log" | tail -1 || true)")
+  [ "$result" = 0 ] || status=$result
+done
+echo "== test summary"
+printf '   %s\n' "${summaries[@]}"
+exit "$status"

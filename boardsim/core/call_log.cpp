@@ -11,17 +11,17 @@
 
 namespace {
 
+CRITICAL_SECTION g_logLock;
+
+BOOL CALLBACK InitLogLock(PINIT_ONCE, PVOID, PVOID *) {
+    InitializeCriticalSection(&g_logLock);
+    return TRUE;
+}
+
 CRITICAL_SECTION *LogLock() {
-    static CRITICAL_SECTION lock;
     static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
-    InitOnceExecuteOnce(
-        &once,
-        [](PINIT_ONCE, PVOID, PVOID *) -> BOOL {
-            InitializeCriticalSection(&lock);
-            return TRUE;
-        },
-        nullptr, nullptr);
-    return &lock;
+    InitOnceExecuteOnce(&once, InitLogLock, nullptr, nullptr);
+    return &g_logLock;
 }
 
 void AppendLine(const char *format, va_list args, const char *suffix) {

@@ -32,8 +32,8 @@ TW_UINT16 ProcessEvent(TW_MEMREF data) {
 
 }  // namespace
 
-extern "C" TW_UINT16 DS_Entry(TW_IDENTITY *pOrigin, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
-                              TW_MEMREF pData) {
+extern "C" TW_UINT16 TW_CALLINGSTYLE DS_Entry(TW_IDENTITY *pOrigin, TW_UINT32 DG, TW_UINT16 DAT,
+                                              TW_UINT16 MSG, TW_MEMREF pData) {
     // Another application's call is not served and changes nothing.
     if (FromAnotherApplication(pOrigin) && !IdentityQuery(pOrigin, DG, DAT, MSG))
         return TWRC_FAILURE;

@@ -4,8 +4,9 @@
 
 namespace {
 
-// The Source Manager a 32-bit installation names first; a 64-bit process can
-// only load the 64-bit one, so that is tried next.
+// "TWAIN_32.DLL" is the platform's own Source Manager of 32-bit processes and
+// is tried first; "TWAINDSM.DLL" comes next, the only one a 64-bit process can
+// load and the newer one a 32-bit process may be using.
 constexpr const char *SourceManagerLibraries[] = {"TWAIN_32.DLL", "TWAINDSM.DLL"};
 
 bool SendThrough(const char *libraryName, TW_UINT16 message) {

@@ -1,7 +1,8 @@
-// The TWAIN 1.x records and constants this source uses, laid out as Win64
-// applications and Source Managers lay them out (packed to 2 bytes,
-// pointer-sized handles). Every record's size and field offsets are checked
-// below, so a layout mistake fails the build instead of corrupting a caller.
+// The TWAIN 1.x records and constants this source uses, laid out as Win64 and
+// Win32 applications and Source Managers lay them out: packed to 2 bytes, with
+// pointer-sized handles (8 bytes on Win64, 4 on Win32). Every record's size
+// and field offsets are checked below for the architecture being built, so a
+// layout mistake fails the build instead of corrupting a caller.
 #pragma once
 
 #include <cstddef>
@@ -160,6 +161,17 @@ struct TW_IMAGEMEMXFER {
 
 #pragma pack(pop)
 
+// TW_BY_ARCH(win64, win32): the number for the architecture being built.
+#if defined(_WIN64)
+#define TW_BY_ARCH(win64, win32) (win64)
+#elif defined(_WIN32)
+#define TW_BY_ARCH(win64, win32) (win32)
+#else
+#error "TWAIN records are laid out here for Win64 and Win32 only"
+#endif
+
+static_assert(sizeof(TW_HANDLE) == TW_BY_ARCH(8, 4) && sizeof(TW_MEMREF) == TW_BY_ARCH(8, 4));
+
 #define TW_CHECK_FIELD(type, field, offset, size)                         \
     static_assert(offsetof(type, field) == (offset), #type "." #field " offset"); \
     static_assert(sizeof(((type *)nullptr)->field) == (size), #type "." #field " size")
@@ -182,10 +194,10 @@ TW_CHECK_FIELD(TW_IDENTITY, SupportedGroups, 50, 4);
 TW_CHECK_FIELD(TW_IDENTITY, Manufacturer, 54, 34);
 TW_CHECK_FIELD(TW_IDENTITY, ProductFamily, 88, 34);
 TW_CHECK_FIELD(TW_IDENTITY, ProductName, 122, 34);
-static_assert(sizeof(TW_CAPABILITY) == 12);
+static_assert(sizeof(TW_CAPABILITY) == TW_BY_ARCH(12, 8));
 TW_CHECK_FIELD(TW_CAPABILITY, Cap, 0, 2);
 TW_CHECK_FIELD(TW_CAPABILITY, ConType, 2, 2);
-TW_CHECK_FIELD(TW_CAPABILITY, hContainer, 4, 8);
+TW_CHECK_FIELD(TW_CAPABILITY, hContainer, 4, TW_BY_ARCH(8, 4));
 static_assert(sizeof(TW_ONEVALUE) == 6);
 TW_CHECK_FIELD(TW_ONEVALUE, ItemType, 0, 2);
 TW_CHECK_FIELD(TW_ONEVALUE, Item, 2, 4);
@@ -211,19 +223,19 @@ TW_CHECK_FIELD(TW_FRAME, Left, 0, 4);
 TW_CHECK_FIELD(TW_FRAME, Top, 4, 4);
 TW_CHECK_FIELD(TW_FRAME, Right, 8, 4);
 TW_CHECK_FIELD(TW_FRAME, Bottom, 12, 4);
-static_assert(sizeof(TW_USERINTERFACE) == 12);
+static_assert(sizeof(TW_USERINTERFACE) == TW_BY_ARCH(12, 8));
 TW_CHECK_FIELD(TW_USERINTERFACE, ShowUI, 0, 2);
 TW_CHECK_FIELD(TW_USERINTERFACE, ModalUI, 2, 2);
-TW_CHECK_FIELD(TW_USERINTERFACE, hParent, 4, 8);
+TW_CHECK_FIELD(TW_USERINTERFACE, hParent, 4, TW_BY_ARCH(8, 4));
 static_assert(sizeof(TW_PENDINGXFERS) == 6);
 TW_CHECK_FIELD(TW_PENDINGXFERS, Count, 0, 2);
 TW_CHECK_FIELD(TW_PENDINGXFERS, EOJ, 2, 4);
 static_assert(sizeof(TW_STATUS) == 4);
 TW_CHECK_FIELD(TW_STATUS, ConditionCode, 0, 2);
 TW_CHECK_FIELD(TW_STATUS, Reserved, 2, 2);
-static_assert(sizeof(TW_EVENT) == 10);
-TW_CHECK_FIELD(TW_EVENT, pEvent, 0, 8);
-TW_CHECK_FIELD(TW_EVENT, TWMessage, 8, 2);
+static_assert(sizeof(TW_EVENT) == TW_BY_ARCH(10, 6));
+TW_CHECK_FIELD(TW_EVENT, pEvent, 0, TW_BY_ARCH(8, 4));
+TW_CHECK_FIELD(TW_EVENT, TWMessage, TW_BY_ARCH(8, 4), 2);
 static_assert(sizeof(TW_IMAGEINFO) == 42);
 TW_CHECK_FIELD(TW_IMAGEINFO, XResolution, 0, 4);
 TW_CHECK_FIELD(TW_IMAGEINFO, YResolution, 4, 4);
@@ -248,11 +260,11 @@ static_assert(sizeof(TW_SETUPFILEXFER) == 260);
 TW_CHECK_FIELD(TW_SETUPFILEXFER, FileName, 0, 256);
 TW_CHECK_FIELD(TW_SETUPFILEXFER, Format, 256, 2);
 TW_CHECK_FIELD(TW_SETUPFILEXFER, VRefNum, 258, 2);
-static_assert(sizeof(TW_MEMORY) == 16);
+static_assert(sizeof(TW_MEMORY) == TW_BY_ARCH(16, 12));
 TW_CHECK_FIELD(TW_MEMORY, Flags, 0, 4);
 TW_CHECK_FIELD(TW_MEMORY, Length, 4, 4);
-TW_CHECK_FIELD(TW_MEMORY, TheMem, 8, 8);
-static_assert(sizeof(TW_IMAGEMEMXFER) == 42);
+TW_CHECK_FIELD(TW_MEMORY, TheMem, 8, TW_BY_ARCH(8, 4));
+static_assert(sizeof(TW_IMAGEMEMXFER) == TW_BY_ARCH(42, 38));
 TW_CHECK_FIELD(TW_IMAGEMEMXFER, Compression, 0, 2);
 TW_CHECK_FIELD(TW_IMAGEMEMXFER, BytesPerRow, 2, 4);
 TW_CHECK_FIELD(TW_IMAGEMEMXFER, Columns, 6, 4);
@@ -260,9 +272,10 @@ TW_CHECK_FIELD(TW_IMAGEMEMXFER, Rows, 10, 4);
 TW_CHECK_FIELD(TW_IMAGEMEMXFER, XOffset, 14, 4);
 TW_CHECK_FIELD(TW_IMAGEMEMXFER, YOffset, 18, 4);
 TW_CHECK_FIELD(TW_IMAGEMEMXFER, BytesWritten, 22, 4);
-TW_CHECK_FIELD(TW_IMAGEMEMXFER, Memory, 26, 16);
+TW_CHECK_FIELD(TW_IMAGEMEMXFER, Memory, 26, TW_BY_ARCH(16, 12));
 
 #undef TW_CHECK_FIELD
+#undef TW_BY_ARCH
 
 // Data groups
 constexpr TW_UINT32 DG_CONTROL = 0x0001;
@@ -413,8 +426,13 @@ constexpr TW_UINT32 TWMF_HANDLE = 0x0010;
 constexpr TW_UINT16 TWLG_USA = 13;
 constexpr TW_UINT16 TWCY_USA = 1;
 
+// The TWAIN calling convention of the entry points: PASCAL (__stdcall) on
+// Win32; Win64 has only one convention and ignores it.
+#define TW_CALLINGSTYLE __stdcall
+
 // Entry points of a source and of the Source Manager.
-typedef TW_UINT16 (*DSENTRYPROC)(TW_IDENTITY *pOrigin, TW_UINT32 DG, TW_UINT16 DAT,
-                                 TW_UINT16 MSG, TW_MEMREF pData);
-typedef TW_UINT16 (*DSMENTRYPROC)(TW_IDENTITY *pOrigin, TW_IDENTITY *pDest, TW_UINT32 DG,
-                                  TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF pData);
+typedef TW_UINT16(TW_CALLINGSTYLE *DSENTRYPROC)(TW_IDENTITY *pOrigin, TW_UINT32 DG,
+                                               TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF pData);
+typedef TW_UINT16(TW_CALLINGSTYLE *DSMENTRYPROC)(TW_IDENTITY *pOrigin, TW_IDENTITY *pDest,
+                                                TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
+                                                TW_MEMREF pData);

@@ -48,7 +48,8 @@ TW_UINT16 CheckFrame(const FrameGeometry &frame) {
     return FrameFitsHostBuffer(frame) ? TWCC_SUCCESS : TWCC_OPERATIONERROR;
 }
 
-// Win64 applications pass the address of a pointer-sized TW_HANDLE.
+// Applications pass the address of a pointer-sized TW_HANDLE: 8 bytes on
+// Win64, 4 on Win32.
 void HandOver(TW_MEMREF data, HGLOBAL bitmap) {
     TW_HANDLE handle = bitmap;
     memcpy(data, &handle, sizeof handle);

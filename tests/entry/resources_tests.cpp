@@ -42,8 +42,12 @@ TEST(Resources, OnlyDSEntryIsExported) {
     ASSERT_NE(module, nullptr);
     auto base = reinterpret_cast<const uint8_t *>(module);
     auto dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
-    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS64 *>(base + dos->e_lfanew);
-    EXPECT_EQ(nt->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
+    // The headers of the architecture this test is built for: PE32+ or PE32.
+    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
+    EXPECT_EQ(nt->OptionalHeader.Magic, sizeof(void *) == 8 ? IMAGE_NT_OPTIONAL_HDR64_MAGIC
+                                                              : IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+    EXPECT_EQ(nt->FileHeader.Machine, sizeof(void *) == 8 ? IMAGE_FILE_MACHINE_AMD64
+                                                            : IMAGE_FILE_MACHINE_I386);
     const IMAGE_DATA_DIRECTORY &dir =
         nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     auto exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY *>(base + dir.VirtualAddress);

@@ -655,19 +655,18 @@ TEST_F(LeftLargeTransferTest, AbandonedTransfersDoNotKeepTheirCopies) {
 
 // ---------------------------------------------------------------- preview
 
+BOOL CALLBACK KeepVisibleDialog(HWND window, LPARAM result) {
+    char name[16] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (strcmp(name, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND *>(result) = window;
+    return FALSE;
+}
+
 // The source's dialog on this thread.
 HWND SourceDialog() {
     HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM result) -> BOOL {
-            char name[16] = {};
-            GetClassNameA(window, name, sizeof name);
-            if (strcmp(name, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
-            *reinterpret_cast<HWND *>(result) = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumThreadWindows(GetCurrentThreadId(), KeepVisibleDialog, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 

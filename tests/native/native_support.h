@@ -24,8 +24,9 @@ protected:
     void SetUp() override;
 };
 
-// DG_IMAGE / DAT_IMAGENATIVEXFER / msg into a pointer-sized handle. The 8
-// bytes after the handle are checked to stay as they were.
+// DG_IMAGE / DAT_IMAGENATIVEXFER / msg into a pointer-sized handle (8 bytes
+// on Win64, 4 on Win32). The bytes after it, up to 16, are checked to stay as
+// they were.
 struct NativeReply {
     TW_UINT16 result;
     HGLOBAL handle;

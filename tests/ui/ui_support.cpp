@@ -28,15 +28,15 @@ bool OfThisProcess(HWND window) {
     return pid == GetCurrentProcessId();
 }
 
+BOOL CALLBACK CollectOwnWindow(HWND window, LPARAM param) {
+    auto *windows = reinterpret_cast<std::vector<HWND> *>(param);
+    if (OfThisProcess(window)) windows->push_back(window);
+    return TRUE;
+}
+
 std::vector<HWND> TopLevelWindows() {
     std::vector<HWND> windows;
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto *windows = reinterpret_cast<std::vector<HWND> *>(param);
-            if (OfThisProcess(window)) windows->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&windows));
+    EnumWindows(CollectOwnWindow, reinterpret_cast<LPARAM>(&windows));
     return windows;
 }
 
