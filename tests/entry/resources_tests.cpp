@@ -1,5 +1,8 @@
 // The module's own resources, as another program reads them.
+#include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "support/harness.h"
@@ -37,6 +40,17 @@ TEST(Resources, StringTableIconAndVersionBlock) {
     EXPECT_STREQ(name, "QXTwain.ds");
 }
 
+bool InSystemFolder(const char *library) {
+    char path[MAX_PATH];
+    UINT n = GetSystemDirectoryA(path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return false;
+    std::string file = std::string(path, n) + "\\" + library;
+    return GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The exports, the imports and the architecture as a Source Manager's loader
+// finds them: DS_Entry undecorated (no "DS_Entry@20" on Win32), and libraries
+// of the system and of the board maker only.
 TEST(Resources, OnlyDSEntryIsExported) {
     HMODULE module = LoadLibraryExA("QXTwain.ds", nullptr, DONT_RESOLVE_DLL_REFERENCES);
     ASSERT_NE(module, nullptr);
@@ -55,6 +69,20 @@ TEST(Resources, OnlyDSEntryIsExported) {
     EXPECT_EQ(exports->NumberOfFunctions, 1u);
     auto names = reinterpret_cast<const DWORD *>(base + exports->AddressOfNames);
     EXPECT_STREQ(reinterpret_cast<const char *>(base + names[0]), "DS_Entry");
+
+    const char *maker[] = {"Kvd.dll", "QXD.dll", "QXEr.dll", "QXDiskIO.dll", "Vizpane.dll"};
+    int makerImports = 0;
+    const IMAGE_DATA_DIRECTORY &imports =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto *d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR *>(base + imports.VirtualAddress);
+         d->Name; ++d) {
+        const char *library = reinterpret_cast<const char *>(base + d->Name);
+        bool ofMaker = std::any_of(std::begin(maker), std::end(maker),
+                                   [&](const char *m) { return lstrcmpiA(m, library) == 0; });
+        makerImports += ofMaker;
+        EXPECT_TRUE(ofMaker || InSystemFolder(library)) << library;
+    }
+    EXPECT_EQ(makerImports, 5);
     FreeLibrary(module);
 }
 
