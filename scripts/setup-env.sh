@@ -18,6 +18,7 @@ qx_install_packages() {
   [ -d /usr/src/googletest ] || need+=(googletest)
   command -v convert >/dev/null && convert -version >/dev/null 2>&1 || need+=(imagemagick)
   command -v xwd >/dev/null || need+=(x11-apps)
+  command -v makensis >/dev/null || need+=(nsis)
   if [ ${#need[@]} -gt 0 ]; then
     echo "== installing: ${need[*]}"
     qx_sudo apt-get update -qq

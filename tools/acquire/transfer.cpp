@@ -236,7 +236,8 @@ std::string FramePath(uint32_t index, qximg::ImageFormat format) {
              qximg::ImageFormatExtension(format));
     const std::string &folder = g_app.options.outFolder;
     bool slash = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
-    return folder + (slash ? "" : "/") + name;
+    const char *separator = folder.find('\\') != std::string::npos ? "\\" : "/";
+    return folder + (slash ? "" : separator) + name;
 }
 
 void TransferFrames() {
