@@ -258,7 +258,10 @@ void PrintTable(const std::vector<CapabilityReport> &reports) {
         std::string byDefault = list ? "(the list)"
                                 : report.hasDefault ? FormatValue(report.cap, report.defaultValue)
                                                     : "-";
-        std::string allowed = Allowed(report);
+        // The supported capabilities are the rows of this table.
+        std::string allowed = report.cap == CAP_SUPPORTEDCAPS
+                                  ? std::to_string(report.allowed.size()) + " capabilities: the rows"
+                                  : Allowed(report);
         printf(format, name.c_str(), ContainerName(report.conType), ItemTypeName(report.itemType),
                current.c_str(), byDefault.c_str(), allowed.empty() ? "-" : allowed.c_str(),
                report.hasSupport ? MessageList(report, " ", false).c_str() : "?");
