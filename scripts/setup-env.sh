@@ -19,6 +19,7 @@ qx_install_packages() {
   command -v convert >/dev/null && convert -version >/dev/null 2>&1 || need+=(imagemagick)
   command -v xwd >/dev/null || need+=(x11-apps)
   command -v makensis >/dev/null || need+=(nsis)
+  command -v python3 >/dev/null || need+=(python3)
   if [ ${#need[@]} -gt 0 ]; then
     echo "== installing: ${need[*]}"
     qx_sudo apt-get update -qq

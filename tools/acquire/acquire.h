@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,8 @@ bool Refused(TW_IDENTITY *dest, TW_UINT32 group, TW_UINT16 dataType, TW_UINT16 m
 // A failure of the program itself (no triplet involved).
 bool Fail(int exitCode, const char *format, ...);
 void Trace(const char *format, ...);
+// Where what is said besides the results goes: stderr when stdout carries JSON.
+FILE *InfoStream();
 // Ctrl+C and console close: the run ends as if the user cancelled.
 void InstallInterruptHandler();
 bool Interrupted();

@@ -140,7 +140,7 @@ bool OpenSource() {
         return Refused(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, result,
                        "check that the device is connected and its driver installed");
     g_app.sourceOpen = true;
-    printf("Source: %s (%s, version %u.%u)\n", Field(g_app.source.ProductName).c_str(),
+    fprintf(InfoStream(), "Source: %s (%s, version %u.%u)\n", Field(g_app.source.ProductName).c_str(),
            Field(g_app.source.Manufacturer).c_str(), g_app.source.Version.MajorNum,
            g_app.source.Version.MinorNum);
     return true;

@@ -51,6 +51,8 @@ bool Fail(int exitCode, const char *format, ...) {
     return false;
 }
 
+FILE *InfoStream() { return g_app.options.json ? stderr : stdout; }
+
 void InstallInterruptHandler() { SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
 bool Interrupted() { return g_interrupted != 0; }
 
@@ -70,7 +72,7 @@ bool LoadSourceManager() {
         reinterpret_cast<void *>(GetProcAddress(g_app.dsmLibrary, "DSM_Entry")));
     char path[MAX_PATH] = "";
     GetModuleFileNameA(g_app.dsmLibrary, path, sizeof path);
-    printf("Source Manager: %s\n", path);
+    fprintf(InfoStream(), "Source Manager: %s\n", path);
     return true;
 }
 
