@@ -44,7 +44,7 @@ int main(int argc, char **argv) {
     }
     InstallInterruptHandler();
     if (LoadSourceManager() && CreateMainWindow() && OpenSourceManager()) Run();
-    if (Interrupted()) Fail(ExitCancelled, "interrupted (Ctrl+C)");
+    if (Interrupted() && g_app.exitCode == ExitSuccess) Fail(ExitCancelled, "interrupted (Ctrl+C)");
     ShutDown();
     PrintSummary();
     return g_app.exitCode;
