@@ -6,8 +6,8 @@
 #
 #   --depth N, --size WxH  the simulated board (default 8 bits, 640x480)
 #   --interactive          the source's dialog with live preview instead (qxacquire --ui)
-#   --screenshot FILE.png  qxacquire opens the dialog and plays its user (Preview, Stop
-#                          Preview, Acquire, Cancel); while the live preview runs it
+#   --screenshot FILE.png  qxacquire opens the dialog and plays its user (Preview,
+#                          Stop Preview, Acquire); while the live preview runs it
 #                          leaves FILE.png.ready, and this script photographs the whole
 #                          virtual screen into FILE.png and removes the marker.
 #   anything else          goes to qxacquire (one run; see qxacquire --help)
