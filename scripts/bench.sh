@@ -7,7 +7,7 @@ source "$(dirname "$0")/setup-env.sh"
 for arch in $QX_ARCHS; do
   qx_use_arch "$arch"
   echo "== benchmark, $arch"
-  cmake -S "$QX_ROOT" -B "$QX_BUILD" -DCMAKE_TOOLCHAIN_FILE="$QX_TOOLCHAIN" >/dev/null
+  cmake -S "$QX_ROOT" -B "$QX_BUILD" "${QX_CMAKE_ARGS[@]}" >/dev/null
   cmake --build "$QX_BUILD" --target qxbench -j"$(nproc)" >/dev/null
   (cd "$QX_BIN" && wine ./qxbench.exe "$@")
 done

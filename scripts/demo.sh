@@ -31,7 +31,7 @@ source "$(dirname "$0")/setup-env.sh"
 # is left as it is (a cached QX_BUILD_TESTS=OFF would silently drop the tests
 # from a later scripts/test.sh in the same folder).
 echo "== building qxacquire in $QX_BUILD"
-cmake --no-warn-unused-cli -S "$QX_ROOT" -B "$QX_BUILD" -DCMAKE_TOOLCHAIN_FILE="$QX_TOOLCHAIN" >/dev/null
+cmake --no-warn-unused-cli -S "$QX_ROOT" -B "$QX_BUILD" "${QX_CMAKE_ARGS[@]}" >/dev/null
 if ! cmake --build "$QX_BUILD" -j"$(nproc)" --target qxacquire >"$QX_BUILD/demo-build.log" 2>&1; then
   cat "$QX_BUILD/demo-build.log" >&2
   exit 1

@@ -1,10 +1,12 @@
 # Sourced by the test, demo and benchmark commands: installs what is missing,
 # prepares a Wine prefix of our own and a virtual display, and configures the
-# build folder. Leaves QX_BUILD (the build folder), QX_BIN and QX_TOOLCHAIN
-# set for the first architecture of QX_ARCHS; qx_use_arch switches to another.
+# build folder. Leaves QX_BUILD (the build folder), QX_BIN and QX_CMAKE_ARGS
+# (toolchain and options) set for the first architecture of QX_ARCHS;
+# qx_use_arch switches to another.
 set -euo pipefail
 
 QX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$QX_ROOT/scripts/wine-prefix.sh"
 # The architectures the commands build and run, each in its own build folder
 # with its own Wine prefix: win64 (build/) and win32 (build-win32/).
 QX_ARCHS=${QX_ARCHS:-win64 win32}
@@ -43,8 +45,6 @@ qx_install_packages() {
 
 qx_wants_arch() { [[ " $QX_ARCHS " == *" $1 "* ]]; }
 
-qx_has_wine32() { dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q ' installed'; }
-
 qx_start_display() {
   if [ -z "${DISPLAY:-}" ]; then
     local n=99
@@ -67,31 +67,8 @@ qx_stop_display() {
 
 qx_prepare_wine() {
   export WINEPREFIX=${QX_GIVEN_WINEPREFIX:-$QX_BUILD/wineprefix}
-  export WINEDEBUG=${WINEDEBUG:--all}
-  export WINEARCH=win64
   QX_WINEPREFIXES+=("$WINEPREFIX")
-  # A prefix made before wine32 was installed cannot start programs once it is
-  # ("could not load kernel32.dll"): the prefix records which Wine made it
-  # (an empty record is from before there was one, without wine32).
-  local made="wine32=no" recorded
-  if qx_has_wine32; then made="wine32=yes"; fi
-  if [ -f "$WINEPREFIX/.qx-ready" ]; then
-    recorded=$(cat "$WINEPREFIX/.qx-ready")
-    if [ "${recorded:-wine32=no}" != "$made" ]; then
-      echo "== Wine prefix $WINEPREFIX was made with ${recorded:-wine32=no}, Wine now has $made: making it anew"
-      wineserver -k >/dev/null 2>&1 || true
-      rm -rf "$WINEPREFIX"
-    fi
-  fi
-  if [ ! -f "$WINEPREFIX/.qx-ready" ]; then
-    echo "== preparing Wine prefix $WINEPREFIX"
-    mkdir -p "$WINEPREFIX"
-    WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
-    # Without a window manager Wine waits ~2 s on every window it shows or hides.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-    wineserver -w
-    echo "$made" >"$WINEPREFIX/.qx-ready"
-  fi
+  qx_make_prefix
   # Load our development Source Manager rather than Wine's builtin one.
   export WINEDLLOVERRIDES="twain_32=n,b"
 }
@@ -105,13 +82,19 @@ qx_use_arch() {
     *) echo "unknown architecture '$QX_ARCH' (win64 or win32)" >&2; return 1 ;;
   esac
   QX_BIN=$QX_BUILD/bin
+  # The 64-bit build folder installs and packages the 32-bit build's files too
+  # when both architectures are built.
+  QX_CMAKE_ARGS=(-DCMAKE_TOOLCHAIN_FILE="$QX_TOOLCHAIN")
+  if [ "$QX_ARCH" = win64 ]; then
+    if qx_wants_arch win32; then QX_CMAKE_ARGS+=(-DQX_WIN32_BUILD="$QX_BUILD_WIN32"); else QX_CMAKE_ARGS+=(-DQX_WIN32_BUILD=); fi
+  fi
   mkdir -p "$QX_BUILD"
   qx_prepare_wine
 }
 
 qx_build() {
   echo "== building $QX_ARCH in $QX_BUILD"
-  cmake -S "$QX_ROOT" -B "$QX_BUILD" -DCMAKE_TOOLCHAIN_FILE="$QX_TOOLCHAIN" "$@" >/dev/null
+  cmake -S "$QX_ROOT" -B "$QX_BUILD" "${QX_CMAKE_ARGS[@]}" "$@" >/dev/null
   if ! cmake --build "$QX_BUILD" -j"$(nproc)" >"$QX_BUILD/build.log" 2>&1; then
     grep -E '(error|Error)' "$QX_BUILD/build.log" | head -40 >&2
     echo "== build failed; whole log in $QX_BUILD/build.log" >&2

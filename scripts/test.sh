@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test under Wine on a virtual
-# display: for each architecture of QX_ARCHS (default "win64 win32"), in its own
-# build folder, then prints each architecture's test summary. Arguments go to ctest.
+# display, for each architecture of QX_ARCHS (default "win64 win32"), each in
+# its own build folder; then prints each architecture's test summary.
+# Arguments go to ctest.
 source "$(dirname "$0")/setup-env.sh"
+# Every architecture is built before any is tested: the 64-bit packages carry
+# the 32-bit build's files.
+for arch in $QX_ARCHS; do
+  qx_use_arch "$arch"
+  qx_build -DQX_BUILD_TESTS=ON
+done
 summaries=()
 status=0
 for arch in $QX_ARCHS; do
   qx_use_arch "$arch"
-  qx_build -DQX_BUILD_TESTS=ON
   echo "== testing $arch"
   result=0
   (cd "$QX_BUILD" && ctest --output-on-failure --timeout 600 "$@") | tee "$QX_BUILD/ctest.log" || result=$?

@@ -1,0 +1,33 @@
+# Sourced by setup-env.sh and by tests that drive Wine from a shell: making a
+# Wine prefix of our own (WINEARCH=win64, which runs 32-bit programs too once
+# Wine's 32-bit half, wine32, is installed).
+
+qx_has_wine32() { dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q ' installed'; }
+
+# qx_make_prefix: makes $WINEPREFIX ready unless it already is.
+qx_make_prefix() {
+  export WINEDEBUG=${WINEDEBUG:--all}
+  export WINEARCH=win64
+  # A prefix made before wine32 was installed cannot start programs once it is
+  # ("could not load kernel32.dll"): the prefix records which Wine made it
+  # (an empty record is from before there was one, without wine32).
+  local made="wine32=no" recorded
+  if qx_has_wine32; then made="wine32=yes"; fi
+  if [ -f "$WINEPREFIX/.qx-ready" ]; then
+    recorded=$(cat "$WINEPREFIX/.qx-ready")
+    if [ "${recorded:-wine32=no}" != "$made" ]; then
+      echo "== Wine prefix $WINEPREFIX was made with ${recorded:-wine32=no}, Wine now has $made: making it anew"
+      wineserver -k >/dev/null 2>&1 || true
+      rm -rf "$WINEPREFIX"
+    fi
+  fi
+  if [ ! -f "$WINEPREFIX/.qx-ready" ]; then
+    echo "== preparing Wine prefix $WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
+    # Without a window manager Wine waits ~2 s on every window it shows or hides.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    wineserver -w
+    echo "$made" >"$WINEPREFIX/.qx-ready"
+  fi
+}
