@@ -8,13 +8,8 @@
 set -euo pipefail
 setup=$1 dsm=$2 work=$3
 export WINEPREFIX=$work/wineprefix-install WINEDEBUG=-all WINEARCH=win64
-if [ ! -f "$WINEPREFIX/.qx-ready" ]; then
-  mkdir -p "$WINEPREFIX"
-  WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  wineserver -w
-  touch "$WINEPREFIX/.qx-ready"
-fi
+source "$(dirname "$0")/../../scripts/wine-prefix.sh"
+qx_make_prefix
 export WINEDLLOVERRIDES="twain_32=n,b"
 
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QXTwain'
