@@ -40,13 +40,15 @@ cd "$QX_BIN"
 # The simulated board reads qxsim.ini beside Kvd.dll when the source loads it.
 printf '# Written by scripts/demo.sh: the simulated board.\nwidth = %s\nheight = %s\ndepth = %s\n' \
   "${size%x*}" "${size#*x}" "$depth" >qxsim.ini
-acquire() { echo "\$ qxacquire $*"; wine ./qxacquire.exe "$@"; }
+# The development Source Manager by name: beside it the build may hold a
+# TWAINDSM.DLL too, which qxacquire would otherwise prefer.
+acquire() { echo "\$ qxacquire --dsm TWAIN_32.DLL $*"; wine ./qxacquire.exe --dsm TWAIN_32.DLL "$@"; }
 winout=$(winepath -w "$out")
 
 if [ -n "$shot" ]; then
   mkdir -p "$(dirname "$shot")"
   rm -f "$shot" "$shot.ready"
-  wine ./qxacquire.exe --out "$winout" --screenshot "$(winepath -w "$shot")" "${args[@]}" &
+  wine ./qxacquire.exe --dsm TWAIN_32.DLL --out "$winout" --screenshot "$(winepath -w "$shot")" "${args[@]}" &
   app=$!
   taken=0
   while kill -0 "$app" 2>/dev/null; do

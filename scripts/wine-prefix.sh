@@ -1,6 +1,7 @@
-# Sourced by setup-env.sh and by tests that drive Wine from a shell: making a
-# Wine prefix of our own (WINEARCH=win64, which runs 32-bit programs too once
-# Wine's 32-bit half, wine32, is installed).
+# Sourced: qx_make_prefix makes the Wine prefix $WINEPREFIX ready once (a
+# marker file records it), for the scripts and for tests that need a prefix
+# of their own. WINEARCH=win64 runs 32-bit programs too once Wine's 32-bit
+# half, wine32, is installed.
 
 qx_has_wine32() { dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q ' installed'; }
 

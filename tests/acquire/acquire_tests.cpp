@@ -100,7 +100,7 @@ protected:
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
         startup.hStdOutput = startup.hStdError = log;
-        std::string command = "\"" + BesideThisProgram("qxacquire.exe") + "\" --verbose --out \"" +
+        std::string command = "\"" + BesideThisProgram("qxacquire.exe") + "\" --verbose --dsm TWAIN_32.DLL --out \"" +
                               folder_ + "\" " + arguments;
         SetEnvironmentVariableA("QXSIM_CONFIG", config.c_str());
         PROCESS_INFORMATION process = {};
@@ -328,7 +328,7 @@ TEST_F(AcquireRun, CommandLineAndSourceErrors) {
     ChildResult missing = Run("--source \"No Such Scanner\"");
     EXPECT_EQ(missing.exitCode, 4u) << missing.output;
     EXPECT_TRUE(Contains(missing.output, "no source named \"No Such Scanner\"")) << missing.output;
-    ChildResult noManager = Run("--dsm Z:\\nowhere\\TWAIN_32.DLL");
+    ChildResult noManager = Run("--dsm Z:\\nowhere\\NOMANAGER.DLL");
     EXPECT_EQ(noManager.exitCode, 4u) << noManager.output;
 }
 

@@ -24,7 +24,7 @@ def capabilities(exe, depth):
             f.write(f"width = 320\nheight = 200\ndepth = {depth}\n")
         env = dict(os.environ, QXSIM_CONFIG="Z:" + config.replace("/", "\\"),
                    WINEDLLOVERRIDES="twain_32=n,b", WINEDEBUG="-all")
-        run = subprocess.run(["wine", exe, "--caps", "--json"], env=env, cwd=os.path.dirname(exe),
+        run = subprocess.run(["wine", exe, "--dsm", "TWAIN_32.DLL", "--caps", "--json"], env=env, cwd=os.path.dirname(exe),
                              capture_output=True, text=True, timeout=120)
     assert run.returncode == 0, run.stdout + run.stderr
     return json.loads(run.stdout)

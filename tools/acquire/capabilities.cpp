@@ -125,6 +125,14 @@ bool Ask(TW_UINT16 cap, TW_UINT16 message, TW_UINT16 *failure, Use use) {
     return container != nullptr;
 }
 
+void ReadList(TW_UINT16 itemType, TW_UINT32 count, const TW_UINT8 *items,
+              CapabilityReport *report) {
+    report->itemType = itemType;
+    size_t size = ItemSize(itemType);
+    for (TW_UINT32 i = 0; i < count && size; ++i)
+        report->allowed.push_back(ReadItem(itemType, items + i * size));
+}
+
 // What a container says: its items, current and default where it holds them.
 void ReadContainer(TW_UINT16 conType, const void *container, CapabilityReport *report) {
     report->conType = conType;
@@ -138,10 +146,7 @@ void ReadContainer(TW_UINT16 conType, const void *container, CapabilityReport *r
         }
         case TWON_ENUMERATION: {
             auto *list = static_cast<const TW_ENUMERATION *>(container);
-            report->itemType = list->ItemType;
-            size_t size = ItemSize(list->ItemType);
-            for (TW_UINT32 i = 0; i < list->NumItems && size; ++i)
-                report->allowed.push_back(ReadItem(list->ItemType, list->ItemList + i * size));
+            ReadList(list->ItemType, list->NumItems, list->ItemList, report);
             if (list->CurrentIndex < report->allowed.size())
                 report->current = report->allowed[list->CurrentIndex], report->hasCurrent = true;
             if (list->DefaultIndex < report->allowed.size())
@@ -151,10 +156,7 @@ void ReadContainer(TW_UINT16 conType, const void *container, CapabilityReport *r
         }
         case TWON_ARRAY: {
             auto *array = static_cast<const TW_ARRAY *>(container);
-            report->itemType = array->ItemType;
-            size_t size = ItemSize(array->ItemType);
-            for (TW_UINT32 i = 0; i < array->NumItems && size; ++i)
-                report->allowed.push_back(ReadItem(array->ItemType, array->ItemList + i * size));
+            ReadList(array->ItemType, array->NumItems, array->ItemList, report);
             break;
         }
         case TWON_RANGE: {

@@ -2,13 +2,21 @@
 // (MSG_PROCESSEVENT); what the source tells the application comes back in
 // TWMessage.
 #include <cstdio>
+#include <utility>
 
 #include "acquire.h"
 
 namespace {
 
+// Without its dialog a source says MSG_XFERREADY at once; a run that hears
+// nothing for this long is told so rather than left waiting.
+constexpr UINT_PTR SilenceTimer = 2;
+constexpr UINT SilenceLimitMs = 30000;
+bool g_heardFromSource = false;
+
 void HandleSourceMessage(TW_UINT16 message) {
     Trace("MSG_PROCESSEVENT brought %s", MessageName(message));
+    g_heardFromSource = true;
     switch (message) {
         case MSG_XFERREADY:
             TransferFrames();
@@ -42,9 +50,15 @@ bool PassToSource(MSG *message) {
     return true;
 }
 
+bool IsSilenceTimer(const MSG &message) {
+    return message.hwnd == g_app.window && message.message == WM_TIMER &&
+           message.wParam == SilenceTimer;
+}
+
 }  // namespace
 
 void RunEventLoop() {
+    if (!g_app.options.ui) SetTimer(g_app.window, SilenceTimer, SilenceLimitMs, nullptr);
     MSG message;
     while (!g_app.finished) {
         if (Interrupted()) {
@@ -54,6 +68,13 @@ void RunEventLoop() {
         BOOL got = GetMessageA(&message, nullptr, 0, 0);
         if (got <= 0) break;
         if (PassToSource(&message)) continue;
+        if (IsSilenceTimer(message) && !std::exchange(g_heardFromSource, false)) {
+            Fail(ExitSourceFailed,
+                 "no MSG_XFERREADY from the source within %u s: it may be telling another "
+                 "Source Manager than this one (try --dsm)",
+                 SilenceLimitMs / 1000);
+            break;
+        }
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }

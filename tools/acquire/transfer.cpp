@@ -133,7 +133,9 @@ bool FileTransfer(uint32_t index, FrameResult *frame) {
     frame->path = sourceFile;
     if (!g_convertFile) return true;
     frame->path = FramePath(index, asked);
-    return ConvertFile(sourceFile, frame->path);
+    if (!ConvertFile(sourceFile, frame->path)) return false;
+    frame->path += " (from the source's " + sourceFile + ")";
+    return true;
 }
 
 bool EndTransfer(TW_UINT16 *pending) {
