@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 uint32_t SampleBytes(uint32_t depth) {
@@ -11,6 +12,24 @@ uint32_t SampleBytes(uint32_t depth) {
     if (depth == 24) return 3;
     if (depth == 32) return 4;
     return 0;
+}
+
+void CopyRow(const uint8_t *in, uint8_t *out, uint32_t width, uint32_t depth) {
+    memcpy(out, in, size_t(width) * SampleBytes(depth));
+}
+
+// Four pixels at a time: four 32-bit words in, three out.
+void DropFourthByte(const uint8_t *in, uint8_t *out, uint32_t width, uint32_t) {
+    uint32_t x = 0;
+    for (; x + 4 <= width; x += 4, in += 16, out += 12) {
+        uint32_t p[4], w[3];
+        memcpy(p, in, 16);
+        w[0] = (p[0] & 0xFFFFFF) | p[1] << 24;
+        w[1] = ((p[1] >> 8) & 0xFFFF) | p[2] << 16;
+        w[2] = ((p[2] >> 16) & 0xFF) | p[3] << 8;
+        memcpy(out, w, 12);
+    }
+    for (; x < width; ++x, in += 4, out += 3) memcpy(out, in, 3);
 }
 
 namespace {
@@ -23,21 +42,37 @@ std::string FolderOf(const char *name) {
     return path.substr(0, slash);
 }
 
-bool WriteAll(HANDLE file, const std::vector<uint8_t> &bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
-        DWORD written = 0;
-        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written != chunk)
-            return false;
-        done += written;
+bool WriteAll(HANDLE file, const uint8_t *bytes, size_t size) {
+    DWORD written = 0;
+    return size == 0 ||
+           (WriteFile(file, bytes, static_cast<DWORD>(size), &written, nullptr) && written == size);
+}
+
+// The header, then the rows converted into a buffer that stays in the cache
+// and is written whenever it fills.
+bool WriteImage(HANDLE file, const FileLayout &layout, const PackedImage &image) {
+    if (!WriteAll(file, layout.header.data(), layout.header.size())) return false;
+    constexpr size_t ChunkBytes = 256 * 1024;
+    const size_t rowsPerChunk = std::max<size_t>(1, ChunkBytes / layout.rowBytes);
+    std::vector<uint8_t> chunk(rowsPerChunk * layout.rowBytes, 0);
+    const size_t lineBytes = size_t(image.width) * SampleBytes(image.depth);
+    for (uint32_t done = 0; done < image.height;) {
+        const uint32_t rows = uint32_t(std::min<size_t>(rowsPerChunk, image.height - done));
+        for (uint32_t i = 0; i < rows; ++i) {
+            uint32_t row = done + i;
+            uint32_t line = layout.bottomUp ? image.height - 1 - row : row;
+            layout.convertRow(image.pixels + line * lineBytes, chunk.data() + i * layout.rowBytes,
+                              image.width, image.depth);
+        }
+        if (!WriteAll(file, chunk.data(), rows * layout.rowBytes)) return false;
+        done += rows;
     }
     return true;
 }
 
 }  // namespace
 
-uint32_t WriteFileSafely(const char *name, const std::vector<uint8_t> &bytes) {
+uint32_t WriteFileSafely(const char *name, const FileLayout &layout, const PackedImage &image) {
     char temporary[MAX_PATH];
     if (!GetTempFileNameA(FolderOf(name).c_str(), "qxi", 0, temporary)) return QXIO_CANNOT_CREATE;
     HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -46,7 +81,7 @@ uint32_t WriteFileSafely(const char *name, const std::vector<uint8_t> &bytes) {
         DeleteFileA(temporary);
         return QXIO_CANNOT_CREATE;
     }
-    bool written = WriteAll(file, bytes);
+    bool written = WriteImage(file, layout, image);
     written = CloseHandle(file) && written;
     if (!written) {
         DeleteFileA(temporary);
