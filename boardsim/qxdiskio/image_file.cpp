@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 uint32_t SampleBytes(uint32_t depth) {
@@ -48,23 +49,30 @@ bool WriteAll(HANDLE file, const uint8_t *bytes, size_t size) {
            (WriteFile(file, bytes, static_cast<DWORD>(size), &written, nullptr) && written == size);
 }
 
-// The header, then the rows converted into a buffer that stays in the cache
-// and is written whenever it fills.
+// The header, then the rows: straight from the caller's lines when the file
+// keeps them as they are, top line first; otherwise converted into a block of
+// at most 8 MB, written whenever it fills. The block is kept for the next
+// image: fresh pages cost as much as the conversion.
 bool WriteImage(HANDLE file, const FileLayout &layout, const PackedImage &image) {
     if (!WriteAll(file, layout.header.data(), layout.header.size())) return false;
-    constexpr size_t ChunkBytes = 256 * 1024;
-    const size_t rowsPerChunk = std::max<size_t>(1, ChunkBytes / layout.rowBytes);
-    std::vector<uint8_t> chunk(rowsPerChunk * layout.rowBytes, 0);
+    if (!layout.bottomUp && layout.convertRow == CopyRow)
+        return WriteAll(file, image.pixels, layout.rowBytes * image.height);
+    constexpr size_t BlockBytes = 8u << 20;
+    static std::mutex blockLock;
+    static std::vector<uint8_t> block;
+    std::lock_guard<std::mutex> lock(blockLock);
+    const size_t rowsPerBlock = std::max<size_t>(1, BlockBytes / layout.rowBytes);
+    block.resize(std::min<size_t>(rowsPerBlock, image.height) * layout.rowBytes);
     const size_t lineBytes = size_t(image.width) * SampleBytes(image.depth);
-    for (uint32_t done = 0; done < image.height;) {
-        const uint32_t rows = uint32_t(std::min<size_t>(rowsPerChunk, image.height - done));
-        for (uint32_t i = 0; i < rows; ++i) {
-            uint32_t row = done + i;
-            uint32_t line = layout.bottomUp ? image.height - 1 - row : row;
-            layout.convertRow(image.pixels + line * lineBytes, chunk.data() + i * layout.rowBytes,
-                              image.width, image.depth);
+    for (size_t done = 0; done < image.height;) {
+        const size_t rows = std::min<size_t>(rowsPerBlock, image.height - done);
+        uint8_t *out = block.data();
+        for (size_t row = done; row < done + rows; ++row, out += layout.rowBytes) {
+            size_t line = layout.bottomUp ? image.height - 1 - row : row;
+            layout.convertRow(image.pixels + line * lineBytes, out, image.width, image.depth);
+            memset(out + layout.pixelBytes, 0, layout.rowBytes - layout.pixelBytes);
         }
-        if (!WriteAll(file, chunk.data(), rows * layout.rowBytes)) return false;
+        if (!WriteAll(file, block.data(), rows * layout.rowBytes)) return false;
         done += rows;
     }
     return true;

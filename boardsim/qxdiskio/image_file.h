@@ -26,11 +26,12 @@ struct PackedImage {
 uint32_t SampleBytes(uint32_t depth);
 
 // How an image is laid out in its file: the header, then height rows of
-// rowBytes each (padding included), made one at a time by convertRow from the
+// rowBytes each (pixelBytes, then zero padding), made one at a time by convertRow from the
 // packed lines, first row the bottom line when bottomUp.
 struct FileLayout {
     std::vector<uint8_t> header;
     size_t rowBytes;
+    size_t pixelBytes;  // of a row, before its padding
     bool bottomUp;
     void (*convertRow)(const uint8_t *in, uint8_t *out, uint32_t width, uint32_t depth);
 };

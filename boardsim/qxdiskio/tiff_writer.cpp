@@ -58,7 +58,7 @@ FileLayout TiffLayout(const PackedImage &image) {
         {296, Short, 1, 2},  // inch
     };
 
-    FileLayout layout{{}, size_t(image.width) * outBytes, false,
+    FileLayout layout{{}, size_t(image.width) * outBytes, size_t(image.width) * outBytes, false,
                       image.depth == 32 ? DropFourthByte : CopyRow};
     std::vector<uint8_t> &out = layout.header;
     out.reserve(DataOffset);
