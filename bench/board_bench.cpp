@@ -83,9 +83,9 @@ void RunBoardBench(const BoardLibrary &kv, int scale) {
                         : nullptr;
     if (!write) Fail("QXDiskIO.dll has no QXIOWriteSingle");
     const std::string target = TempFolder() + "qxbench-write-" + std::to_string(GetCurrentProcessId());
-    for (const char *ext : {"bmp", "tif"})
+    for (const char *ext : {"tif", "bmp"})
         for (uint32_t depth : {8u, 12u, 32u}) {
-            Case c{2048, 2048, depth, 20 * scale};
+            Case c{2048, 2048, depth, 30 * scale};
             std::vector<uint8_t> pixels(ImageBytes(c));
             for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint8_t(i * 7 + i / 4096);
             const std::string name = target + "." + ext;

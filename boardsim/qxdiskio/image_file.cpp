@@ -19,16 +19,20 @@ void CopyRow(const uint8_t *in, uint8_t *out, uint32_t width, uint32_t depth) {
     memcpy(out, in, size_t(width) * SampleBytes(depth));
 }
 
-// Four pixels at a time: four 32-bit words in, three out.
+// Four pixels at a time: two 64-bit words in, each packed to 6 bytes, and
+// written as one 8-byte and one 4-byte store.
 void DropFourthByte(const uint8_t *in, uint8_t *out, uint32_t width, uint32_t) {
     uint32_t x = 0;
     for (; x + 4 <= width; x += 4, in += 16, out += 12) {
-        uint32_t p[4], w[3];
-        memcpy(p, in, 16);
-        w[0] = (p[0] & 0xFFFFFF) | p[1] << 24;
-        w[1] = ((p[1] >> 8) & 0xFFFF) | p[2] << 16;
-        w[2] = ((p[2] >> 16) & 0xFF) | p[3] << 8;
-        memcpy(out, w, 12);
+        uint64_t a, b;
+        memcpy(&a, in, 8);
+        memcpy(&b, in + 8, 8);
+        a = (a & 0xFFFFFF) | ((a >> 8) & 0xFFFFFF000000ull);
+        b = (b & 0xFFFFFF) | ((b >> 8) & 0xFFFFFF000000ull);
+        uint64_t first = a | b << 48;
+        uint32_t second = static_cast<uint32_t>(b >> 16);
+        memcpy(out, &first, 8);
+        memcpy(out + 8, &second, 4);
     }
     for (; x < width; ++x, in += 4, out += 3) memcpy(out, in, 3);
 }
@@ -51,13 +55,13 @@ bool WriteAll(HANDLE file, const uint8_t *bytes, size_t size) {
 
 // The header, then the rows: straight from the caller's lines when the file
 // keeps them as they are, top line first; otherwise converted into a block of
-// at most 8 MB, written whenever it fills. The block is kept for the next
+// at most 2 MB, written whenever it fills. The block is kept for the next
 // image: fresh pages cost as much as the conversion.
 bool WriteImage(HANDLE file, const FileLayout &layout, const PackedImage &image) {
     if (!WriteAll(file, layout.header.data(), layout.header.size())) return false;
     if (!layout.bottomUp && layout.convertRow == CopyRow)
         return WriteAll(file, image.pixels, layout.rowBytes * image.height);
-    constexpr size_t BlockBytes = 8u << 20;
+    constexpr size_t BlockBytes = 2u << 20;
     static std::mutex blockLock;
     static std::vector<uint8_t> block;
     std::lock_guard<std::mutex> lock(blockLock);
