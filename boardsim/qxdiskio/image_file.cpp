@@ -55,13 +55,13 @@ bool WriteAll(HANDLE file, const uint8_t *bytes, size_t size) {
 
 // The header, then the rows: straight from the caller's lines when the file
 // keeps them as they are, top line first; otherwise converted into a block of
-// at most 2 MB, written whenever it fills. The block is kept for the next
-// image: fresh pages cost as much as the conversion.
+// 512 KB, which stays in the cache, written whenever it fills. The block is
+// kept for the next image: fresh pages cost as much as the conversion.
 bool WriteImage(HANDLE file, const FileLayout &layout, const PackedImage &image) {
     if (!WriteAll(file, layout.header.data(), layout.header.size())) return false;
     if (!layout.bottomUp && layout.convertRow == CopyRow)
         return WriteAll(file, image.pixels, layout.rowBytes * image.height);
-    constexpr size_t BlockBytes = 2u << 20;
+    constexpr size_t BlockBytes = 512u << 10;
     static std::mutex blockLock;
     static std::vector<uint8_t> block;
     std::lock_guard<std::mutex> lock(blockLock);
@@ -70,10 +70,13 @@ bool WriteImage(HANDLE file, const FileLayout &layout, const PackedImage &image)
     const size_t lineBytes = size_t(image.width) * SampleBytes(image.depth);
     for (size_t done = 0; done < image.height;) {
         const size_t rows = std::min<size_t>(rowsPerBlock, image.height - done);
-        uint8_t *out = block.data();
-        for (size_t row = done; row < done + rows; ++row, out += layout.rowBytes) {
-            size_t line = layout.bottomUp ? image.height - 1 - row : row;
-            layout.convertRow(image.pixels + line * lineBytes, out, image.width, image.depth);
+        // The block's lines are read in memory order (a bottom-up file fills
+        // the block from its end): reading lines backwards stalls on memory.
+        const size_t firstLine = layout.bottomUp ? image.height - done - rows : done;
+        for (size_t i = 0; i < rows; ++i) {
+            uint8_t *out = block.data() + (layout.bottomUp ? rows - 1 - i : i) * layout.rowBytes;
+            layout.convertRow(image.pixels + (firstLine + i) * lineBytes, out, image.width,
+                              image.depth);
             memset(out + layout.pixelBytes, 0, layout.rowBytes - layout.pixelBytes);
         }
         if (!WriteAll(file, block.data(), rows * layout.rowBytes)) return false;
