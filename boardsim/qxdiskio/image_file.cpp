@@ -55,13 +55,13 @@ bool WriteAll(HANDLE file, const uint8_t *bytes, size_t size) {
 
 // The header, then the rows: straight from the caller's lines when the file
 // keeps them as they are, top line first; otherwise converted into a block of
-// 512 KB, which stays in the cache, written whenever it fills. The block is
+// 1 MB, which stays in the cache, written whenever it fills. The block is
 // kept for the next image: fresh pages cost as much as the conversion.
 bool WriteImage(HANDLE file, const FileLayout &layout, const PackedImage &image) {
     if (!WriteAll(file, layout.header.data(), layout.header.size())) return false;
     if (!layout.bottomUp && layout.convertRow == CopyRow)
         return WriteAll(file, image.pixels, layout.rowBytes * image.height);
-    constexpr size_t BlockBytes = 512u << 10;
+    constexpr size_t BlockBytes = 1u << 20;
     static std::mutex blockLock;
     static std::vector<uint8_t> block;
     std::lock_guard<std::mutex> lock(blockLock);
