@@ -346,8 +346,11 @@ string FormatConfig(const SimConfig &c) {
     text += "\npattern = " + string(PatternNames[s.pattern]);
     if (s.frames[0]) text += "\nframes = " + string(s.frames);
     if (s.selectMode == QXS_SELECT_CANCEL) text += "\nselect = cancel";
-    if (s.selectMode == QXS_SELECT_BOARD)
-        text += "\nselect = " + std::to_string(s.selectFamily) + ":" + std::to_string(s.selectNumber);
+    if (s.selectMode == QXS_SELECT_BOARD) {
+        char select[32];
+        snprintf(select, sizeof select, "0x%X:%u", s.selectFamily, s.selectNumber);
+        text += "\nselect = " + string(select);
+    }
     string waits;
     for (const ScriptedWait &w : c.waits)
         waits += (waits.empty() ? "" : ", ") + (w.normal ? string("ok") : std::to_string(w.result));

@@ -211,5 +211,27 @@ TEST(QxsimTool, CheckListsEveryBadLineWithItsKeyAndReason) {
     DeleteFileA(file.c_str());
 }
 
+TEST(QxsimTool, ShowAndSnapUseTheConfigurationAProcessWouldLoad) {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string base = std::string(temp) + "qxsim-show-" + std::to_string(GetCurrentProcessId());
+    std::ofstream(base + ".ini") << "width = 40\nheight = 30\npattern = target\n";
+    SetEnvironmentVariableA("QXSIM_CONFIG", (base + ".ini").c_str());
+    std::string output;
+    EXPECT_EQ(RunQxsim("show", &output), 0u);
+    EXPECT_NE(output.find("# from QXSIM_CONFIG: " + base + ".ini"), std::string::npos) << output;
+    EXPECT_NE(output.find("\npattern = target\n"), std::string::npos) << output;
+    EXPECT_EQ(RunQxsim("snap " + base + ".png 3", &output), 0u) << output;
+    SetEnvironmentVariableA("QXSIM_CONFIG", nullptr);
+    qximg::DecodedImage image;
+    std::string error;
+    ASSERT_TRUE(qximg::ReadImage(base + ".png", &image, &error)) << error;
+    EXPECT_EQ(image.width, 40u);
+    EXPECT_EQ(image.height, 30u);
+    EXPECT_EQ(image.bgra[0], 128);  // the target's mid-grey field
+    DeleteFileA((base + ".ini").c_str());
+    DeleteFileA((base + ".png").c_str());
+}
+
 }  // namespace
 }  // namespace boardsim
