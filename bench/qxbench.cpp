@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "board_bench.h"
 #include "memfile_bench.h"
 
 namespace {
@@ -111,8 +112,12 @@ void RunNativeBench(const BoardLibrary &kv, int scale) {
 }  // namespace
 
 int main(int argc, char **argv) {
-    int scale = argc > 1 ? std::max(1, atoi(argv[1])) : 1;
+    // "board" alone measures only the simulated board.
+    bool boardOnly = argc > 1 && strcmp(argv[1], "board") == 0;
+    int scale = argc > 1 + boardOnly ? std::max(1, atoi(argv[1 + boardOnly])) : 1;
     BoardLibrary kv = LoadBoardLibrary();
+    RunBoardBench(kv, scale);
+    if (boardOnly) return 0;
     RunNativeBench(kv, scale);
     RunMemoryAndFileBench(kv, scale);
     return 0;
