@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "native/native_support.h"
+#include "support/transfer.h"
 
 using namespace qx;
 
@@ -90,7 +90,7 @@ TEST_F(SnapSequenceTest, AFifthAttemptNeverDeliversEvenWithAFrame) {
     // The application may ask again: a new sequence with a fresh count.
     ClearBoxes();
     ExpectDelivered();
-    EXPECT_EQ(FramesStarted(), 6u);
+    EXPECT_EQ(FramesStarted(), 6);
 }
 
 TEST_F(SnapSequenceTest, CancelsAndTimeOutsShareTheFiveAttempts) {
