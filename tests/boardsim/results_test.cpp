@@ -65,6 +65,7 @@ TEST_F(ResultTest, TheErrorBoxNamesOtherFailuresToo) {
     EXPECT_QUORVEX_BOX(boxes[2], "Quorvex Error", "No board error has occurred.");
 }
 
+// A transcript on purpose: the log format that outside checks read, line by line.
 TEST_F(ResultTest, EveryCallIsLoggedOnALineOfItsOwn) {
     ASSERT_NO_FATAL_FAILURE(ConfigureBoard("frame_ms = 0\nselect = cancel\nqtab_mode = 1"));
     uint32_t major, minor, count, mode, family, number, o3, o4;

@@ -88,6 +88,7 @@ protected:
     }
 };
 
+// A transcript on purpose: the board inquiries of an open, in their exact order.
 TEST_F(BoardAfterOpen, TheBuildAsksWidthHeightAndDepthTwiceInThatOrder) {
     EXPECT_EQ(BoardLogMatching("KvBrdInquire "),
               (std::vector<std::string>{"KvBrdInquire 65537 -> 0", "KvBrdInquire 65538 -> 0",

@@ -8,6 +8,7 @@ using namespace qx;
 
 namespace {
 
+// A transcript on purpose: users and application logs quote these texts.
 TEST(ConditionSentence, EveryCodeHasItsSentence) {
     EXPECT_STREQ(ConditionSentence(0), SuccessSentence);
     EXPECT_STREQ(ConditionSentence(1), BummerSentence);

@@ -16,6 +16,8 @@ constexpr const char *VersionText =
 
 class OpenCloseTest : public SourceTest {};
 
+// A transcript on purpose: the board calls of an open, in the order the board's
+// own logs show them.
 TEST_F(OpenCloseTest, TheOnlyBoardOpensWithoutADialog) {
     ASSERT_EQ(source->Open(), TWRC_SUCCESS);
     std::vector<std::string> expected = {

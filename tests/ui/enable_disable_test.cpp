@@ -18,6 +18,8 @@ const std::string MonitorReleased = "KvSignalWait 2 4294967295 -> 65537";
 // The monitor answering the board's cancel signal.
 const std::string MonitorAnswered = "KvSignalWait 2 4294967295 -> 0";
 
+// Transcripts on purpose: the board calls of enable and of disable, in the
+// order the board's logs show them (other calls may come between).
 const std::vector<std::string> EnableCalls = {
     "QXQTabModeRequest 1 -> 0", "KvSignalCreate 4 -> 0",
     "KvSignalCreate 2 -> 0",    "KvBrdInquire 65545 -> 0",

@@ -270,6 +270,7 @@ TEST_F(PreviewTest, AWaitErrorShowsItsOwnBoxOnly) {
     EXPECT_EQ(LogCount(log, FrameAbort), 0);
 }
 
+// A transcript on purpose: the preview's exact frame traffic for scripted waits.
 TEST_F(PreviewTest, TwoSignalFramesWaitTwiceOnlyAfterAGoodFirstWait) {
     StartSource(SmallBoard + "signals_per_frame = 2\nwaits = timeout, ok, ok, cancel, 7\n");
     ClickPreview();
