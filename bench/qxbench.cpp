@@ -34,7 +34,7 @@ namespace {
 
 // Native transfers through DS_Entry, as an application makes them.
 Timing MeasureNativeTransfer(const Case &c) {
-    ReadySource source;
+    qx::ReadySource source;
     std::vector<double> times;
     for (int i = 0; i < c.repetitions; ++i) {
         TW_HANDLE bitmap = nullptr;
@@ -42,7 +42,7 @@ Timing MeasureNativeTransfer(const Case &c) {
         TW_UINT16 result = source.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &bitmap);
         times.push_back(Seconds() - start);
         if (result != TWRC_XFERDONE) Fail("native transfer failed");
-        source.EndTransfer();
+        EndTransfer(source);
         GlobalFree(bitmap);
     }
     return Summarize(times);

@@ -2,7 +2,7 @@
 // TW_FIX32 range, and a native transfer still delivers every row.
 #include <cstring>
 
-#include "native/native_support.h"
+#include "support/transfer.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "board_fixture.h"
 #include "wic_image.h"
 
-namespace boardsim {
+namespace qx {
 namespace {
 
 class PatternTest : public BoardTest {
@@ -234,4 +234,4 @@ TEST(QxsimTool, ShowAndSnapUseTheConfigurationAProcessWouldLoad) {
 }
 
 }  // namespace
-}  // namespace boardsim
+}  // namespace qx

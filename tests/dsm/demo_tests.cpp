@@ -8,7 +8,7 @@
 
 namespace {
 
-using namespace qxdsm;
+using namespace qx;
 
 struct DemoCase {
     const char *name;
@@ -152,8 +152,8 @@ bool DemoRun::SourceCanTransfer(TW_UINT16 dataType, std::string *missing) {
     TW_USERINTERFACE ui = {0, 0, nullptr};
     Dsm(&app, &source, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
     CloseSource(&app, &source);
-    qx::ClearBoxes();
-    qx::ClearNotifications();
+    ClearBoxes();
+    ClearNotifications();
     return built;
 }
 
