@@ -1,53 +1,73 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and acquires from the simulated board through
-# the development Source Manager. Extra arguments go to the demo program.
+# Installs what is missing, builds, and runs qxacquire on the simulated board
+# through the development Source Manager: the source's capability table, then
+# one frame by each transfer mechanism (native, memory, file), written as PNG
+# files under out/ (in the current folder).
 #
-# --screenshot FILE.png: the demo opens the source's dialog and plays its user
-# (Preview, Stop Preview, Acquire, Cancel); while the live preview runs it leaves
-# FILE.png.ready, and this script photographs the whole virtual screen into
-# FILE.png and removes the marker. Example: scripts/demo.sh --screenshot docs/preview.png
-args=()
-shot=""
+#   --depth N, --size WxH  the simulated board (default 8 bits, 640x480)
+#   --interactive          the source's dialog with live preview instead (qxacquire --ui)
+#   --screenshot FILE.png  qxacquire opens the dialog and plays its user (Preview,
+#                          Stop Preview, Acquire); while the live preview runs it
+#                          leaves FILE.png.ready, and this script photographs the whole
+#                          virtual screen into FILE.png and removes the marker.
+#   anything else          goes to qxacquire (one run; see qxacquire --help)
+depth=8 size=640x480 shot="" interactive=0 args=()
 while [ $# -gt 0 ]; do
-  if [ "$1" = --screenshot ] && [ $# -ge 2 ]; then
-    shot=$(realpath -m "$2")
-    shift 2
-  else
-    args+=("$1")
-    shift
-  fi
+  case "$1" in
+    --depth) depth=$2; shift 2 ;;
+    --size) size=$2; shift 2 ;;
+    --screenshot) shot=$(realpath -m "$2"); shift 2 ;;
+    --interactive) interactive=1; shift ;;
+    --help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) args+=("$1"); shift ;;
+  esac
 done
+out=$(realpath -m out)
 
 source "$(dirname "$0")/setup-env.sh"
-# Only the demo and what it loads are built; the build folder's test setting
+# Only qxacquire and what it loads are built; the build folder's test setting
 # is left as it is (a cached QX_BUILD_TESTS=OFF would silently drop the tests
 # from a later scripts/test.sh in the same folder).
-echo "== building the demo in $QX_BUILD"
-cmake -S "$QX_ROOT" -B "$QX_BUILD" -DCMAKE_TOOLCHAIN_FILE="$QX_ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
-if ! cmake --build "$QX_BUILD" -j"$(nproc)" --target qxdemo >"$QX_BUILD/demo-build.log" 2>&1; then
+echo "== building qxacquire in $QX_BUILD"
+cmake --no-warn-unused-cli -S "$QX_ROOT" -B "$QX_BUILD" -DCMAKE_TOOLCHAIN_FILE="$QX_ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+if ! cmake --build "$QX_BUILD" -j"$(nproc)" --target qxacquire >"$QX_BUILD/demo-build.log" 2>&1; then
   cat "$QX_BUILD/demo-build.log" >&2
   exit 1
 fi
 cd "$QX_BIN"
+# The simulated board reads qxsim.ini beside Kvd.dll when the source loads it.
+printf '# Written by scripts/demo.sh: the simulated board.\nwidth = %s\nheight = %s\ndepth = %s\n' \
+  "${size%x*}" "${size#*x}" "$depth" >qxsim.ini
+# The development Source Manager by name: beside it the build may hold a
+# TWAINDSM.DLL too, which qxacquire would otherwise prefer.
+acquire() { echo "\$ qxacquire --dsm TWAIN_32.DLL $*"; wine ./qxacquire.exe --dsm TWAIN_32.DLL "$@"; }
+winout=$(winepath -w "$out")
 
-if [ -z "$shot" ]; then
-  wine ./qxdemo.exe "${args[@]}"
-  exit
+if [ -n "$shot" ]; then
+  mkdir -p "$(dirname "$shot")"
+  rm -f "$shot" "$shot.ready"
+  wine ./qxacquire.exe --dsm TWAIN_32.DLL --out "$winout" --screenshot "$(winepath -w "$shot")" "${args[@]}" &
+  app=$!
+  taken=0
+  while kill -0 "$app" 2>/dev/null; do
+    if [ -e "$shot.ready" ]; then
+      if import -window root "$shot"; then taken=1; fi
+      rm -f "$shot.ready"
+    fi
+    sleep 0.2
+  done
+  status=0
+  wait "$app" || status=$?
+  if [ "$taken" = 1 ]; then echo "screenshot: $shot"; else echo "no screenshot was taken" >&2; fi
+  [ "$status" = 0 ] && [ "$taken" = 1 ]
+elif [ "$interactive" = 1 ]; then
+  acquire --ui --out "$winout" "${args[@]}"
+elif [ ${#args[@]} -gt 0 ]; then
+  acquire "${args[@]}"
+else
+  acquire --caps --mech native --out "$winout"
+  acquire --mech memory --out "$winout"
+  acquire --mech file --out "$winout"
+  echo "== images in $out:"
+  ls "$out"/*.png
 fi
-
-mkdir -p "$(dirname "$shot")"
-rm -f "$shot" "$shot.ready"
-wine ./qxdemo.exe "${args[@]}" --screenshot "$(winepath -w "$shot")" &
-demo=$!
-taken=0
-while kill -0 "$demo" 2>/dev/null; do
-  if [ -e "$shot.ready" ]; then
-    if import -window root "$shot"; then taken=1; fi
-    rm -f "$shot.ready"
-  fi
-  sleep 0.2
-done
-status=0
-wait "$demo" || status=$?
-if [ "$taken" = 1 ]; then echo "screenshot: $shot"; else echo "no screenshot was taken" >&2; fi
-[ "$status" = 0 ] && [ "$taken" = 1 ]

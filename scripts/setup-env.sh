@@ -7,6 +7,8 @@ QX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 QX_BUILD=${QX_BUILD:-$QX_ROOT/build}
 QX_BIN=$QX_BUILD/bin
 
+source "$QX_ROOT/scripts/wine-prefix.sh"
+
 qx_sudo() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
 qx_install_packages() {
@@ -18,6 +20,8 @@ qx_install_packages() {
   [ -d /usr/src/googletest ] || need+=(googletest)
   command -v convert >/dev/null && convert -version >/dev/null 2>&1 || need+=(imagemagick)
   command -v xwd >/dev/null || need+=(x11-apps)
+  command -v makensis >/dev/null || need+=(nsis)
+  command -v python3 >/dev/null || need+=(python3)
   if [ ${#need[@]} -gt 0 ]; then
     echo "== installing: ${need[*]}"
     qx_sudo apt-get update -qq
@@ -48,15 +52,7 @@ qx_prepare_wine() {
   export WINEPREFIX=${WINEPREFIX:-$QX_BUILD/wineprefix}
   export WINEDEBUG=${WINEDEBUG:--all}
   export WINEARCH=win64
-  if [ ! -f "$WINEPREFIX/.qx-ready" ]; then
-    echo "== preparing Wine prefix $WINEPREFIX"
-    mkdir -p "$WINEPREFIX"
-    WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
-    # Without a window manager Wine waits ~2 s on every window it shows or hides.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-    wineserver -w
-    touch "$WINEPREFIX/.qx-ready"
-  fi
+  qx_make_prefix
   # Load our development Source Manager rather than Wine's builtin one.
   export WINEDLLOVERRIDES="twain_32=n,b"
 }

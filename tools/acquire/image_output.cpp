@@ -1,0 +1,120 @@
+// Images as files, through the Windows Imaging Component: the native
+// bitmap, the memory transfer's strips, and files re-encoded.
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "acquire.h"
+
+namespace {
+
+bool Write(const std::string &path, qximg::PixelLayout layout, uint32_t width, uint32_t height,
+           const uint8_t *rows, size_t stride) {
+    std::string error;
+    if (qximg::WriteImage(path, g_app.options.format, layout, width, height, rows, stride, &error))
+        return true;
+    return Fail(ExitSourceFailed, "%s", error.c_str());
+}
+
+bool GreyPalette(const RGBQUAD *palette, uint32_t entries) {
+    for (uint32_t i = 0; i < entries; ++i)
+        if (palette[i].rgbRed != i || palette[i].rgbGreen != i || palette[i].rgbBlue != i)
+            return false;
+    return true;
+}
+
+}  // namespace
+
+bool WriteDib(const std::string &path, HGLOBAL dib) {
+    SIZE_T size = GlobalSize(dib);
+    auto *header = static_cast<const BITMAPINFOHEADER *>(GlobalLock(dib));
+    if (!header) return Fail(ExitSourceFailed, "the bitmap cannot be locked");
+    struct Unlock {
+        HGLOBAL dib;
+        ~Unlock() { GlobalUnlock(dib); }
+    } unlock{dib};
+    if (size < sizeof *header || header->biSize < sizeof *header || header->biWidth <= 0 ||
+        header->biHeight == 0 || header->biCompression != BI_RGB)
+        return Fail(ExitSourceFailed, "the source's bitmap has a header this program cannot read");
+    uint32_t width = header->biWidth;
+    uint32_t height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
+    uint32_t bits = header->biBitCount;
+    uint32_t paletteEntries = bits <= 8 ? (header->biClrUsed ? header->biClrUsed : 1u << bits) : 0;
+    auto *palette = reinterpret_cast<const RGBQUAD *>(reinterpret_cast<const uint8_t *>(header) +
+                                                      header->biSize);
+    const uint8_t *pixels = reinterpret_cast<const uint8_t *>(palette + paletteEntries);
+    size_t stride = (size_t(width) * bits + 31) / 32 * 4;
+    size_t offset = pixels - reinterpret_cast<const uint8_t *>(header);
+    if (offset + stride * height > size)
+        return Fail(ExitSourceFailed, "the source's bitmap is shorter than its header says");
+
+    qximg::PixelLayout layout;
+    size_t outBytes;
+    if (bits == 8 && GreyPalette(palette, paletteEntries))
+        layout = qximg::PixelLayout::Gray8, outBytes = 1;
+    else if (bits == 8 || bits == 24)
+        layout = qximg::PixelLayout::Bgr24, outBytes = 3;
+    else if (bits == 32)
+        layout = qximg::PixelLayout::Bgrx32, outBytes = 4;
+    else
+        return Fail(ExitSourceFailed, "bitmaps of %u bits a pixel are not written", bits);
+
+    // Top line first, as the encoder takes it; a coloured palette is expanded.
+    size_t outStride = width * outBytes;
+    std::vector<uint8_t> rows(outStride * height);
+    for (uint32_t y = 0; y < height; ++y) {
+        uint32_t from = header->biHeight > 0 ? height - 1 - y : y;
+        const uint8_t *in = pixels + from * stride;
+        uint8_t *out = rows.data() + y * outStride;
+        if (bits != 8 || layout == qximg::PixelLayout::Gray8) {
+            memcpy(out, in, outStride);
+            continue;
+        }
+        for (uint32_t x = 0; x < width; ++x, out += 3) {
+            const RGBQUAD &entry = palette[in[x] < paletteEntries ? in[x] : 0];
+            out[0] = entry.rgbBlue, out[1] = entry.rgbGreen, out[2] = entry.rgbRed;
+        }
+    }
+    return Write(path, layout, width, height, rows.data(), outStride);
+}
+
+bool WriteStrips(const std::string &path, const std::vector<uint8_t> &image, uint32_t bytesPerRow,
+                 uint32_t columns, uint32_t rows, uint32_t bitsPerPixel, uint32_t bitsPerSample) {
+    uint32_t pixelBytes = bytesPerRow / columns;
+    if (image.size() < size_t(bytesPerRow) * rows)
+        return Fail(ExitSourceFailed, "the strips did not cover the image");
+    if (pixelBytes == 1) return Write(path, qximg::PixelLayout::Gray8, columns, rows, image.data(), bytesPerRow);
+    // Deep grey keeps its samples as they came, in 16 bits.
+    if (pixelBytes == 2)
+        return Write(path, qximg::PixelLayout::Gray16, columns, rows, image.data(), bytesPerRow);
+    if (pixelBytes != 3 && pixelBytes != 4)
+        return Fail(ExitSourceFailed, "strips of %u bits a pixel (%u a sample) are not written",
+                    bitsPerPixel, bitsPerSample);
+    // TWAIN strips carry R, G, B; the encoder takes B, G, R.
+    std::vector<uint8_t> bgr(size_t(columns) * rows * 3);
+    for (uint32_t y = 0; y < rows; ++y) {
+        const uint8_t *in = image.data() + size_t(y) * bytesPerRow;
+        uint8_t *out = bgr.data() + size_t(y) * columns * 3;
+        for (uint32_t x = 0; x < columns; ++x, in += pixelBytes, out += 3)
+            out[0] = in[2], out[1] = in[1], out[2] = in[0];
+    }
+    return Write(path, qximg::PixelLayout::Bgr24, columns, rows, bgr.data(), size_t(columns) * 3);
+}
+
+bool ConvertFile(const std::string &from, const std::string &to) {
+    qximg::DecodedImage image;
+    std::string error;
+    if (!qximg::ReadImage(from, &image, &error)) return Fail(ExitSourceFailed, "%s", error.c_str());
+    size_t pixels = size_t(image.width) * image.height;
+    bool grey = true;
+    for (size_t i = 0; i < pixels && grey; ++i) {
+        const uint8_t *p = &image.bgra[i * 4];
+        grey = p[0] == p[1] && p[1] == p[2];
+    }
+    if (!grey)
+        return Write(to, qximg::PixelLayout::Bgrx32, image.width, image.height, image.bgra.data(),
+                     size_t(image.width) * 4);
+    std::vector<uint8_t> levels(pixels);
+    for (size_t i = 0; i < pixels; ++i) levels[i] = image.bgra[i * 4];
+    return Write(to, qximg::PixelLayout::Gray8, image.width, image.height, levels.data(), image.width);
+}
