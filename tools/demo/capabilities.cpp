@@ -135,8 +135,9 @@ void ChooseTransferMechanism() {
     if (g_demo.options.transfer == TransferKind::File) mechanism = TWSX_FILE;
     Step("setting ICAP_XFERMECH to %u", mechanism);
     HGLOBAL handle = GlobalAlloc(GHND, sizeof(TW_ONEVALUE));
-    auto *one = static_cast<TW_ONEVALUE *>(GlobalLock(handle));
+    auto *one = handle ? static_cast<TW_ONEVALUE *>(GlobalLock(handle)) : nullptr;
     if (!one) {
+        if (handle) GlobalFree(handle);
         Fail("no memory for the capability container");
         return;
     }
