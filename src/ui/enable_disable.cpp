@@ -17,6 +17,7 @@
 namespace {
 
 constexpr uint32_t HostQTabMode = 1;
+constexpr DWORD UnansweredDialogWaitMs = 5000;
 constexpr const char *NotHostQTabText =
     "Board is not in host qtab mode. To run the Twain driver, the board must use host qtabs";
 
@@ -36,11 +37,6 @@ void FreeHostBuffer() {
     free(g_source.hostBuffer);
     g_source.hostBuffer = nullptr;
     g_source.hostBufferSize = 0;
-}
-
-void DestroyDialog() {
-    if (g_source.uiDialog) DestroyWindow(g_source.uiDialog);
-    g_source.uiDialog = nullptr;
 }
 
 void FreeSignals() {
@@ -110,11 +106,15 @@ TW_UINT16 DisableSource() {
 void TearDownAcquisition() {
     // The dialog goes first: a preview that is ending then finds no buttons
     // to update and cannot be held up by this thread.
-    DestroyDialog();
-    StopPreview();
+    bool dialogGone = DestroyDialogOnItsThread();
+    // A dialog whose thread does not answer can hold the preview up in its
+    // button updates: wait for it a while only, and then leave it what it
+    // still uses rather than free that under it.
+    bool previewEnded = StopPreview(dialogGone ? INFINITE : UnansweredDialogWaitMs);
     EndTransferInProgress();
     StopTransferWorker();
     StopMonitor();
+    if (!previewEnded) return;
     FreeSignals();
     FreeHostBuffer();
     CleanUpAcquisition();
