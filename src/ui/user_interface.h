@@ -6,7 +6,9 @@
 // Undoes an enable in the order disable uses: dialog (and a running preview),
 // monitor thread, cancel signal, frame signal, host buffer, acquisition set-up.
 // Safe to call with only part of the enable done, and on any thread. Leaves
-// the state alone.
+// the state alone. When the dialog's thread does not answer and a preview is
+// held up by it, the host buffer, the signals and the acquisition set-up stay
+// for the preview (they go at the module's unload).
 void TearDownAcquisition();
 
 // Ends a running preview and returns once its thread is gone, handling the
