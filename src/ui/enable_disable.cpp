@@ -17,7 +17,6 @@
 namespace {
 
 constexpr uint32_t HostQTabMode = 1;
-constexpr DWORD UnansweredDialogWaitMs = 5000;
 constexpr const char *NotHostQTabText =
     "Board is not in host qtab mode. To run the Twain driver, the board must use host qtabs";
 
@@ -110,7 +109,7 @@ void TearDownAcquisition() {
     // A dialog whose thread does not answer can hold the preview up in its
     // button updates: wait for it a while only, and then leave it what it
     // still uses rather than free that under it.
-    bool previewEnded = StopPreview(dialogGone ? INFINITE : UnansweredDialogWaitMs);
+    bool previewEnded = StopPreview(dialogGone ? INFINITE : AnswerLimitMs);
     EndTransferInProgress();
     StopTransferWorker();
     StopMonitor();

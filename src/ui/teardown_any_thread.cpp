@@ -9,10 +9,6 @@
 
 namespace {
 
-// How long the dialog's thread is given to answer, and the source's threads
-// to leave the module at unload.
-constexpr DWORD AnswerLimitMs = 5000;
-
 // A dialog whose thread did not answer when it was to go.
 HWND g_leftDialog;
 

@@ -24,7 +24,11 @@ INT_PTR CALLBACK UiDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 // thread, and disable or close may come on another.
 constexpr UINT WM_QX_DESTROY_DIALOG = WM_APP + 1;
 
-// Destroys the dialog on the thread it belongs to, waiting a few seconds at
+// How long the dialog's thread is given to answer, and the source's threads
+// to leave the module at unload.
+constexpr DWORD AnswerLimitMs = 5000;
+
+// Destroys the dialog on the thread it belongs to, waiting AnswerLimitMs at
 // most for that thread to answer, and clears uiDialog. True when no dialog is
 // left; otherwise it goes as soon as its thread handles messages again.
 bool DestroyDialogOnItsThread();
