@@ -15,19 +15,6 @@ template <class T> void Bind(T &proc, HMODULE module, const char *name) {
     }
 }
 
-TW_IDENTITY Identity(TW_UINT32 id, const char *product) {
-    TW_IDENTITY identity{};
-    identity.Id = id;
-    identity.Version.MajorNum = 1;
-    identity.ProtocolMajor = 1;
-    identity.ProtocolMinor = 6;
-    identity.SupportedGroups = DG_CONTROL | DG_IMAGE;
-    strcpy(identity.Manufacturer, "QXTwain benchmark");
-    strcpy(identity.ProductFamily, "Benchmark");
-    strcpy(identity.ProductName, product);
-    return identity;
-}
-
 }  // namespace
 
 void Fail(const char *what) {
@@ -123,29 +110,6 @@ Timing MeasureMemcpy(size_t bytes, int repetitions) {
     return Summarize(times);
 }
 
-ReadySource::ReadySource()
-    : app(Identity(1, "qxbench")), opened(Identity(2, "Quorvex Camera Interface")) {
-    module = LoadLibraryA("QXTwain.ds");
-    if (!module) Fail("QXTwain.ds does not load");
-    Bind(entry, module, "DS_Entry");
-    if (Call(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &opened) != TWRC_SUCCESS)
-        Fail("MSG_OPENDS failed");
-    if (Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui) != TWRC_SUCCESS)
-        Fail("MSG_ENABLEDS failed");
-}
-
-ReadySource::~ReadySource() {
-    Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
-    Call(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, nullptr);
-    FreeLibrary(module);
-}
-
-TW_UINT16 ReadySource::Call(TW_UINT32 group, TW_UINT16 dataType, TW_UINT16 message, void *data) {
-    return entry(&app, group, dataType, message, data);
-}
-
-void ReadySource::EndTransfer() {
-    TW_PENDINGXFERS pending{};
-    if (Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending) != TWRC_SUCCESS)
-        Fail("MSG_ENDXFER failed");
+void EndTransfer(qx::LoadedSource &source) {
+    if (qx::PendingXfers(source, MSG_ENDXFER) != TWRC_SUCCESS) Fail("MSG_ENDXFER failed");
 }

@@ -14,6 +14,7 @@
 
 #include "board/maker_api.h"
 #include "ds/twain.h"
+#include "support/loaded_source.h"
 
 [[noreturn]] void Fail(const char *what);
 
@@ -63,18 +64,5 @@ Timing MeasureCapture(const BoardLibrary &kv, const Case &c);
 // One memcpy of `bytes` between two buffers already in use.
 Timing MeasureMemcpy(size_t bytes, int repetitions);
 
-// QXTwain.ds loaded, opened and enabled without a user interface (state 600).
-struct ReadySource {
-    ReadySource();
-    ~ReadySource();
-    ReadySource(const ReadySource &) = delete;
-    ReadySource &operator=(const ReadySource &) = delete;
-
-    TW_UINT16 Call(TW_UINT32 group, TW_UINT16 dataType, TW_UINT16 message, void *data);
-    void EndTransfer();
-
-    HMODULE module = nullptr;
-    DSENTRYPROC entry = nullptr;
-    TW_IDENTITY app, opened;
-    TW_USERINTERFACE ui{0, 0, nullptr};
-};
+// DAT_PENDINGXFERS / MSG_ENDXFER after a transfer: the source is in 600 again.
+void EndTransfer(qx::LoadedSource &source);

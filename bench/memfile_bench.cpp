@@ -23,7 +23,7 @@ const char *KindName(Kind kind) {
 }
 
 // One whole transfer of the given kind, timed from its first call to its last.
-double TimeTransfer(ReadySource &source, Kind kind, std::vector<uint8_t> &buffer) {
+double TimeTransfer(qx::ReadySource &source, Kind kind, std::vector<uint8_t> &buffer) {
     double start = Seconds();
     if (kind == Kind::File) {
         if (source.Call(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr) != TWRC_XFERDONE)
@@ -38,12 +38,12 @@ double TimeTransfer(ReadySource &source, Kind kind, std::vector<uint8_t> &buffer
         if (result != TWRC_XFERDONE) Fail("memory transfer failed");
     }
     double elapsed = Seconds() - start;
-    source.EndTransfer();
+    EndTransfer(source);
     return elapsed;
 }
 
 Timing MeasureTransfers(Kind kind, int repetitions, const std::string &fileName) {
-    ReadySource source;
+    qx::ReadySource source;
     TW_SETUPMEMXFER sizes{};
     if (source.Call(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &sizes) != TWRC_SUCCESS)
         Fail("DAT_SETUPMEMXFER failed");

@@ -27,13 +27,14 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "board_bench.h"
 #include "memfile_bench.h"
 
 namespace {
 
 // Native transfers through DS_Entry, as an application makes them.
 Timing MeasureNativeTransfer(const Case &c) {
-    ReadySource source;
+    qx::ReadySource source;
     std::vector<double> times;
     for (int i = 0; i < c.repetitions; ++i) {
         TW_HANDLE bitmap = nullptr;
@@ -41,7 +42,7 @@ Timing MeasureNativeTransfer(const Case &c) {
         TW_UINT16 result = source.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &bitmap);
         times.push_back(Seconds() - start);
         if (result != TWRC_XFERDONE) Fail("native transfer failed");
-        source.EndTransfer();
+        EndTransfer(source);
         GlobalFree(bitmap);
     }
     return Summarize(times);
@@ -111,8 +112,12 @@ void RunNativeBench(const BoardLibrary &kv, int scale) {
 }  // namespace
 
 int main(int argc, char **argv) {
-    int scale = argc > 1 ? std::max(1, atoi(argv[1])) : 1;
+    // "board" alone measures only the simulated board.
+    bool boardOnly = argc > 1 && strcmp(argv[1], "board") == 0;
+    int scale = argc > 1 + boardOnly ? std::max(1, atoi(argv[1 + boardOnly])) : 1;
     BoardLibrary kv = LoadBoardLibrary();
+    RunBoardBench(kv, scale);
+    if (boardOnly) return 0;
     RunNativeBench(kv, scale);
     RunMemoryAndFileBench(kv, scale);
     return 0;

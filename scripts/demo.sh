@@ -5,7 +5,8 @@
 # files under out/ (in the current folder).
 #
 #   --depth N, --size WxH  the simulated board (default 8 bits, 640x480)
-#   --interactive          the source's dialog with live preview instead (qxacquire --ui)
+#   --interactive          the source's dialog with live preview instead (qxacquire --ui),
+#                          of the simulated board's moving target
 #   --screenshot FILE.png  qxacquire opens the dialog and plays its user (Preview,
 #                          Stop Preview, Acquire); while the live preview runs it
 #                          leaves FILE.png.ready, and this script photographs the whole
@@ -18,7 +19,7 @@ while [ $# -gt 0 ]; do
     --size) size=$2; shift 2 ;;
     --screenshot) shot=$(realpath -m "$2"); shift 2 ;;
     --interactive) interactive=1; shift ;;
-    --help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) args+=("$1"); shift ;;
   esac
 done
@@ -38,8 +39,11 @@ if ! cmake --build "$QX_BUILD" -j"$(nproc)" --target qxacquire >"$QX_BUILD/demo-
 fi
 cd "$QX_BIN"
 # The simulated board reads qxsim.ini beside Kvd.dll when the source loads it.
-printf '# Written by scripts/demo.sh: the simulated board.\nwidth = %s\nheight = %s\ndepth = %s\n' \
-  "${size%x*}" "${size#*x}" "$depth" >qxsim.ini
+# The dialog's live preview shows the moving target, where motion is plain.
+pattern=ramp
+if [ -n "$shot" ] || [ "$interactive" = 1 ]; then pattern=target; fi
+printf '# Written by scripts/demo.sh: the simulated board.\nwidth = %s\nheight = %s\ndepth = %s\npattern = %s\n' \
+  "${size%x*}" "${size#*x}" "$depth" "$pattern" >qxsim.ini
 # The development Source Manager by name: beside it the build may hold a
 # TWAINDSM.DLL too, which qxacquire would otherwise prefer.
 acquire() { echo "\$ qxacquire --dsm TWAIN_32.DLL $*"; wine ./qxacquire.exe --dsm TWAIN_32.DLL "$@"; }

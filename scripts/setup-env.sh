@@ -23,6 +23,7 @@ qx_install_packages() {
   command -v wine >/dev/null || need+=(wine64 wine)
   command -v Xvfb >/dev/null || need+=(xvfb xauth)
   command -v cmake >/dev/null || need+=(cmake)
+  command -v cppcheck >/dev/null || need+=(cppcheck)
   [ -d /usr/src/googletest ] || need+=(googletest)
   command -v convert >/dev/null && convert -version >/dev/null 2>&1 || need+=(imagemagick)
   command -v xwd >/dev/null || need+=(x11-apps)

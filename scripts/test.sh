@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test under Wine on a virtual
-# display, for each architecture of QX_ARCHS (default "win64 win32"), each in
-# its own build folder; then prints each architecture's test summary.
-# Arguments go to ctest.
+# Installs what is missing, runs the static analysis, builds with warnings as
+# errors, and runs every test under Wine on a virtual display, for each
+# architecture of QX_ARCHS (default "win64 win32"), each in its own build
+# folder; then prints each architecture's test summary. Arguments go to ctest.
 source "$(dirname "$0")/setup-env.sh"
+bash "$QX_ROOT/scripts/lint.sh"
 # Every architecture is built before any is tested: the 64-bit packages carry
 # the 32-bit build's files.
 for arch in $QX_ARCHS; do
   qx_use_arch "$arch"
-  qx_build -DQX_BUILD_TESTS=ON
+  qx_build -DQX_BUILD_TESTS=ON -DQX_WERROR=ON
 done
 summaries=()
 status=0

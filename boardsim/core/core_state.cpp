@@ -6,20 +6,30 @@
 #include <cstdio>
 #include <cstring>
 
+#include "config_load.h"
 #include "config_parse.h"
 #include "core_state.h"
+#include "frame_plan.h"
 
 namespace {
 
 SRWLOCK g_lock = SRWLOCK_INIT;
-SimConfig g_config = DefaultConfig();
+SimConfig g_config = [] {
+    SimConfig c;
+    ParseConfig("", &c);
+    return c;
+}();
 size_t g_nextWait = 0;
 uint32_t g_framesStarted = 0;
 constexpr char NoFailure[] = "No board error has occurred.";
 char g_failure[256];
 
+// The state of every exported call below: the start-up configuration read.
 struct Locked {
-    Locked() { AcquireSRWLockExclusive(&g_lock); }
+    Locked() {
+        EnsureStartupConfig();
+        AcquireSRWLockExclusive(&g_lock);
+    }
     ~Locked() { ReleaseSRWLockExclusive(&g_lock); }
     Locked(const Locked &) = delete;
     Locked &operator=(const Locked &) = delete;
@@ -28,11 +38,12 @@ struct Locked {
 }  // namespace
 
 void ReplaceConfig(const SimConfig &config) {
-    Locked lock;
+    AcquireSRWLockExclusive(&g_lock);
     g_config = config;
     g_nextWait = 0;
     g_framesStarted = 0;
     snprintf(g_failure, sizeof g_failure, "%s", NoFailure);
+    ReleaseSRWLockExclusive(&g_lock);
 }
 
 extern "C" void QxsGetSettings(QxsSettings *settings) {
@@ -48,6 +59,7 @@ extern "C" uint32_t QxsBoardCount(uint32_t family) {
 }
 
 extern "C" int QxsConfigure(const char *text) {
+    EnsureStartupConfig();
     SimConfig config;
     int bad = ParseConfig(text, &config);
     if (bad == 0) ReplaceConfig(config);
@@ -87,4 +99,35 @@ extern "C" void QxsGetFailure(char *text, size_t size) {
     if (!text || size == 0) return;
     Locked lock;
     snprintf(text, size, "%s", g_failure[0] ? g_failure : NoFailure);
+}
+
+extern "C" void QxsFillFrame(uint8_t *dst, uint32_t bytes, uint32_t n) {
+    std::shared_ptr<const FramePlan> plan;
+    {
+        Locked lock;
+        plan = g_config.plan;
+    }
+    FillFrame(*plan, dst, bytes, n);
+}
+
+extern "C" int QxsCheckConfig(const char *text, QxsBadLineReport report, void *context) {
+    SimConfig config;
+    std::vector<ConfigError> errors;
+    ParseConfig(text, &config, &errors);
+    for (const ConfigError &e : errors)
+        if (report) report(context, e.line, e.key.c_str(), e.reason.c_str());
+    return static_cast<int>(errors.size());
+}
+
+extern "C" void QxsFormatConfig(char *text, size_t size) {
+    std::string formatted;
+    {
+        Locked lock;
+        formatted = FormatConfig(g_config);
+    }
+    if (text && size) snprintf(text, size, "%s", formatted.c_str());
+}
+
+extern "C" void QxsConfigOrigin(char *text, size_t size) {
+    if (text && size) snprintf(text, size, "%s", StartupOrigin().c_str());
 }

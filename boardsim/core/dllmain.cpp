@@ -5,7 +5,7 @@
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         DisableThreadLibraryCalls(instance);
-        LoadStartupConfig(instance);
+        NoteCoreModule(instance);
     }
     return TRUE;
 }

@@ -15,6 +15,14 @@ constexpr uint32_t QXS_SELECT_CANCEL = 2;
 
 // Frame contents (key `pattern`).
 constexpr uint32_t QXS_PATTERN_RAMP = 0;
+constexpr uint32_t QXS_PATTERN_BARS = 1;
+constexpr uint32_t QXS_PATTERN_CHECKER = 2;
+constexpr uint32_t QXS_PATTERN_NOISE = 3;
+constexpr uint32_t QXS_PATTERN_TARGET = 4;
+constexpr uint32_t QXS_PATTERN_FILES = 5;
+
+// The largest image the board delivers: 1 GiB.
+constexpr uint64_t QXS_MAX_IMAGE_BYTES = uint64_t(1) << 30;
 
 constexpr size_t QXS_PATH_MAX = 260;
 
@@ -44,7 +52,9 @@ struct QxsSettings {
     uint32_t cancelSignalMs;
     uint32_t highBits;
     uint32_t pattern;
+    uint32_t seed;
     char log[QXS_PATH_MAX];
+    char frames[QXS_PATH_MAX];
 };
 
 extern "C" {
@@ -55,6 +65,19 @@ void QxsGetSettings(QxsSettings *settings);
 uint32_t QxsBoardCount(uint32_t family);
 // Replaces the configuration; 0, or the 1-based number of the first bad line.
 int QxsConfigure(const char *text);
+
+// Writes frame n of the configuration in force into dst: at most `bytes`
+// bytes, and never more than the configured image size.
+void QxsFillFrame(uint8_t *dst, uint32_t bytes, uint32_t n);
+
+// For the configuration tool. Checks a configuration text and calls report
+// for every bad line, in line order; returns the number of bad lines.
+typedef void (*QxsBadLineReport)(void *context, int line, const char *key, const char *reason);
+int QxsCheckConfig(const char *text, QxsBadLineReport report, void *context);
+// The configuration in force as `key = value` text (every key), and where the
+// start-up configuration came from. Both write at most size bytes.
+void QxsFormatConfig(char *text, size_t size);
+void QxsConfigOrigin(char *text, size_t size);
 
 // Consumes the next entry of the wait script. Returns 1 and the result to give
 // when the entry forces one; 0 when the wait behaves normally (`ok`, or no script).

@@ -10,7 +10,7 @@ namespace {
 void CompleteFrame(SimBoard *b, const QxsSettings &s) {
     b->frameActive = false;
     if (b->setUp && b->buffer)
-        FillFrame(b->buffer, std::min(s.imageBytes, b->bufferBytes), s, b->frameNumber);
+        QxsFillFrame(b->buffer, b->bufferBytes, b->frameNumber);
     RaiseSignals(b, KV_SIGNAL_FRAME, s.signalsPerFrame);
 }
 

@@ -78,6 +78,3 @@ double NowMs();
 
 // The board thread: completes frames and raises the kind-2 signal.
 DWORD WINAPI BoardThread(void *board);
-
-// Writes frame n of the configured pattern into dst (at most bytes bytes).
-void FillFrame(uint8_t *dst, uint32_t bytes, const QxsSettings &settings, uint32_t n);

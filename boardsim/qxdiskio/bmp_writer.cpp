@@ -1,29 +1,47 @@
 // Uncompressed BMP: 8-bit grey with a grey palette (deep grey reduced to its top
 // 8 bits), or 24-bit colour (32-bit pixels lose their fourth byte); bottom-up
 // rows padded to 4 bytes.
+#include <cstring>
+
 #include "image_file.h"
 
 namespace {
 
-uint8_t GreyByte(const uint8_t *sample, uint32_t depth) {
-    if (depth == 8) return sample[0];
-    uint32_t v = sample[0] | (sample[1] << 8);
-    return static_cast<uint8_t>(v >> (depth - 8));
+// Four samples a word: after the shift, the low byte of each 16-bit lane holds
+// that sample's top 8 bits (the shift is at most 8), and the lanes are packed.
+void TopEightBits(const uint8_t *in, uint8_t *out, uint32_t width, uint32_t depth) {
+    const unsigned shift = depth - 8;
+    uint32_t x = 0;
+    for (; x + 4 <= width; x += 4) {
+        uint64_t w;
+        memcpy(&w, in + 2 * size_t(x), 8);
+        w = (w >> shift) & 0x00FF00FF00FF00FFull;
+        w = (w | w >> 8) & 0x0000FFFF0000FFFFull;
+        uint32_t packed = static_cast<uint32_t>(w | w >> 16);
+        memcpy(out + x, &packed, 4);
+    }
+    for (; x < width; ++x) {
+        uint16_t v;
+        memcpy(&v, in + 2 * size_t(x), 2);
+        out[x] = static_cast<uint8_t>(v >> shift);
+    }
 }
 
 }  // namespace
 
-std::vector<uint8_t> EncodeBmp(const PackedImage &image) {
+FileLayout BmpLayout(const PackedImage &image) {
     const bool colour = image.depth >= 24;
-    const uint32_t inBytes = SampleBytes(image.depth);
     const uint32_t outBytes = colour ? 3 : 1;
     const uint32_t rowBytes = (image.width * outBytes + 3) & ~3u;
     const uint32_t paletteBytes = colour ? 0 : 256 * 4;
     const uint32_t offBits = 14 + 40 + paletteBytes;
     const uint32_t imageBytes = rowBytes * image.height;
 
-    std::vector<uint8_t> out;
-    out.reserve(offBits + imageBytes);
+    FileLayout layout{{}, rowBytes, size_t(image.width) * outBytes, true, CopyRow};
+    if (image.depth == 32) layout.convertRow = DropFourthByte;
+    if (image.depth > 8 && image.depth <= 16) layout.convertRow = TopEightBits;
+    std::vector<uint8_t> &out = layout.header;
+    out.reserve(offBits);
     out.push_back('B'), out.push_back('M');
     Put32(out, offBits + imageBytes);
     Put32(out, 0);
@@ -43,16 +61,5 @@ std::vector<uint8_t> EncodeBmp(const PackedImage &image) {
         uint8_t g = static_cast<uint8_t>(i);
         out.push_back(g), out.push_back(g), out.push_back(g), out.push_back(0);
     }
-    const size_t lineBytes = static_cast<size_t>(image.width) * inBytes;
-    for (uint32_t y = image.height; y-- > 0;) {
-        const uint8_t *line = image.pixels + y * lineBytes;
-        size_t start = out.size();
-        for (uint32_t x = 0; x < image.width; ++x) {
-            const uint8_t *pixel = line + static_cast<size_t>(x) * inBytes;
-            if (colour) out.insert(out.end(), pixel, pixel + 3);
-            else out.push_back(GreyByte(pixel, image.depth));
-        }
-        out.resize(start + rowBytes, 0);
-    }
-    return out;
+    return layout;
 }

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
+#include <mutex>
 #include <string>
 
 uint32_t SampleBytes(uint32_t depth) {
@@ -11,6 +13,28 @@ uint32_t SampleBytes(uint32_t depth) {
     if (depth == 24) return 3;
     if (depth == 32) return 4;
     return 0;
+}
+
+void CopyRow(const uint8_t *in, uint8_t *out, uint32_t width, uint32_t depth) {
+    memcpy(out, in, size_t(width) * SampleBytes(depth));
+}
+
+// Four pixels at a time: two 64-bit words in, each packed to 6 bytes, and
+// written as one 8-byte and one 4-byte store.
+void DropFourthByte(const uint8_t *in, uint8_t *out, uint32_t width, uint32_t) {
+    uint32_t x = 0;
+    for (; x + 4 <= width; x += 4, in += 16, out += 12) {
+        uint64_t a, b;
+        memcpy(&a, in, 8);
+        memcpy(&b, in + 8, 8);
+        a = (a & 0xFFFFFF) | ((a >> 8) & 0xFFFFFF000000ull);
+        b = (b & 0xFFFFFF) | ((b >> 8) & 0xFFFFFF000000ull);
+        uint64_t first = a | b << 48;
+        uint32_t second = static_cast<uint32_t>(b >> 16);
+        memcpy(out, &first, 8);
+        memcpy(out + 8, &second, 4);
+    }
+    for (; x < width; ++x, in += 4, out += 3) memcpy(out, in, 3);
 }
 
 namespace {
@@ -23,21 +47,47 @@ std::string FolderOf(const char *name) {
     return path.substr(0, slash);
 }
 
-bool WriteAll(HANDLE file, const std::vector<uint8_t> &bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
-        DWORD written = 0;
-        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written != chunk)
-            return false;
-        done += written;
+bool WriteAll(HANDLE file, const uint8_t *bytes, size_t size) {
+    DWORD written = 0;
+    return size == 0 ||
+           (WriteFile(file, bytes, static_cast<DWORD>(size), &written, nullptr) && written == size);
+}
+
+// The header, then the rows: straight from the caller's lines when the file
+// keeps them as they are, top line first; otherwise converted into a block of
+// 1 MB, which stays in the cache, written whenever it fills. The block is
+// kept for the next image: fresh pages cost as much as the conversion.
+bool WriteImage(HANDLE file, const FileLayout &layout, const PackedImage &image) {
+    if (!WriteAll(file, layout.header.data(), layout.header.size())) return false;
+    if (!layout.bottomUp && layout.convertRow == CopyRow)
+        return WriteAll(file, image.pixels, layout.rowBytes * image.height);
+    constexpr size_t BlockBytes = 1u << 20;
+    static std::mutex blockLock;
+    static std::vector<uint8_t> block;
+    std::lock_guard<std::mutex> lock(blockLock);
+    const size_t rowsPerBlock = std::max<size_t>(1, BlockBytes / layout.rowBytes);
+    block.resize(std::min<size_t>(rowsPerBlock, image.height) * layout.rowBytes);
+    const size_t lineBytes = size_t(image.width) * SampleBytes(image.depth);
+    for (size_t done = 0; done < image.height;) {
+        const size_t rows = std::min<size_t>(rowsPerBlock, image.height - done);
+        // The block's lines are read in memory order (a bottom-up file fills
+        // the block from its end): reading lines backwards stalls on memory.
+        const size_t firstLine = layout.bottomUp ? image.height - done - rows : done;
+        for (size_t i = 0; i < rows; ++i) {
+            uint8_t *out = block.data() + (layout.bottomUp ? rows - 1 - i : i) * layout.rowBytes;
+            layout.convertRow(image.pixels + (firstLine + i) * lineBytes, out, image.width,
+                              image.depth);
+            memset(out + layout.pixelBytes, 0, layout.rowBytes - layout.pixelBytes);
+        }
+        if (!WriteAll(file, block.data(), rows * layout.rowBytes)) return false;
+        done += rows;
     }
     return true;
 }
 
 }  // namespace
 
-uint32_t WriteFileSafely(const char *name, const std::vector<uint8_t> &bytes) {
+uint32_t WriteFileSafely(const char *name, const FileLayout &layout, const PackedImage &image) {
     char temporary[MAX_PATH];
     if (!GetTempFileNameA(FolderOf(name).c_str(), "qxi", 0, temporary)) return QXIO_CANNOT_CREATE;
     HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -46,7 +96,7 @@ uint32_t WriteFileSafely(const char *name, const std::vector<uint8_t> &bytes) {
         DeleteFileA(temporary);
         return QXIO_CANNOT_CREATE;
     }
-    bool written = WriteAll(file, bytes);
+    bool written = WriteImage(file, layout, image);
     written = CloseHandle(file) && written;
     if (!written) {
         DeleteFileA(temporary);

@@ -50,7 +50,7 @@ uint32_t Write(const char *name, const void *pixels, uint32_t width, uint32_t he
     PackedImage image = {static_cast<const uint8_t *>(pixels), width, height, depth};
     try {
         bool tiff = EndsWith(name, ".tif") || EndsWith(name, ".tiff");
-        return WriteFileSafely(name, tiff ? EncodeTiff(image) : EncodeBmp(image));
+        return WriteFileSafely(name, tiff ? TiffLayout(image) : BmpLayout(image), image);
     } catch (const std::bad_alloc &) {
         return QXIO_TOO_LARGE;
     }

@@ -28,9 +28,8 @@ void PutEntry(std::vector<uint8_t> &out, const Entry &e) {
 
 }  // namespace
 
-std::vector<uint8_t> EncodeTiff(const PackedImage &image) {
+FileLayout TiffLayout(const PackedImage &image) {
     const bool colour = image.depth >= 24;
-    const uint32_t inBytes = SampleBytes(image.depth);
     const uint32_t samples = colour ? 3 : 1;
     const uint32_t bits = colour || image.depth == 8 ? 8 : 16;
     const uint32_t outBytes = samples * bits / 8;
@@ -59,8 +58,10 @@ std::vector<uint8_t> EncodeTiff(const PackedImage &image) {
         {296, Short, 1, 2},  // inch
     };
 
-    std::vector<uint8_t> out;
-    out.reserve(DataOffset + dataBytes);
+    FileLayout layout{{}, size_t(image.width) * outBytes, size_t(image.width) * outBytes, false,
+                      image.depth == 32 ? DropFourthByte : CopyRow};
+    std::vector<uint8_t> &out = layout.header;
+    out.reserve(DataOffset);
     out.push_back('I'), out.push_back('I');
     Put16(out, 42);
     Put32(out, IfdOffset);
@@ -69,16 +70,5 @@ std::vector<uint8_t> EncodeTiff(const PackedImage &image) {
     Put32(out, 0);  // no further image
     for (int i = 0; i < 3; ++i) Put16(out, 8);
     for (int i = 0; i < 2; ++i) Put32(out, 72), Put32(out, 1);
-
-    const size_t lineBytes = static_cast<size_t>(image.width) * inBytes;
-    for (uint32_t y = 0; y < image.height; ++y) {
-        const uint8_t *line = image.pixels + y * lineBytes;
-        if (inBytes == outBytes) {
-            out.insert(out.end(), line, line + lineBytes);
-            continue;
-        }
-        for (uint32_t x = 0; x < image.width; ++x)
-            out.insert(out.end(), line + x * inBytes, line + x * inBytes + outBytes);
-    }
-    return out;
+    return layout;
 }

@@ -1,9 +1,11 @@
 // Process attach: keep the instance, fill the source's identity from the
-// string table, register the common controls. Nothing else does work here.
+// string table, register the common controls. Process detach by FreeLibrary
+// takes down what an enable left.
 #include "ds/source_context.h"
 
 #include <commctrl.h>
 #include "res/resource.h"
+#include "ui/user_interface.h"
 
 namespace {
 
@@ -28,8 +30,11 @@ void FillSourceIdentity() {
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (!instance) return FALSE;
+    // Unloaded by FreeLibrary while still enabled: nothing of the source may
+    // outlive its code. (At process exit the threads are gone already.)
+    if (reason == DLL_PROCESS_DETACH && !reserved) ReleaseAcquisitionAtUnload();
     if (reason != DLL_PROCESS_ATTACH) return TRUE;
     g_source.appIdentity.Id = 0;
     g_source.sourceIdentity.Id = 0;

@@ -7,6 +7,10 @@
 INT_PTR CALLBACK UiDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
     // The dialog manager's own handling stays on throughout: Escape and the
     // close box come through as Cancel.
+    if (message == WM_QX_DESTROY_DIALOG) {
+        DestroyWindow(window);
+        return TRUE;
+    }
     if (message != WM_COMMAND) return FALSE;
     switch (LOWORD(wParam)) {
     case IDOK:

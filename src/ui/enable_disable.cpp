@@ -38,11 +38,6 @@ void FreeHostBuffer() {
     g_source.hostBufferSize = 0;
 }
 
-void DestroyDialog() {
-    if (g_source.uiDialog) DestroyWindow(g_source.uiDialog);
-    g_source.uiDialog = nullptr;
-}
-
 void FreeSignals() {
     if (!g_source.signalsCreated) return;
     BoardSignalFree(&g_source.cancelSignal);
@@ -110,11 +105,15 @@ TW_UINT16 DisableSource() {
 void TearDownAcquisition() {
     // The dialog goes first: a preview that is ending then finds no buttons
     // to update and cannot be held up by this thread.
-    DestroyDialog();
-    StopPreview();
+    bool dialogGone = DestroyDialogOnItsThread();
+    // A dialog whose thread does not answer can hold the preview up in its
+    // button updates: wait for it a while only, and then leave it what it
+    // still uses rather than free that under it.
+    bool previewEnded = StopPreview(dialogGone ? INFINITE : AnswerLimitMs);
     EndTransferInProgress();
     StopTransferWorker();
     StopMonitor();
+    if (!previewEnded) return;
     FreeSignals();
     FreeHostBuffer();
     CleanUpAcquisition();

@@ -17,12 +17,14 @@ unsigned __stdcall PreviewThread(void *dialog) {
     return 0;
 }
 
-// Waits for the last preview thread, if any, and lets go of it.
-void EndPreviewThread() {
-    if (!g_source.previewThread) return;
-    WaitHandlingSentMessages(g_source.previewThread);
+// Waits for the last preview thread, if any, and lets go of it; false when it
+// still runs after limitMs.
+bool EndPreviewThread(DWORD limitMs = INFINITE) {
+    if (!g_source.previewThread) return true;
+    if (!WaitHandlingSentMessages(g_source.previewThread, limitMs)) return false;
     CloseHandle(g_source.previewThread);
     g_source.previewThread = nullptr;
+    return true;
 }
 
 bool PreviewThreadAlive() {
@@ -39,7 +41,9 @@ void StartPreview(HWND dialog) {
     // finished: let it finish, so only one preview ever drives the board.
     EndPreviewThread();
     g_source.previewRunning = 1;
-    g_source.previewThread = StartThread(PreviewThread, dialog);
+    // The preview handles windows, which may need the loader lock: it keeps
+    // the module loaded, so an unload never has to wait for it.
+    g_source.previewThread = StartThreadHoldingModule(PreviewThread, dialog);
     if (!g_source.previewThread) g_source.previewRunning = 0;
 }
 
@@ -54,8 +58,8 @@ void PreviewButtonPressed(HWND dialog) {
         g_source.previewRunning = 0;
 }
 
-void StopPreview() {
-    if (!g_source.previewThread) return;
+bool StopPreview(DWORD limitMs) {
+    if (!g_source.previewThread) return true;
     g_source.previewRunning = 0;
-    EndPreviewThread();
+    return EndPreviewThread(limitMs);
 }

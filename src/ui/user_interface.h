@@ -6,13 +6,34 @@
 // Undoes an enable in the order disable uses: dialog (and a running preview),
 // a transfer in progress, transfer worker, monitor thread, cancel signal,
 // frame signal, host buffer, acquisition set-up.
-// Safe to call with only part of the enable done. Leaves the state alone.
+// Safe to call with only part of the enable done, and on any thread. Leaves
+// the state alone. When the dialog's thread does not answer and a preview is
+// held up by it, the host buffer, the signals and the acquisition set-up stay
+// for the preview (they go at the module's unload).
 void TearDownAcquisition();
 
 // Ends a running preview and returns once its thread is gone, handling the
 // messages that thread sends meanwhile. Call on the application's thread
 // before anything else drives the board or releases what the preview uses.
-void StopPreview();
+// With a time limit: false when the preview thread still runs after it.
+bool StopPreview(DWORD limitMs = INFINITE);
 
 // The user-interface dialog's procedure.
 INT_PTR CALLBACK UiDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Asks the dialog to destroy itself: a window can only be destroyed by its own
+// thread, and disable or close may come on another.
+constexpr UINT WM_QX_DESTROY_DIALOG = WM_APP + 1;
+
+// How long the dialog's thread is given to answer, and the source's threads
+// to leave the module at unload.
+constexpr DWORD AnswerLimitMs = 5000;
+
+// Destroys the dialog on the thread it belongs to, waiting AnswerLimitMs at
+// most for that thread to answer, and clears uiDialog. True when no dialog is
+// left; otherwise it goes as soon as its thread handles messages again.
+bool DestroyDialogOnItsThread();
+
+// Process detach by FreeLibrary: whatever an enable left is taken down so that
+// no window or thread of the source outlives the module.
+void ReleaseAcquisitionAtUnload();

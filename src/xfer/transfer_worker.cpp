@@ -127,12 +127,25 @@ void StopTransferWorker() {
     if (HGLOBAL block = TakePrepared()) GlobalFree(block);
     TransferWorker &w = Worker();
     if (!w.thread) return;
-    {
-        Locked locked;
-        w.stop = true;
-        locked.Changed();
-    }
+    AskTransferWorkerToStop();
     WaitForSingleObject(w.thread, INFINITE);
     CloseHandle(w.thread);
+    w.thread = nullptr;
+}
+
+void AskTransferWorkerToStop() {
+    TransferWorker &w = Worker();
+    if (!w.thread) return;
+    Locked locked;
+    w.stop = true;
+    locked.Changed();
+}
+
+void ForgetStoppedTransferWorker() {
+    TransferWorker &w = Worker();
+    if (w.blockReady) GlobalFree(w.block);
+    w.block = nullptr;
+    w.blockReady = w.blockPending = false;
+    if (w.thread) CloseHandle(w.thread);
     w.thread = nullptr;
 }

@@ -50,3 +50,9 @@ void ConvertRows(uint32_t rows, RowRange convert, const void *context);
 
 // Frees a block made ready and not taken, and ends the worker.
 void StopTransferWorker();
+
+// For the module's unload, where the worker cannot be waited for: asks it to
+// end, and, once it no longer runs the module's code, lets go of it and of a
+// block it made (a block it did not make is not waited for).
+void AskTransferWorkerToStop();
+void ForgetStoppedTransferWorker();

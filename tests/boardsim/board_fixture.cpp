@@ -2,14 +2,12 @@
 
 #include "support/box_hook.h"
 
-namespace boardsim {
-
-void Configure(const std::string &keys) { qx::ConfigureBoard(keys); }
+namespace qx {
 
 void BoardTest::SetUp() {
     ASSERT_TRUE(BoxHookStart());
-    qx::ClearBoxes();
-    Configure(Config());
+    ClearBoxes();
+    ConfigureBoard(Config());
 }
 
 void BoardTest::TearDown() {
@@ -54,7 +52,7 @@ uint32_t BoardTest::Snap() {
 }
 
 bool BoardTest::AwaitFrameWritten(uint32_t n) {
-    const uint8_t expected = static_cast<uint8_t>(qx::RampSample(639, 479, n, 8));
+    const uint8_t expected = static_cast<uint8_t>(RampSample(639, 479, n, 8));
     volatile const uint8_t *last = buffer.data() + 640 * 480 - 1;
     for (int i = 0; i < 5000 && *last != expected; ++i) Sleep(1);
     return *last == expected;
@@ -66,4 +64,4 @@ bool BoardTest::BufferUntouched(size_t size, uint8_t value) const {
     return true;
 }
 
-}  // namespace boardsim
+}  // namespace qx

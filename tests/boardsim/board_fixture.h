@@ -13,7 +13,7 @@
 #include "board/maker_api.h"
 #include "support/harness.h"
 
-namespace boardsim {
+namespace qx {
 
 class BoardTest : public ::testing::Test {
 protected:
@@ -47,7 +47,4 @@ protected:
     uint32_t detail = 0;
 };
 
-// Applies a configuration (with a fresh log) and expects it to be accepted.
-void Configure(const std::string &keys);
-
-}  // namespace boardsim
+}  // namespace qx

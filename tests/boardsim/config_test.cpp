@@ -1,7 +1,7 @@
 // The configuration text: keys, defaults, numbers, comments and bad lines.
 #include "board_fixture.h"
 
-namespace boardsim {
+namespace qx {
 namespace {
 
 class ConfigTest : public BoardTest {
@@ -176,4 +176,4 @@ TEST_F(ConfigTest, AnEntryOfABoardNoLongerInstalledDoesNotOpen) {
 }
 
 }  // namespace
-}  // namespace boardsim
+}  // namespace qx

@@ -5,7 +5,7 @@
 #include "board_fixture.h"
 #include "support/box_hook.h"
 
-namespace boardsim {
+namespace qx {
 namespace {
 
 // What the hook saw and what it does: select item `pick` (if >= 0), press `command`.
@@ -95,7 +95,7 @@ TEST_F(DialogTest, OkReturnsTheChosenBoard) {
 }
 
 TEST_F(DialogTest, OkWithoutABoardIsACancel) {
-    ASSERT_NO_FATAL_FAILURE(Configure("boards = none"));
+    ASSERT_NO_FATAL_FAILURE(ConfigureBoard("boards = none"));
     DialogDriver driver;
     driver.command = IDOK;
     EXPECT_EQ(Run(driver), 2u);
@@ -104,17 +104,17 @@ TEST_F(DialogTest, OkWithoutABoardIsACancel) {
 }
 
 TEST_F(DialogTest, TheSelectKeyAnswersWithoutAWindow) {
-    ASSERT_NO_FATAL_FAILURE(Configure("select = 0x40:1"));
+    ASSERT_NO_FATAL_FAILURE(ConfigureBoard("select = 0x40:1"));
     DialogDriver driver;
     EXPECT_EQ(Run(driver), 0u);
     EXPECT_EQ(driver.shown, 0);
     EXPECT_EQ(family, 0x40u);
     EXPECT_EQ(number, 1u);
-    ASSERT_NO_FATAL_FAILURE(Configure("select = cancel"));
+    ASSERT_NO_FATAL_FAILURE(ConfigureBoard("select = cancel"));
     EXPECT_EQ(Run(driver), 2u);
     EXPECT_EQ(driver.shown, 0);
-    EXPECT_EQ(qx::BoardLog(), std::vector<std::string>{"DoBrdOpenDialog 1 208 -> 2"});
+    EXPECT_EQ(BoardLog(), std::vector<std::string>{"DoBrdOpenDialog 1 208 -> 2"});
 }
 
 }  // namespace
-}  // namespace boardsim
+}  // namespace qx

@@ -2,17 +2,14 @@
 // leave no file behind, and the texts of QXIOErrorShow.
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 
 #include "board_fixture.h"
+#include "support/bytes.h"
 
-namespace boardsim {
+namespace qx {
 namespace {
-
-using qx::RampByte;
-using qx::RampSample;
 
 constexpr uint32_t W = 13, H = 5;
 
@@ -28,14 +25,6 @@ std::vector<uint8_t> RampImage(uint32_t depth, bool highBits = false) {
                                              : static_cast<uint8_t>(RampSample(x, y, 2, depth, highBits) >> (8 * k)));
     return pixels;
 }
-
-std::vector<uint8_t> ReadFile(const std::string &name) {
-    std::ifstream in(name, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-uint32_t U16(const std::vector<uint8_t> &f, size_t at) { return f.at(at) | f.at(at + 1) << 8; }
-uint32_t U32(const std::vector<uint8_t> &f, size_t at) { return U16(f, at) | U16(f, at + 2) << 16; }
 
 std::set<std::string> FilesIn(const std::string &folder) {
     std::set<std::string> names;
@@ -78,17 +67,17 @@ void ExpectBmp(const std::vector<uint8_t> &f, uint32_t depth, bool highBits = fa
     ASSERT_EQ(f.size(), off + row * H);
     EXPECT_EQ(f[0], 'B');
     EXPECT_EQ(f[1], 'M');
-    EXPECT_EQ(U32(f, 2), f.size());
-    EXPECT_EQ(U32(f, 10), off);
-    EXPECT_EQ(U32(f, 14), 40u);
-    EXPECT_EQ(U32(f, 18), W);
-    EXPECT_EQ(U32(f, 22), H);  // positive: bottom-up
-    EXPECT_EQ(U16(f, 26), 1u);
-    EXPECT_EQ(U16(f, 28), colour ? 24u : 8u);
-    EXPECT_EQ(U32(f, 30), 0u);
+    EXPECT_EQ(Get32(f, 2), f.size());
+    EXPECT_EQ(Get32(f, 10), off);
+    EXPECT_EQ(Get32(f, 14), 40u);
+    EXPECT_EQ(Get32(f, 18), W);
+    EXPECT_EQ(Get32(f, 22), H);  // positive: bottom-up
+    EXPECT_EQ(Get16(f, 26), 1u);
+    EXPECT_EQ(Get16(f, 28), colour ? 24u : 8u);
+    EXPECT_EQ(Get32(f, 30), 0u);
     if (!colour) {
         for (uint32_t i = 0; i < 256; ++i)
-            ASSERT_EQ(U32(f, 54 + 4 * i), i | i << 8 | i << 16) << "palette entry " << i;
+            ASSERT_EQ(Get32(f, 54 + 4 * i), i | i << 8 | i << 16) << "palette entry " << i;
     }
     for (uint32_t y = 0; y < H; ++y) {
         const size_t line = off + (H - 1 - y) * row;
@@ -112,7 +101,7 @@ TEST_F(DiskTest, BmpFilesHoldTheImageBottomUpWithPaddedRows) {
         std::string name = Path(("ramp" + std::to_string(c.depth) + ".bmp").c_str());
         std::vector<uint8_t> pixels = RampImage(c.depth, c.highBits);
         ASSERT_EQ(QXIOWriteSingle(name.c_str(), pixels.data(), W, H, c.depth, 0), 0u);
-        ExpectBmp(ReadFile(name), c.depth, c.highBits);
+        ExpectBmp(FileBytes(name), c.depth, c.highBits);
     }
 }
 
@@ -122,18 +111,18 @@ struct Tag {
 };
 std::map<uint32_t, Tag> ReadTags(const std::vector<uint8_t> &f) {
     std::map<uint32_t, Tag> tags;
-    uint32_t ifd = U32(f, 4);
-    uint32_t n = U16(f, ifd);
+    uint32_t ifd = Get32(f, 4);
+    uint32_t n = Get16(f, ifd);
     uint32_t previous = 0;
     for (uint32_t i = 0; i < n; ++i) {
         size_t e = ifd + 2 + 12 * i;
-        uint32_t tag = U16(f, e), type = U16(f, e + 2), count = U32(f, e + 4);
+        uint32_t tag = Get16(f, e), type = Get16(f, e + 2), count = Get32(f, e + 4);
         EXPECT_GT(tag, previous) << "tags in ascending order";
         previous = tag;
-        uint32_t value = type == 3 && count == 1 ? U16(f, e + 8) : U32(f, e + 8);
+        uint32_t value = type == 3 && count == 1 ? Get16(f, e + 8) : Get32(f, e + 8);
         tags[tag] = {type, count, value};
     }
-    EXPECT_EQ(U32(f, ifd + 2 + 12 * n), 0u) << "one image only";
+    EXPECT_EQ(Get32(f, ifd + 2 + 12 * n), 0u) << "one image only";
     return tags;
 }
 
@@ -148,11 +137,11 @@ TEST_F(DiskTest, TiffFilesAreBaselineUncompressedLittleEndian) {
         std::vector<uint8_t> pixels = RampImage(c.depth, c.depth == 12);
         std::string name = Path(c.name);
         ASSERT_EQ(QXIOWriteSingle(name.c_str(), pixels.data(), W, H, c.depth, 0), 0u);
-        std::vector<uint8_t> f = ReadFile(name);
+        std::vector<uint8_t> f = FileBytes(name);
         ASSERT_GT(f.size(), 8u);
         EXPECT_EQ(f[0], 'I');
         EXPECT_EQ(f[1], 'I');
-        EXPECT_EQ(U16(f, 2), 42u);
+        EXPECT_EQ(Get16(f, 2), 42u);
         std::map<uint32_t, Tag> tags = ReadTags(f);
         const bool colour = c.depth >= 24;
         const uint32_t samples = colour ? 3 : 1, bits = c.depth == 8 || colour ? 8 : 16;
@@ -160,7 +149,7 @@ TEST_F(DiskTest, TiffFilesAreBaselineUncompressedLittleEndian) {
         EXPECT_EQ(tags[257].value, H);
         EXPECT_EQ(tags[258].count, samples);
         if (colour) {
-            for (uint32_t i = 0; i < 3; ++i) EXPECT_EQ(U16(f, tags[258].value + 2 * i), 8u);
+            for (uint32_t i = 0; i < 3; ++i) EXPECT_EQ(Get16(f, tags[258].value + 2 * i), 8u);
         } else {
             EXPECT_EQ(tags[258].value, bits);
         }
@@ -185,7 +174,7 @@ TEST_F(DiskTest, AnExistingFileIsReplacedWhole) {
     std::vector<uint8_t> big = RampImage(24), small = RampImage(8);
     ASSERT_EQ(QXIOWriteSingle(name.c_str(), big.data(), W, H, 24, 0), 0u);
     ASSERT_EQ(QXIOWriteSingle(name.c_str(), small.data(), W, H, 8, 0), 0u);
-    ExpectBmp(ReadFile(name), 8);
+    ExpectBmp(FileBytes(name), 8);
     EXPECT_EQ(FilesIn(folder), (std::set<std::string>{".", "..", "again.bmp"}));
 }
 
@@ -211,10 +200,10 @@ TEST_F(DiskTest, FailuresHaveTheirOwnCodesAndLeaveNoFile) {
 TEST_F(DiskTest, ErrorShowExplainsEachCode) {
     for (uint32_t code = 1; code <= 8; ++code) EXPECT_EQ(QXIOErrorShow(code), 0u);
     QXIOErrorShow(99);
-    std::vector<qx::Box> boxes = qx::Boxes();
+    std::vector<Box> boxes = Boxes();
     ASSERT_EQ(boxes.size(), 9u);
     std::set<std::string> texts;
-    for (const qx::Box &box : boxes) {
+    for (const Box &box : boxes) {
         EXPECT_EQ(box.title, "Quorvex Error");
         texts.insert(box.text);
     }
@@ -224,4 +213,4 @@ TEST_F(DiskTest, ErrorShowExplainsEachCode) {
 }
 
 }  // namespace
-}  // namespace boardsim
+}  // namespace qx

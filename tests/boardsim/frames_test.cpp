@@ -5,11 +5,8 @@
 
 #include "board_fixture.h"
 
-namespace boardsim {
+namespace qx {
 namespace {
-
-using qx::RampByte;
-using qx::RampSample;
 
 struct Layout {
     uint32_t depth;
@@ -176,4 +173,4 @@ TEST_F(FrameTest, CleanUpEndsAcquisition) {
 }
 
 }  // namespace
-}  // namespace boardsim
+}  // namespace qx

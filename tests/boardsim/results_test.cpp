@@ -4,7 +4,7 @@
 
 #include "board_fixture.h"
 
-namespace boardsim {
+namespace qx {
 namespace {
 
 // Title and text of a caught box.
@@ -20,17 +20,17 @@ protected:
 };
 
 TEST_F(ResultTest, ForcedResultsComeBackAndTheErrorBoxDescribesTheLastFailure) {
-    ASSERT_NO_FATAL_FAILURE(Configure("find_result = 9"));
+    ASSERT_NO_FATAL_FAILURE(ConfigureBoard("find_result = 9"));
     KvBoardEntry entry = {};
     EXPECT_EQ(KvSysBrdFind(0x20, 0, &entry), 9u);
 
-    ASSERT_NO_FATAL_FAILURE(Configure("open_result = 11"));
+    ASSERT_NO_FATAL_FAILURE(ConfigureBoard("open_result = 11"));
     ASSERT_EQ(KvSysBrdFind(0x20, 0, &entry), 0u);
     KvBoard other = nullptr;
     EXPECT_EQ(KvBrdOpen(&entry, &other, 1), 11u);
     EXPECT_EQ(other, nullptr);
 
-    ASSERT_NO_FATAL_FAILURE(Configure("setup_result = 5\nrearm_result = 3"));
+    ASSERT_NO_FATAL_FAILURE(ConfigureBoard("setup_result = 5\nrearm_result = 3"));
     OpenBoard();
     std::vector<uint8_t> host(640 * 480);
     EXPECT_EQ(KvAqSetup(board, host.data(), 640 * 480, 640, 3, 4, 0, 0, 1, 1, 0), 5u);
@@ -38,12 +38,12 @@ TEST_F(ResultTest, ForcedResultsComeBackAndTheErrorBoxDescribesTheLastFailure) {
     EXPECT_NE(Command(2, 2), 0u) << "a forced set-up failure sets nothing up";
     EXPECT_EQ(Command(2, 1), 3u);
 
-    ASSERT_NO_FATAL_FAILURE(Configure("write_result = 4"));
+    ASSERT_NO_FATAL_FAILURE(ConfigureBoard("write_result = 4"));
     DeleteFileA("forced.bmp");
     EXPECT_EQ(QXIOWriteSingle("forced.bmp", host.data(), 640, 480, 8, 0), 4u);
     EXPECT_EQ(GetFileAttributesA("forced.bmp"), INVALID_FILE_ATTRIBUTES);
 
-    std::vector<qx::Box> boxes = qx::Boxes();
+    std::vector<Box> boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_QUORVEX_BOX(boxes[0], "Quorvex Error", "The board could not set up acquisition (error 5).");
 }
@@ -56,17 +56,18 @@ TEST_F(ResultTest, TheErrorBoxNamesOtherFailuresToo) {
     uint32_t value;
     EXPECT_NE(KvBrdInquire(board, 12345, &value), 0u);
     QXErrorShow(board);
-    ASSERT_NO_FATAL_FAILURE(Configure(""));
+    ASSERT_NO_FATAL_FAILURE(ConfigureBoard(""));
     QXErrorShow(board);
-    std::vector<qx::Box> boxes = qx::Boxes();
+    std::vector<Box> boxes = Boxes();
     ASSERT_EQ(boxes.size(), 3u);
     EXPECT_QUORVEX_BOX(boxes[0], "Quorvex Error", "Board 0x40 number 0 is not installed (error 3).");
     EXPECT_QUORVEX_BOX(boxes[1], "Quorvex Error", "The board has no parameter 12345 (error 4).");
     EXPECT_QUORVEX_BOX(boxes[2], "Quorvex Error", "No board error has occurred.");
 }
 
+// A transcript on purpose: the log format that outside checks read, line by line.
 TEST_F(ResultTest, EveryCallIsLoggedOnALineOfItsOwn) {
-    ASSERT_NO_FATAL_FAILURE(Configure("frame_ms = 0\nselect = cancel\nqtab_mode = 1"));
+    ASSERT_NO_FATAL_FAILURE(ConfigureBoard("frame_ms = 0\nselect = cancel\nqtab_mode = 1"));
     uint32_t major, minor, count, mode, family, number, o3, o4;
     KvDVersion(&major, &minor);
     KvSysBrdEnum(16, &count);
@@ -138,12 +139,12 @@ TEST_F(ResultTest, EveryCallIsLoggedOnALineOfItsOwn) {
         "VizpaneClose " + s + " -> 0",
         "VizpaneIsOpen 4294967295 -> 0",
     };
-    EXPECT_EQ(qx::BoardLog(), expected);
-    EXPECT_EQ(qx::Boxes().size(), 2u);
+    EXPECT_EQ(BoardLog(), expected);
+    EXPECT_EQ(Boxes().size(), 2u);
 }
 
 TEST_F(ResultTest, TheLogIsAppendedNotReplaced) {
-    const std::string path = qx::BoardLogPath();
+    const std::string path = BoardLogPath();
     {
         std::ofstream out(path);
         out << "earlier line\n";
@@ -151,10 +152,10 @@ TEST_F(ResultTest, TheLogIsAppendedNotReplaced) {
     ASSERT_EQ(KvSimConfigure(("log = " + path).c_str()), 0);
     uint32_t major, minor;
     KvDVersion(&major, &minor);
-    EXPECT_EQ(qx::BoardLog(), (std::vector<std::string>{"earlier line", "KvDVersion -> 0"}));
+    EXPECT_EQ(BoardLog(), (std::vector<std::string>{"earlier line", "KvDVersion -> 0"}));
     ASSERT_EQ(KvSimConfigure(""), 0);
     KvDVersion(&major, &minor);
-    EXPECT_EQ(qx::BoardLog().size(), 2u) << "no log key, no log";
+    EXPECT_EQ(BoardLog().size(), 2u) << "no log key, no log";
 }
 
 TEST_F(ResultTest, ConcurrentCallsNeverShareALine) {
@@ -167,7 +168,7 @@ TEST_F(ResultTest, ConcurrentCallsNeverShareALine) {
     for (int i = 0; i < 4; ++i) threads.emplace_back(caller);
     for (std::thread &t : threads) t.join();
     size_t inquiries = 0;
-    for (const std::string &line : qx::BoardLog()) {
+    for (const std::string &line : BoardLog()) {
         if (line.rfind("KvBrdInquire", 0) != 0) continue;
         EXPECT_EQ(line, "KvBrdInquire 65537 -> 0");
         ++inquiries;
@@ -176,4 +177,4 @@ TEST_F(ResultTest, ConcurrentCallsNeverShareALine) {
 }
 
 }  // namespace
-}  // namespace boardsim
+}  // namespace qx

@@ -5,10 +5,8 @@
 
 #include "board_fixture.h"
 
-namespace boardsim {
+namespace qx {
 namespace {
-
-using qx::RampSample;
 
 class SignalTest : public BoardTest {};
 
@@ -137,4 +135,4 @@ TEST_F(SignalTest, MonitorPreviewAndApplicationThreadsShareTheBoard) {
 }
 
 }  // namespace
-}  // namespace boardsim
+}  // namespace qx

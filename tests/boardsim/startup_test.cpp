@@ -7,7 +7,7 @@
 
 #include "board_fixture.h"
 
-namespace boardsim {
+namespace qx {
 namespace {
 
 std::string Env(const char *name) {
@@ -169,4 +169,4 @@ TEST_F(StartupTest, QxsimIniBesideKvdIsLoadedWithoutTheVariable) {
 }
 
 }  // namespace
-}  // namespace boardsim
+}  // namespace qx

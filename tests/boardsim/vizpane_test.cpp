@@ -5,7 +5,7 @@
 
 #include "board_fixture.h"
 
-namespace boardsim {
+namespace qx {
 namespace {
 
 struct Found {
@@ -87,7 +87,7 @@ TEST_F(VizpaneTest, BlitShowsThePixelBufferPixelForPixel) {
                 for (uint32_t k = 0; k < bytes; ++k)
                     pixels[(y * w + x) * bytes + k] = static_cast<uint8_t>(x * 5 + y + 60 * k);
         ASSERT_EQ(VizpaneBlit(surface), 0u);
-        qx::PumpMessages(20);
+        PumpMessages(20);
         HWND window = SurfaceWindows().at(0);
         HDC dc = GetDC(window);
         for (uint32_t y : {0u, 7u, h - 1}) {
@@ -108,7 +108,7 @@ TEST_F(VizpaneTest, TheUserCanCloseASurface) {
     ASSERT_EQ(VizpaneCreate(&surface, 64, 48, 8, owner), 0u);
     HWND window = SurfaceWindows().at(0);
     PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(qx::PumpUntil([&] { return !IsWindow(window); }, 5000));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(window); }, 5000));
     EXPECT_EQ(VizpaneIsOpen(surface), 0u);
     EXPECT_NE(VizpaneBlit(surface), 0u);
     EXPECT_NE(VizpaneClose(surface), 0u);
@@ -130,7 +130,7 @@ TEST_F(VizpaneTest, AnotherThreadCanBlitAndClose) {
     EXPECT_EQ(blit, 0u);
     EXPECT_EQ(close, 0u);
     EXPECT_EQ(VizpaneIsOpen(surface), 0u);
-    EXPECT_TRUE(qx::PumpUntil([&] { return !IsWindow(window); }, 5000));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(window); }, 5000));
 }
 
 TEST_F(VizpaneTest, BadSizesMakeNoSurface) {
@@ -143,4 +143,4 @@ TEST_F(VizpaneTest, BadSizesMakeNoSurface) {
 }
 
 }  // namespace
-}  // namespace boardsim
+}  // namespace qx

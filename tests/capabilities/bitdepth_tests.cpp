@@ -2,14 +2,14 @@
 // bit-depth record 0x9000 + pixel type.
 #include "cap_support.h"
 
-namespace captest {
+namespace qx {
 namespace {
 
-class BitDepthOn12BitBoard : public BoardTest {
+class BitDepthOn12BitBoard : public ConfiguredSourceTest {
 protected:
-    BitDepthOn12BitBoard() : BoardTest("depth = 12\n") {}
+    BitDepthOn12BitBoard() : ConfiguredSourceTest("depth = 12\n") {}
     void SetUp() override {
-        BoardTest::SetUp();
+        ConfiguredSourceTest::SetUp();
         ASSERT_EQ(source->Open(), TWRC_SUCCESS);
     }
 };
@@ -73,4 +73,4 @@ TEST_F(BitDepthOn12BitBoard, BitDepthRecordsAreReadOnly) {
 }
 
 }  // namespace
-}  // namespace captest
+}  // namespace qx

@@ -3,22 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
-namespace captest {
+namespace qx {
 
 namespace {
 
 // A handle of ours placed in hContainer before the call.
 constexpr TW_UINT16 SentinelCon = 0x7777;
-
-void Put16(Bytes &b, TW_UINT16 v) {
-    b.push_back(static_cast<BYTE>(v));
-    b.push_back(static_cast<BYTE>(v >> 8));
-}
-
-void Put32(Bytes &b, TW_UINT32 v) {
-    Put16(b, static_cast<TW_UINT16>(v));
-    Put16(b, static_cast<TW_UINT16>(v >> 16));
-}
 
 // An item in its list form: 2 bytes for the 16-bit types, 4 otherwise.
 void PutItem(Bytes &b, TW_UINT16 itemType, TW_UINT32 item) {
@@ -44,7 +34,7 @@ TW_UINT32 Fix(TW_INT16 whole, TW_UINT16 frac) {
     return static_cast<TW_UINT16>(whole) | (static_cast<TW_UINT32>(frac) << 16);
 }
 
-Reply Ask(qx::LoadedSource &source, TW_UINT16 msg, TW_UINT16 code) {
+Reply Ask(LoadedSource &source, TW_UINT16 msg, TW_UINT16 code) {
     Reply reply;
     HGLOBAL ours = GlobalAlloc(GMEM_MOVEABLE, 4);
     reply.cap = {code, SentinelCon, ours};
@@ -66,7 +56,7 @@ Reply Ask(qx::LoadedSource &source, TW_UINT16 msg, TW_UINT16 code) {
     return reply;
 }
 
-TW_UINT16 SetOneValue(qx::LoadedSource &source, TW_UINT16 code, TW_UINT16 itemType,
+TW_UINT16 SetOneValue(LoadedSource &source, TW_UINT16 code, TW_UINT16 itemType,
                       TW_UINT32 item) {
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, sizeof(TW_ONEVALUE));
     auto *value = static_cast<TW_ONEVALUE *>(GlobalLock(block));
@@ -188,11 +178,11 @@ void ExpectReply(const Reply &reply, TW_UINT16 conType, const Bytes &bytes) {
     EXPECT_EQ(reply.bytes, bytes);
 }
 
-void ExpectFailure(qx::LoadedSource &source, const Reply &reply, TW_UINT16 code) {
+void ExpectFailure(LoadedSource &source, const Reply &reply, TW_UINT16 code) {
     EXPECT_EQ(reply.rc, TWRC_FAILURE);
     EXPECT_FALSE(reply.gotBlock) << "a failure handed over a block";
     EXPECT_EQ(reply.cap.ConType, SentinelCon);
     EXPECT_EQ(source.Status(), code);
 }
 
-}  // namespace captest
+}  // namespace qx

@@ -7,11 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "support/bytes.h"
 #include "support/harness.h"
 
-namespace captest {
-
-typedef std::vector<BYTE> Bytes;
+namespace qx {
 
 // What came back for one DAT_CAPABILITY request. The reply block has been
 // copied and freed.
@@ -24,10 +23,10 @@ struct Reply {
 
 // Sends msg for capability code, with hContainer holding a handle of ours that
 // the source must overwrite (a GET-type reply) or leave alone (a failure).
-Reply Ask(qx::LoadedSource &source, TW_UINT16 msg, TW_UINT16 code);
+Reply Ask(LoadedSource &source, TW_UINT16 msg, TW_UINT16 code);
 
 // MSG_SET with a TW_ONEVALUE (ItemType, 32-bit Item) in a 6-byte block.
-TW_UINT16 SetOneValue(qx::LoadedSource &source, TW_UINT16 code, TW_UINT16 itemType,
+TW_UINT16 SetOneValue(LoadedSource &source, TW_UINT16 code, TW_UINT16 itemType,
                       TW_UINT32 item);
 
 // Expected container bytes, slack bytes included (zero).
@@ -65,19 +64,19 @@ Bytes DefaultReply(const Expected &e);
 void ExpectReply(const Reply &reply, TW_UINT16 conType, const Bytes &bytes);
 // A failed request: TWRC_FAILURE, the condition code, and the application's
 // TW_CAPABILITY untouched.
-void ExpectFailure(qx::LoadedSource &source, const Reply &reply, TW_UINT16 code);
+void ExpectFailure(LoadedSource &source, const Reply &reply, TW_UINT16 code);
 
 // The 17 codes of CAP_SUPPORTEDCAPS, in order.
 std::vector<TW_UINT32> SupportedCodes();
 
-// A board of the given depth (and optionally more keys).
-class BoardTest : public qx::SourceTest {
+// A source on a board configured with the given keys.
+class ConfiguredSourceTest : public SourceTest {
 protected:
-    explicit BoardTest(std::string keys = "") : keys_(std::move(keys)) {}
+    explicit ConfiguredSourceTest(std::string keys = "") : keys_(std::move(keys)) {}
     std::string BoardConfig() override { return keys_; }
 
 private:
     std::string keys_;
 };
 
-}  // namespace captest
+}  // namespace qx

@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "cap/containers.h"
+#include "support/bytes.h"
+
+using namespace qx;
 
 namespace {
-
-typedef std::vector<BYTE> Bytes;
 
 // The reply's bytes; frees the block.
 Bytes TakeBlock(TW_CAPABILITY &cap) {
@@ -27,16 +28,6 @@ Bytes TakeBlock(TW_CAPABILITY &cap) {
     GlobalFree(block);
     cap.hContainer = nullptr;
     return bytes;
-}
-
-void Put16(Bytes &b, TW_UINT16 v) {
-    b.push_back(static_cast<BYTE>(v));
-    b.push_back(static_cast<BYTE>(v >> 8));
-}
-
-void Put32(Bytes &b, TW_UINT32 v) {
-    Put16(b, static_cast<TW_UINT16>(v));
-    Put16(b, static_cast<TW_UINT16>(v >> 16));
 }
 
 Bytes OneValueBytes(TW_UINT16 itemType, TW_UINT32 item, size_t blockSize) {

@@ -1,7 +1,7 @@
 // The table exists from open to close; the values live as long as the module.
 #include "cap_support.h"
 
-namespace captest {
+namespace qx {
 namespace {
 
 const TW_UINT16 AllMessages[] = {MSG_GET,   MSG_GETCURRENT, MSG_GETDEFAULT,
@@ -14,7 +14,7 @@ std::vector<TW_UINT16> EveryRecordCode() {
     return codes;
 }
 
-void ExpectEverythingUnsupported(qx::LoadedSource &source, TW_UINT16 code) {
+void ExpectEverythingUnsupported(LoadedSource &source, TW_UINT16 code) {
     for (TW_UINT16 cap : EveryRecordCode())
         for (TW_UINT16 msg : AllMessages) {
             SCOPED_TRACE(testing::Message() << "cap " << cap << " msg " << msg);
@@ -23,7 +23,7 @@ void ExpectEverythingUnsupported(qx::LoadedSource &source, TW_UINT16 code) {
 }
 
 // Code 0 finds an all-zero record: only MSG_QUERYSUPPORT works, answering 0.
-void ExpectEmptyRecordForCodeZero(qx::LoadedSource &source, TW_UINT16 badOperation) {
+void ExpectEmptyRecordForCodeZero(LoadedSource &source, TW_UINT16 badOperation) {
     ExpectReply(Ask(source, MSG_QUERYSUPPORT, 0), TWON_ONEVALUE, OneValue(TWTY_UINT32, 0));
     EXPECT_EQ(source.Status(), TWCC_SUCCESS);
     for (TW_UINT16 msg : {MSG_GET, MSG_GETCURRENT, MSG_GETDEFAULT, MSG_SET, MSG_RESET}) {
@@ -32,7 +32,7 @@ void ExpectEmptyRecordForCodeZero(qx::LoadedSource &source, TW_UINT16 badOperati
     }
 }
 
-class Lifecycle : public BoardTest {
+class Lifecycle : public ConfiguredSourceTest {
 protected:
     Bytes Current(TW_UINT16 code) { return Ask(*source, MSG_GETCURRENT, code).bytes; }
     // Values an application might leave behind.
@@ -93,7 +93,7 @@ TEST_F(Lifecycle, AReopenOnAnotherBoardRederivesOnlyTheBoardsValues) {
     SetSeveral();
     ASSERT_EQ(SetOneValue(*source, ICAP_PIXELTYPE, TWTY_UINT16, TWPT_GRAY), TWRC_SUCCESS);
     ASSERT_EQ(source->Close(), TWRC_SUCCESS);
-    qx::ConfigureBoard("depth = 24\nwidth = 800\nheight = 600\n");
+    ConfigureBoard("depth = 24\nwidth = 800\nheight = 600\n");
     ASSERT_EQ(source->Open(), TWRC_SUCCESS);
     ExpectSeveralKept();
     std::vector<Expected> rgbBoard = FreshTable(24, 800, 600);
@@ -108,10 +108,10 @@ TEST_F(Lifecycle, AReopenOnAnotherBoardRederivesOnlyTheBoardsValues) {
 }
 
 TEST_F(Lifecycle, SixteenBitGreyFromADeepBoardOutlivesItsClose) {
-    qx::ConfigureBoard("depth = 14\n");
+    ConfigureBoard("depth = 14\n");
     ASSERT_EQ(source->Open(), TWRC_SUCCESS);
     ASSERT_EQ(source->Close(), TWRC_SUCCESS);
-    qx::ConfigureBoard("depth = 8\n");
+    ConfigureBoard("depth = 8\n");
     ASSERT_EQ(source->Open(), TWRC_SUCCESS);
     ExpectReply(Ask(*source, MSG_GET, ICAP_BITDEPTH), TWON_ENUMERATION,
                 Enumeration(TWTY_UINT16, {8, 16}, 1, 0));
@@ -123,7 +123,7 @@ TEST_F(Lifecycle, AFreshlyLoadedModuleStartsFromTheInitialValues) {
     ASSERT_EQ(source->Close(), TWRC_SUCCESS);
     source.reset();
     ASSERT_EQ(GetModuleHandleA("QXTwain.ds"), nullptr) << "the module stayed loaded";
-    source = std::make_unique<qx::LoadedSource>();
+    source = std::make_unique<LoadedSource>();
     ASSERT_EQ(source->Open(), TWRC_SUCCESS);
     for (const Expected &e : FreshTable(8)) {
         SCOPED_TRACE(e.code);
@@ -149,19 +149,19 @@ TEST_F(Lifecycle, SetIsAcceptedWhileEnabledReadyAndTransferring) {
     EXPECT_EQ(Current(ICAP_XFERMECH), OneValue(TWTY_UINT16, TWSX_NATIVE));
     ExpectReply(Ask(*source, MSG_RESET, ICAP_XRESOLUTION), TWON_ONEVALUE,
                 OneValue(TWTY_FIX32, Fix(1)));
-    EXPECT_TRUE(qx::Boxes().empty());
+    EXPECT_TRUE(Boxes().empty());
 }
 
-class RefusedReopen : public BoardTest {
+class RefusedReopen : public ConfiguredSourceTest {
 protected:
-    RefusedReopen() : BoardTest("open_result = 1\n") {}
+    RefusedReopen() : ConfiguredSourceTest("open_result = 1\n") {}
 };
 
 TEST_F(RefusedReopen, TheTableIsBuiltWithoutAskingTheBoard) {
     ASSERT_EQ(source->Open(), TWRC_FAILURE);  // the board cannot be opened
     ASSERT_EQ(source->Open(), TWRC_FAILURE);  // the identity is still stored
     EXPECT_EQ(source->Status(), TWCC_MAXCONNECTIONS);
-    EXPECT_TRUE(qx::BoardLogMatching("KvBrdInquire").empty());
+    EXPECT_TRUE(BoardLogMatching("KvBrdInquire").empty());
     // Inquiries without a board answer 0: no size, grey.
     ExpectReply(Ask(*source, MSG_GET, ICAP_PHYSICALWIDTH), TWON_ONEVALUE,
                 OneValue(TWTY_FIX32, 0));
@@ -175,10 +175,10 @@ TEST_F(RefusedReopen, TheTableIsBuiltWithoutAskingTheBoard) {
     ExpectFailure(*source, Ask(*source, MSG_GET, ICAP_XFERMECH), TWCC_CAPUNSUPPORTED);
 }
 
-class ConditionCode : public BoardTest {
+class ConditionCode : public ConfiguredSourceTest {
 protected:
     void SetUp() override {
-        BoardTest::SetUp();
+        ConfiguredSourceTest::SetUp();
         ASSERT_EQ(source->Open(), TWRC_SUCCESS);
     }
 };
@@ -192,7 +192,7 @@ TEST_F(ConditionCode, ASuccessfulRequestClearsAPendingFailure) {
     // Also a failure of another DG_CONTROL operation.
     TW_STATUS status = {};
     ASSERT_EQ(source->Call(DG_CONTROL, DAT_STATUS, MSG_SET, &status), TWRC_FAILURE);
-    qx::ClearBoxes();
+    ClearBoxes();
     ASSERT_EQ(SetOneValue(*source, ICAP_XFERMECH, TWTY_UINT16, TWSX_FILE), TWRC_SUCCESS);
     EXPECT_EQ(source->Status(), TWCC_SUCCESS);
 }
@@ -210,7 +210,7 @@ TEST_F(ConditionCode, NoCapabilityRequestShowsABox) {
     Ask(*source, MSG_GET, 0x4444);
     SetOneValue(*source, ICAP_XFERMECH, TWTY_UINT32, 1);
     Ask(*source, MSG_GET, ICAP_XFERMECH);
-    EXPECT_TRUE(qx::Boxes().empty());
+    EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(ConditionCode, MissingDataIsABadValueForEveryMessage) {
@@ -222,8 +222,8 @@ TEST_F(ConditionCode, MissingDataIsABadValueForEveryMessage) {
     ASSERT_EQ(source->Close(), TWRC_SUCCESS);
     EXPECT_EQ(source->Capability(MSG_GET, nullptr), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_BADVALUE);
-    EXPECT_TRUE(qx::Boxes().empty());
+    EXPECT_TRUE(Boxes().empty());
 }
 
 }  // namespace
-}  // namespace captest
+}  // namespace qx

@@ -2,7 +2,7 @@
 // TWCC_CAPUNSUPPORTED or TWCC_CAPBADOPERATION; other codes are the same.
 #include "cap_support.h"
 
-namespace captest {
+namespace qx {
 namespace {
 
 struct Protocol {
@@ -10,11 +10,11 @@ struct Protocol {
     bool old;  // major <= 1 and minor <= 5
 };
 
-class ByProtocol : public qx::SourceTest, public ::testing::WithParamInterface<Protocol> {
+class ByProtocol : public SourceTest, public ::testing::WithParamInterface<Protocol> {
 protected:
     void SetUp() override {
-        qx::SourceTest::SetUp();
-        source->app = qx::AppIdentity(7, GetParam().major, GetParam().minor);
+        SourceTest::SetUp();
+        source->app = AppIdentity(7, GetParam().major, GetParam().minor);
         ASSERT_EQ(source->Open(), TWRC_SUCCESS);
     }
     TW_UINT16 Expect(TW_UINT16 newCode) {
@@ -55,4 +55,4 @@ INSTANTIATE_TEST_SUITE_P(Versions, ByProtocol,
                          });
 
 }  // namespace
-}  // namespace captest
+}  // namespace qx

@@ -3,13 +3,13 @@
 
 #include "cap_support.h"
 
-namespace captest {
+namespace qx {
 namespace {
 
-class SetOnOpenBoard : public BoardTest {
+class SetOnOpenBoard : public ConfiguredSourceTest {
 protected:
     void SetUp() override {
-        BoardTest::SetUp();
+        ConfiguredSourceTest::SetUp();
         ASSERT_EQ(source->Open(), TWRC_SUCCESS);
     }
     Bytes Current(TW_UINT16 code) { return Ask(*source, MSG_GETCURRENT, code).bytes; }
@@ -179,4 +179,4 @@ TEST_F(SetOnOpenBoard, ReadOnlyCapabilitiesRefuseSetAndKeepTheirValue) {
 }
 
 }  // namespace
-}  // namespace captest
+}  // namespace qx

@@ -4,16 +4,16 @@
 
 #include "cap_support.h"
 
-namespace captest {
+namespace qx {
 namespace {
 
-class TableAfterOpen : public qx::SourceTest, public ::testing::WithParamInterface<int> {
+class TableAfterOpen : public SourceTest, public ::testing::WithParamInterface<int> {
 protected:
     std::string BoardConfig() override {
         return "depth = " + std::to_string(GetParam()) + "\n";
     }
     void SetUp() override {
-        qx::SourceTest::SetUp();
+        SourceTest::SetUp();
         ASSERT_EQ(source->Open(), TWRC_SUCCESS);
     }
 };
@@ -64,9 +64,9 @@ INSTANTIATE_TEST_SUITE_P(Depths, TableAfterOpen, ::testing::Values(8, 10, 12, 14
                              return "Bits" + std::to_string(info.param);
                          });
 
-class WideBoard : public BoardTest {
+class WideBoard : public ConfiguredSourceTest {
 protected:
-    WideBoard() : BoardTest("width = 16384\nheight = 3\n") {}
+    WideBoard() : ConfiguredSourceTest("width = 16384\nheight = 3\n") {}
 };
 
 TEST_F(WideBoard, PhysicalSizeIsTheBoardsImageSizeInPixels) {
@@ -80,22 +80,23 @@ TEST_F(WideBoard, PhysicalSizeIsTheBoardsImageSizeInPixels) {
     EXPECT_EQ(Ask(*source, MSG_GET, ICAP_PHYSICALWIDTH).bytes, OneValue(TWTY_FIX32, Fix(16384)));
 }
 
-class BoardAfterOpen : public BoardTest {
+class BoardAfterOpen : public ConfiguredSourceTest {
 protected:
     void SetUp() override {
-        BoardTest::SetUp();
+        ConfiguredSourceTest::SetUp();
         ASSERT_EQ(source->Open(), TWRC_SUCCESS);
     }
 };
 
+// A transcript on purpose: the board inquiries of an open, in their exact order.
 TEST_F(BoardAfterOpen, TheBuildAsksWidthHeightAndDepthTwiceInThatOrder) {
-    EXPECT_EQ(qx::BoardLogMatching("KvBrdInquire "),
+    EXPECT_EQ(BoardLogMatching("KvBrdInquire "),
               (std::vector<std::string>{"KvBrdInquire 65537 -> 0", "KvBrdInquire 65538 -> 0",
                                         "KvBrdInquire 65540 -> 0", "KvBrdInquire 65540 -> 0"}));
     // Reading capabilities asks the board nothing more.
     Ask(*source, MSG_GET, ICAP_PHYSICALWIDTH);
     Ask(*source, MSG_GET, ICAP_PIXELTYPE);
-    EXPECT_EQ(qx::BoardLogMatching("KvBrdInquire ").size(), 4u);
+    EXPECT_EQ(BoardLogMatching("KvBrdInquire ").size(), 4u);
 }
 
 TEST_F(BoardAfterOpen, KnownSpotValues) {
@@ -138,4 +139,4 @@ TEST_F(BoardAfterOpen, EveryReplyIsANewBlockAndTheApplicationsHandleIsLeftAlone)
 }
 
 }  // namespace
-}  // namespace captest
+}  // namespace qx

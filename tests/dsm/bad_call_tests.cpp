@@ -4,7 +4,7 @@
 
 namespace {
 
-using namespace qxdsm;
+using namespace qx;
 
 class BadCalls : public DsmTest {};
 
@@ -31,7 +31,7 @@ TEST_F(BadCalls, MissingIdentitiesAndData) {
     EXPECT_EQ(Dsm(&source, nullptr, DG_CONTROL, DAT_NULL, MSG_XFERREADY, nullptr), TWRC_FAILURE);
     EXPECT_EQ(Dsm(nullptr, &app, DG_CONTROL, DAT_NULL, MSG_XFERREADY, nullptr), TWRC_FAILURE);
     EXPECT_EQ(DsmStatus(&nobody), TWCC_BADVALUE);
-    EXPECT_TRUE(qx::Notifications().empty());
+    EXPECT_TRUE(Notifications().empty());
 }
 
 TEST_F(BadCalls, UnknownSourcesAndApplications) {

@@ -10,18 +10,13 @@ static_assert(sizeof(qx::Notification) == sizeof(DsmNotification));
 static_assert(offsetof(qx::Notification, destination) == offsetof(DsmNotification, destination));
 static_assert(offsetof(qx::Notification, message) == offsetof(DsmNotification, message));
 
-namespace qxdsm {
+namespace qx {
 
 namespace {
 
 HMODULE SourceManager() {
     static HMODULE dsm = LoadLibraryA("TWAIN_32.DLL");
     return dsm;
-}
-
-void CopyName(char (&field)[34], const char *text) {
-    memset(field, 0, sizeof field);
-    strncpy(field, text, sizeof field - 1);
 }
 
 LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -40,7 +35,7 @@ void DrainWakeUps() {
 bool QuorvexLoaded() { return GetModuleHandleA("QXTwain.ds") != nullptr; }
 
 TW_IDENTITY NewApplication(const char *name) {
-    TW_IDENTITY app = qx::AppIdentity(0);
+    TW_IDENTITY app = AppIdentity(0);
     CopyName(app.ProductName, name);
     return app;
 }
@@ -51,18 +46,14 @@ TW_IDENTITY NamedSource(const char *productName) {
     return source;
 }
 
-template <class T>
-T Export(const char *name) {
-    return reinterpret_cast<T>(reinterpret_cast<void *>(GetProcAddress(SourceManager(), name)));
-}
-
 int RecordCount() {
-    static auto count = Export<int (*)()>("DSM_DevNotificationCount");
+    static auto count = Export<int (*)()>(SourceManager(), "DSM_DevNotificationCount");
     return count ? count() : -1;
 }
 
 bool RecordGet(int index, DsmNotification *out) {
-    static auto get = Export<BOOL (*)(int, DsmNotification *)>("DSM_DevNotificationGet");
+    static auto get =
+        Export<BOOL (*)(int, DsmNotification *)>(SourceManager(), "DSM_DevNotificationGet");
     return get && get(index, out);
 }
 
@@ -78,16 +69,15 @@ MSG MessageFor(HWND window, UINT message) {
 
 void DsmTest::SetUp() {
     ASSERT_TRUE(BoxHookStart());
-    qx::ClearBoxes();
-    qx::ConfigureBoard(BoardConfig());
+    ClearBoxes();
+    ConfigureBoard(BoardConfig());
     HMODULE dsm = SourceManager();
     ASSERT_NE(dsm, nullptr) << "TWAIN_32.DLL did not load";
     ASSERT_NE(GetProcAddress(dsm, "DSM_DevNotificationCount"), nullptr)
         << "TWAIN_32.DLL is not the development Source Manager (WINEDLLOVERRIDES=twain_32=n,b?)";
-    entry =
-        reinterpret_cast<DSMENTRYPROC>(reinterpret_cast<void *>(GetProcAddress(dsm, "DSM_Entry")));
+    entry = Export<DSMENTRYPROC>(dsm, "DSM_Entry");
     ASSERT_NE(entry, nullptr);
-    qx::ClearNotifications();
+    ClearNotifications();
     DrainWakeUps();
     // Calls from no application share one code: start without an old one.
     TW_IDENTITY nobody = NewApplication("Nobody");
@@ -203,4 +193,4 @@ bool DsmTest::PumpUntilSourceMessage(TW_IDENTITY *app, TW_IDENTITY *source, TW_U
     return false;
 }
 
-}  // namespace qxdsm
+}  // namespace qx

@@ -12,7 +12,7 @@
 #include "dsm_record.h"
 #include "support/harness.h"
 
-namespace qxdsm {
+namespace qx {
 
 constexpr const char *QuorvexProduct = "Quorvex Camera Interface";
 
@@ -67,8 +67,9 @@ private:
     std::vector<HWND> windows_;
 };
 
-}  // namespace qxdsm
-
+// True when a TW_STR32 field holds text.
 inline bool SameName(const char (&field)[34], const char *text) {
     return strncmp(field, text, sizeof field) == 0;
 }
+
+}  // namespace qx

@@ -4,7 +4,7 @@
 
 namespace {
 
-using namespace qxdsm;
+using namespace qx;
 
 void ExpectQuorvexIdentity(const TW_IDENTITY &identity) {
     EXPECT_TRUE(SameName(identity.Manufacturer, "Quorvex, Inc"));

@@ -7,7 +7,7 @@
 
 namespace {
 
-using namespace qxdsm;
+using namespace qx;
 
 BOOL CALLBACK MatchTitle(HWND window, LPARAM wanted) {
     auto *search = reinterpret_cast<std::pair<const char *, HWND> *>(wanted);
@@ -47,13 +47,13 @@ protected:
 };
 
 TEST_F(Notifications, RecordedEvenWithoutAnApplication) {
-    TW_IDENTITY source = qx::OpenedSourceIdentity(31);
-    TW_IDENTITY app = qx::AppIdentity(32);
+    TW_IDENTITY source = OpenedSourceIdentity(31);
+    TW_IDENTITY app = AppIdentity(32);
     // Nobody to deliver to: refused, but on the record all the same.
     EXPECT_EQ(Notify(&source, &app, MSG_XFERREADY), TWRC_FAILURE);
     EXPECT_EQ(DsmStatus(&app), TWCC_BADDEST);
     EXPECT_EQ(Notify(&source, &app, MSG_CLOSEDSREQ), TWRC_FAILURE);
-    std::vector<qx::Notification> record = qx::Notifications();
+    std::vector<Notification> record = qx::Notifications();
     ASSERT_EQ(record.size(), 2u);
     EXPECT_EQ(memcmp(&record[0].origin, &source, sizeof source), 0);
     EXPECT_EQ(memcmp(&record[0].destination, &app, sizeof app), 0);
@@ -63,7 +63,7 @@ TEST_F(Notifications, RecordedEvenWithoutAnApplication) {
     TW_IDENTITY listed = {};
     Dsm(&app, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &listed);
     EXPECT_EQ(qx::Notifications().size(), 2u);
-    qx::ClearNotifications();
+    ClearNotifications();
     EXPECT_TRUE(qx::Notifications().empty());
 }
 
@@ -74,7 +74,7 @@ TEST_F(Notifications, DeliveredAtTheNextProcessEventAfterAWakeUpToTheWindow) {
     ASSERT_NE(source.Id, 0u);
 
     EXPECT_EQ(Notify(&source, &app, MSG_XFERREADY), TWRC_SUCCESS);
-    std::vector<qx::Notification> record = qx::Notifications();
+    std::vector<Notification> record = qx::Notifications();
     ASSERT_EQ(record.size(), 1u);
     EXPECT_EQ(record[0].origin.Id, source.Id);
     EXPECT_EQ(record[0].destination.Id, app.Id);
@@ -167,9 +167,9 @@ TEST_F(Notifications, TheRecordIsSafeAcrossThreads) {
     std::vector<std::thread> senders;
     for (int t = 0; t < Threads; ++t)
         senders.emplace_back([this, t, &finished] {
-            TW_IDENTITY source = qx::OpenedSourceIdentity(100 + t);
+            TW_IDENTITY source = OpenedSourceIdentity(100 + t);
             for (int i = 0; i < Each; ++i) {
-                TW_IDENTITY app = qx::AppIdentity(i);
+                TW_IDENTITY app = AppIdentity(i);
                 Notify(&source, &app, i % 2 ? MSG_CLOSEDSREQ : MSG_XFERREADY);
             }
             ++finished;
@@ -186,11 +186,11 @@ TEST_F(Notifications, TheRecordIsSafeAcrossThreads) {
         }
     }
     for (std::thread &sender : senders) sender.join();
-    std::vector<qx::Notification> record = qx::Notifications();
+    std::vector<Notification> record = qx::Notifications();
     ASSERT_EQ(record.size(), size_t(Threads * Each));
     // Every sender's calls are there whole and in its own order.
     std::vector<int> next(Threads, 0);
-    for (const qx::Notification &note : record) {
+    for (const Notification &note : record) {
         int t = static_cast<int>(note.origin.Id) - 100;
         ASSERT_TRUE(t >= 0 && t < Threads);
         EXPECT_EQ(static_cast<int>(note.destination.Id), next[t]);
@@ -210,7 +210,7 @@ TEST_F(Notifications, EnableWithoutUserInterfaceReachesTheApplicationsLoop) {
     if (result == TWRC_FAILURE && SourceStatus(&app, &source) == TWCC_BADPROTOCOL)
         GTEST_SKIP() << "the source's enable is not built yet";
     ASSERT_EQ(result, TWRC_SUCCESS);
-    std::vector<qx::Notification> record = qx::Notifications();
+    std::vector<Notification> record = qx::Notifications();
     ASSERT_EQ(record.size(), 1u) << "sent during MSG_ENABLEDS";
     EXPECT_EQ(memcmp(&record[0].origin, &source, sizeof source), 0);
     EXPECT_EQ(record[0].destination.Id, app.Id);
@@ -254,7 +254,7 @@ TEST_F(Notifications, CancelInTheSourcesDialogComesBackAsCloseRequest) {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
     EXPECT_TRUE(PumpUntilSourceMessage(&app, &source, MSG_CLOSEDSREQ, 10000));
-    std::vector<qx::Notification> record = qx::Notifications();
+    std::vector<Notification> record = qx::Notifications();
     ASSERT_EQ(record.size(), 1u);
     EXPECT_EQ(record[0].origin.Id, source.Id);
     EXPECT_EQ(record[0].message, MSG_CLOSEDSREQ);

@@ -4,7 +4,7 @@
 
 namespace {
 
-using namespace qxdsm;
+using namespace qx;
 
 class OpenClose : public DsmTest {};
 
@@ -22,10 +22,10 @@ TEST_F(OpenClose, OpenAssignsAnIdThatTheSourceThenReports) {
     ASSERT_EQ(Dsm(&app, &source, DG_CONTROL, DAT_IDENTITY, MSG_GET, &reported), TWRC_SUCCESS);
     EXPECT_EQ(memcmp(&reported, &source, sizeof source), 0);
     // It really opened the board.
-    EXPECT_EQ(qx::BoardLogMatching("KvBrdOpen").size(), 1u);
+    EXPECT_EQ(BoardLogMatching("KvBrdOpen").size(), 1u);
 
     ASSERT_EQ(CloseSource(&app, &source), TWRC_SUCCESS);
-    EXPECT_EQ(qx::BoardLogMatching("KvBrdClose").size(), 1u);
+    EXPECT_EQ(BoardLogMatching("KvBrdClose").size(), 1u);
     EXPECT_FALSE(QuorvexLoaded()) << "MSG_CLOSEDS unloads the source";
     // Gone for the Source Manager too.
     EXPECT_EQ(Dsm(&app, &source, DG_CONTROL, DAT_IDENTITY, MSG_GET, &reported), TWRC_FAILURE);
@@ -69,7 +69,7 @@ TEST_F(OpenClose, TripletsReachTheSourceAndItsAnswersComeBack) {
     TW_IMAGEINFO info = {};
     EXPECT_EQ(Dsm(&app, &source, DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info), TWRC_FAILURE);
     EXPECT_EQ(SourceStatus(&app, &source), TWCC_SEQERROR);
-    qx::ClearBoxes();
+    ClearBoxes();
 }
 
 class OpenCloseOnWideBoard : public DsmTest {
@@ -104,8 +104,8 @@ TEST_F(OpenClose, ASecondOpenOfTheSameSourceIsRefusedWithoutDisturbingIt) {
     EXPECT_EQ(Dsm(&app, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &again), TWRC_FAILURE);
     EXPECT_EQ(DsmStatus(&app), TWCC_MAXCONNECTIONS);
     // Refused by the Source Manager: the source saw nothing of it.
-    EXPECT_TRUE(qx::Boxes().empty());
-    EXPECT_EQ(qx::BoardLogMatching("KvBrdOpen").size(), 1u);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(BoardLogMatching("KvBrdOpen").size(), 1u);
     // Also for another application.
     TW_IDENTITY other = OpenApplication();
     again = NamedSource(QuorvexProduct);
@@ -143,9 +143,9 @@ TEST_F(RefusedOpen, CancelledBoardChoiceUnloadsTheSourceAndKeepsItsCode) {
     EXPECT_FALSE(QuorvexLoaded());
     EXPECT_EQ(DsmStatus(&app), TWCC_NODS);
     EXPECT_EQ(DsmStatus(&app), TWCC_SUCCESS) << "read once, then cleared";
-    qx::ClearBoxes();
+    ClearBoxes();
     // With a board the same application opens it.
-    qx::ConfigureBoard("");
+    ConfigureBoard("");
     TW_IDENTITY opened = OpenQuorvex(&app);
     EXPECT_NE(opened.Id, 0u);
 }
@@ -161,10 +161,10 @@ TEST_F(VersionMismatch, FailedOpenUnloadsTheSourceAndKeepsItsCode) {
     EXPECT_FALSE(QuorvexLoaded());
     EXPECT_EQ(DsmStatus(&app), TWCC_OPERATIONERROR);
     // The source explained itself to the user before it went.
-    std::vector<qx::Box> boxes = qx::Boxes();
+    std::vector<Box> boxes = Boxes();
     ASSERT_FALSE(boxes.empty());
     EXPECT_EQ(boxes.front().title, "Quorvex Error");
-    qx::ClearBoxes();
+    ClearBoxes();
 }
 
 }  // namespace

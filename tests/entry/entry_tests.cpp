@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "support/harness.h"
+#include "support/sentences.h"
 
 using namespace qx;
 
@@ -65,7 +66,7 @@ TEST_F(EntryTest, StatusWithAnotherMessageShowsTheProtocolBox) {
     auto boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_BOX(boxes[0], "Twain Driver Error",
-               "General failure in response to DAT_STATUS.  Bad protocol error.");
+               std::string("General failure in response to DAT_STATUS.  ") + BadProtocolSentence);
     EXPECT_EQ(boxes[0].owner, nullptr);
     EXPECT_EQ(source->Status(), TWCC_BADPROTOCOL);
 }

@@ -9,6 +9,7 @@
 
 namespace {
 
+// A transcript on purpose: Source Managers and installers read these texts.
 TEST(Resources, StringTableIconAndVersionBlock) {
     qx::ConfigureBoard();
     HMODULE module = LoadLibraryExA("QXTwain.ds", nullptr, LOAD_LIBRARY_AS_DATAFILE);

@@ -2,26 +2,29 @@
 #include <gtest/gtest.h>
 
 #include "ds/errors.h"
+#include "support/sentences.h"
+
+using namespace qx;
 
 namespace {
 
+// A transcript on purpose: users and application logs quote these texts.
 TEST(ConditionSentence, EveryCodeHasItsSentence) {
-    EXPECT_STREQ(ConditionSentence(0), "Success message from detailed error request ??");
-    EXPECT_STREQ(ConditionSentence(1), "Bummer error.");
-    EXPECT_STREQ(ConditionSentence(2),
-                 "Low Memory Condition encountered, free up some memory and try again.");
-    EXPECT_STREQ(ConditionSentence(3), "Quorvex board(s) not found.");
-    EXPECT_STREQ(ConditionSentence(4), "Source is connected to max possible apps.");
-    EXPECT_STREQ(ConditionSentence(5), "An operation error just occurred.");
-    EXPECT_STREQ(ConditionSentence(6), "Bad capabilities error.");
-    EXPECT_STREQ(ConditionSentence(9), "Bad protocol error.");
-    EXPECT_STREQ(ConditionSentence(10), "Bad value error.");
-    EXPECT_STREQ(ConditionSentence(11), "DG DAT MSG is out of expected sequence.");
+    EXPECT_STREQ(ConditionSentence(0), SuccessSentence);
+    EXPECT_STREQ(ConditionSentence(1), BummerSentence);
+    EXPECT_STREQ(ConditionSentence(2), LowMemorySentence);
+    EXPECT_STREQ(ConditionSentence(3), NoBoardSentence);
+    EXPECT_STREQ(ConditionSentence(4), MaxConnectionsSentence);
+    EXPECT_STREQ(ConditionSentence(5), OperationErrorSentence);
+    EXPECT_STREQ(ConditionSentence(6), BadCapSentence);
+    EXPECT_STREQ(ConditionSentence(9), BadProtocolSentence);
+    EXPECT_STREQ(ConditionSentence(10), BadValueSentence);
+    EXPECT_STREQ(ConditionSentence(11), SeqErrorSentence);
 }
 
 TEST(ConditionSentence, CodesWithoutASentenceShareTheUnknownOne) {
     for (TW_UINT16 code : {7, 8, 12, 13, 14, 255, 0xFFFF})
-        EXPECT_STREQ(ConditionSentence(code), "Unknown Error value in condition code.") << code;
+        EXPECT_STREQ(ConditionSentence(code), UnknownSentence) << code;
 }
 
 TEST(OperationText, LongestReportFitsTheMessageBuffer) {

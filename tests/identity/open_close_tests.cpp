@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "support/harness.h"
+#include "support/sentences.h"
 
 using namespace qx;
 
@@ -13,14 +14,10 @@ constexpr const char *VersionText =
     "The Quorvex Twain driver is not compatable with the current SDK. For this Twain driver, "
     "use SDK 6.201";
 
-bool Logged(const std::string &line) {
-    for (const std::string &l : BoardLog())
-        if (l == line) return true;
-    return false;
-}
-
 class OpenCloseTest : public SourceTest {};
 
+// A transcript on purpose: the board calls of an open, in the order the board's
+// own logs show them.
 TEST_F(OpenCloseTest, TheOnlyBoardOpensWithoutADialog) {
     ASSERT_EQ(source->Open(), TWRC_SUCCESS);
     std::vector<std::string> expected = {
@@ -69,7 +66,7 @@ TEST_F(NoBoardTest, CancellingTheSelectionIsACancel) {
     auto boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_BOX(boxes[0], "Twain Driver Error",
-               std::string(OpenFailure) + "Quorvex board(s) not found.");
+               std::string(OpenFailure) + NoBoardSentence);
     EXPECT_EQ(source->Status(), TWCC_NODS);
     EXPECT_TRUE(BoardLogMatching("KvBrdOpen").empty());
 }
@@ -111,7 +108,7 @@ TEST_F(MissingBoardTest, AChosenBoardThatCannotBeFoundIsNoSource) {
     auto boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_BOX(boxes[0], "Twain Driver Error",
-               std::string(OpenFailure) + "Quorvex board(s) not found.");
+               std::string(OpenFailure) + NoBoardSentence);
 }
 
 class UnopenableBoardTest : public SourceTest {
@@ -124,7 +121,7 @@ TEST_F(UnopenableBoardTest, FailedOpenThenMaxConnectionsThenCloseThenReopen) {
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_BOX(boxes[0], "Quorvex Error", "Error opening Quorvex board.");
     EXPECT_BOX(boxes[1], "Twain Driver Error",
-               std::string(OpenFailure) + "An operation error just occurred.");
+               std::string(OpenFailure) + OperationErrorSentence);
     EXPECT_EQ(source->Status(), TWCC_OPERATIONERROR);
     EXPECT_EQ(source->PendingCount(), -1);  // still 300
 
@@ -135,7 +132,7 @@ TEST_F(UnopenableBoardTest, FailedOpenThenMaxConnectionsThenCloseThenReopen) {
     boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_BOX(boxes[0], "Twain Driver Error",
-               std::string(OpenFailure) + "Source is connected to max possible apps.");
+               std::string(OpenFailure) + MaxConnectionsSentence);
     EXPECT_EQ(source->Status(), TWCC_MAXCONNECTIONS);
     EXPECT_EQ(source->PendingCount(), 1);  // 400
     // No board is open, so none is asked or closed.
@@ -156,8 +153,7 @@ TEST_F(OpenCloseTest, OpeningTwiceOrClosingUnopenedIsOutOfSequence) {
     auto boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_BOX(boxes[0], "Twain Driver Error",
-               "General failure in response to MSG_CLOSEDS.  DG DAT MSG is out of expected "
-               "sequence.");
+               std::string("General failure in response to MSG_CLOSEDS.  ") + SeqErrorSentence);
 
     ASSERT_EQ(source->Open(), TWRC_SUCCESS);
     ClearBoxes();
@@ -165,7 +161,7 @@ TEST_F(OpenCloseTest, OpeningTwiceOrClosingUnopenedIsOutOfSequence) {
     EXPECT_EQ(source->Status(), TWCC_SEQERROR);
     ASSERT_EQ(Boxes().size(), 1u);
     EXPECT_EQ(Boxes()[0].text,
-              std::string(OpenFailure) + "DG DAT MSG is out of expected sequence.");
+              std::string(OpenFailure) + SeqErrorSentence);
     EXPECT_EQ(BoardLogMatching("KvBrdOpen").size(), 1u);
     EXPECT_EQ(source->PendingCount(), 1);
 
@@ -175,7 +171,7 @@ TEST_F(OpenCloseTest, OpeningTwiceOrClosingUnopenedIsOutOfSequence) {
     EXPECT_EQ(source->Status(), TWCC_BADPROTOCOL);
     ASSERT_EQ(Boxes().size(), 1u);
     EXPECT_EQ(Boxes()[0].text,
-              "General failure in response to DAT_IDENTITY.  Bad protocol error.");
+              std::string("General failure in response to DAT_IDENTITY.  ") + BadProtocolSentence);
 }
 
 struct VersionCase {
@@ -200,7 +196,7 @@ TEST_P(VersionCheckTest, OnlyTheRequiredLibraryVersionOpens) {
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_BOX(boxes[0], "Quorvex Error", VersionText);
     EXPECT_BOX(boxes[1], "Twain Driver Error",
-               std::string(OpenFailure) + "An operation error just occurred.");
+               std::string(OpenFailure) + OperationErrorSentence);
     EXPECT_EQ(BoardLog(), std::vector<std::string>{"KvDVersion -> 0"});
     // Nothing was stored: with the right library the same application opens.
     ConfigureBoard("");

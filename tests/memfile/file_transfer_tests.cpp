@@ -5,10 +5,10 @@
 
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <vector>
 
-#include "transfer_support.h"
+#include "support/bytes.h"
+#include "support/transfer.h"
 
 using namespace qx;
 
@@ -18,10 +18,6 @@ constexpr const char *SetupText =
     "General failure in response to DAT_SETUPFILEXFER, not supported.  ";
 constexpr const char *CreateText = "Unable to create file <<DAT_SETUPFILEXFER>>";
 constexpr const char *FileXferText = "General failure in response to DAT_IMAGEFILEXFER.  ";
-constexpr const char *SeqSentence = "DG DAT MSG is out of expected sequence.";
-constexpr const char *ProtocolSentence = "Bad protocol error.";
-constexpr const char *ValueSentence = "Bad value error.";
-constexpr const char *OperationSentence = "An operation error just occurred.";
 
 TW_UINT16 SetupFile(LoadedSource &source, TW_UINT16 message, TW_SETUPFILEXFER *setup) {
     return source.Call(DG_CONTROL, DAT_SETUPFILEXFER, message, setup);
@@ -44,31 +40,13 @@ bool FileExists(const std::string &name) {
     return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::vector<uint8_t> FileBytes(const std::string &name) {
-    std::ifstream in(name, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-uint32_t Get16(const std::vector<uint8_t> &b, size_t at) {
-    return at + 2 <= b.size() ? b[at] | b[at + 1] << 8 : 0xFFFFFFFF;
-}
-uint32_t Get32(const std::vector<uint8_t> &b, size_t at) {
-    return at + 4 <= b.size() ? Get16(b, at) | Get16(b, at + 2) << 16 : 0xFFFFFFFF;
-}
-
-void ExpectOneBox(const std::string &title, const std::string &text) {
-    auto boxes = Boxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_BOX(boxes[0], title, text);
-}
-
 // The writer's own box, then the transfer's.
 void ExpectWriterThenTransferBox() {
     auto boxes = Boxes();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].title, "Quorvex Error");
     EXPECT_FALSE(boxes[0].text.empty());
-    EXPECT_BOX(boxes[1], "Twain Driver Error", std::string(FileXferText) + OperationSentence);
+    EXPECT_BOX(boxes[1], "Twain Driver Error", std::string(FileXferText) + OperationErrorSentence);
 }
 
 // Deletes the file when the test ends.
@@ -144,7 +122,7 @@ TEST_F(FileSetupTest, ANameInAMissingFolderIsABadValueYetStaysStored) {
     TW_SETUPFILEXFER set = Named(name);
     EXPECT_EQ(SetupFile(*source, MSG_SET, &set), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_BADVALUE);
-    ExpectOneBox("Twain Driver Error", std::string(CreateText) + ValueSentence);
+    ExpectOneBox("Twain Driver Error", std::string(CreateText) + BadValueSentence);
     EXPECT_FALSE(FileExists(name));
 
     // The next transfer still writes to that name (and the writer fails).
@@ -209,7 +187,7 @@ TEST_F(FileSetupTest, NamesAreStoredUpTo255Characters) {
     EXPECT_TRUE(Logged("QXIOWriteSingle " + whole + " 640 480 8 0 -> 0"));
     EXPECT_FALSE(FileBytes(whole).empty());
     DeleteFileA(whole.c_str());
-    ASSERT_EQ(Pending(*source, MSG_ENDXFER), TWRC_SUCCESS);
+    ASSERT_EQ(PendingXfers(*source, MSG_ENDXFER), TWRC_SUCCESS);
 
     // A folder of that name is no file to write.
     std::string folder = TempFile("") + "qx-a-folder";
@@ -238,14 +216,14 @@ TEST_F(FileSetupTest, RefusesOtherMessagesAndStatesOutside400To600) {
     TW_SETUPFILEXFER setup = Garbage();
     EXPECT_EQ(SetupFile(*source, MSG_RESET, &setup), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_BADPROTOCOL);
-    ExpectOneBox("Twain Driver Error", std::string(SetupText) + ProtocolSentence);
+    ExpectOneBox("Twain Driver Error", std::string(SetupText) + BadProtocolSentence);
     EXPECT_EQ(static_cast<uint8_t>(setup.FileName[0]), 0x5A);
 
     ASSERT_EQ(source->Close(), TWRC_SUCCESS);  // 300
     ClearBoxes();
     EXPECT_EQ(SetupFile(*source, MSG_GET, &setup), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_SEQERROR);
-    ExpectOneBox("Twain Driver Error", std::string(SetupText) + SeqSentence);
+    ExpectOneBox("Twain Driver Error", std::string(SetupText) + SeqErrorSentence);
     EXPECT_EQ(static_cast<uint8_t>(setup.FileName[0]), 0x5A);
 
     EXPECT_EQ(SetupFile(*source, MSG_GET, nullptr), TWRC_FAILURE);
@@ -304,7 +282,7 @@ TEST_F(FailingFileSnapTest, ASnapFailureWritesNothing) {
     auto boxes = Boxes();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_BOX(boxes[0], "Quorvex Error", "Error snapping image in ImageMemXferMsg.");
-    EXPECT_BOX(boxes[1], "Twain Driver Error", std::string(FileXferText) + OperationSentence);
+    EXPECT_BOX(boxes[1], "Twain Driver Error", std::string(FileXferText) + OperationErrorSentence);
     EXPECT_TRUE(BoardLogMatching("QXIOWriteSingle").empty());
     EXPECT_EQ(source->PendingCount(), 1);
 }
@@ -315,13 +293,13 @@ TEST_F(FileStateTest, TheMessageIsCheckedBeforeTheState) {
     ASSERT_EQ(source->Open(), TWRC_SUCCESS);
     EXPECT_EQ(source->Call(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GETCURRENT, nullptr), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_BADPROTOCOL);
-    ExpectOneBox("Twain Driver Error", std::string(FileXferText) + ProtocolSentence);
+    ExpectOneBox("Twain Driver Error", std::string(FileXferText) + BadProtocolSentence);
 
     ClearBoxes();
     ASSERT_EQ(source->Enable(true), TWRC_SUCCESS);  // 500
     EXPECT_EQ(FileTransfer(*source), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_SEQERROR);
-    ExpectOneBox("Twain Driver Error", std::string(FileXferText) + SeqSentence);
+    ExpectOneBox("Twain Driver Error", std::string(FileXferText) + SeqErrorSentence);
     EXPECT_EQ(FramesStarted(), 0);
     EXPECT_TRUE(BoardLogMatching("QXIOWriteSingle").empty());
 }
@@ -341,7 +319,7 @@ TEST_F(FileTransferTest, ASuccessfulTransferEndsIn700WithNoConditionPending) {
     ClearBoxes();
     EXPECT_EQ(SetupFile(*source, MSG_SET, &set), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_SEQERROR);
-    ExpectOneBox("Twain Driver Error", std::string(SetupText) + SeqSentence);
+    ExpectOneBox("Twain Driver Error", std::string(SetupText) + SeqErrorSentence);
     EXPECT_EQ(FramesStarted(), 1);
 }
 
@@ -352,7 +330,7 @@ class MisfitFileFrameTest : public ReadySourceTest {
 TEST_F(MisfitFileFrameTest, AFrameLargerThanTheImageIsAnOperationErrorBeforeSnapping) {
     EXPECT_EQ(FileTransfer(*source), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_OPERATIONERROR);
-    ExpectOneBox("Twain Driver Error", std::string(FileXferText) + OperationSentence);
+    ExpectOneBox("Twain Driver Error", std::string(FileXferText) + OperationErrorSentence);
     EXPECT_EQ(FramesStarted(), 0);
     EXPECT_TRUE(BoardLogMatching("QXIOWriteSingle").empty());
 }
@@ -453,7 +431,7 @@ TEST_F(FileTransferTest, TheBmpHoldsTheFrameAndEachTransferANewOne) {
         EXPECT_TRUE(MatchesFrame(picture, 640, 480, 1, [n](uint32_t x, uint32_t y, uint32_t) {
             return static_cast<uint8_t>(RampSample(x, y, n, 8));
         }));
-        ASSERT_EQ(Pending(*source, MSG_ENDXFER), TWRC_SUCCESS);
+        ASSERT_EQ(PendingXfers(*source, MSG_ENDXFER), TWRC_SUCCESS);
     }
 }
 
@@ -476,44 +454,53 @@ TEST_F(ColourFileTest, TheBmpKeepsTheBoardsByteOrder) {
     }));
 }
 
-class DeepGreyFileTest : public ReadySourceTest {
-    std::string BoardConfig() override {
-        return "width = 200\nheight = 60\ndepth = 12\nhigh_bits = 1\n";
-    }
+// A TIFF for each deep board: the raw samples, as the board wrote them.
+struct TiffCase {
+    const char *name;
+    const char *boardConfig;
+    const char *fileName;
+    uint32_t width, height, depth;
+    uint32_t bitsPerPixel, bytesPerPixel;
+    uint8_t (*expected)(uint32_t x, uint32_t y, uint32_t frame, uint32_t k);
 };
 
-TEST_F(DeepGreyFileTest, TheTiffGetsTheRawSamplesUnmasked) {
-    TempName file("deep.tif");
+const TiffCase TiffCases[] = {
+    // Twelve bits in two bytes, with the bits above the sample left unmasked.
+    {"DeepGrey", "width = 200\nheight = 60\ndepth = 12\nhigh_bits = 1\n", "deep.tif", 200, 60, 12,
+     16, 2,
+     [](uint32_t x, uint32_t y, uint32_t frame, uint32_t k) {
+         return static_cast<uint8_t>(RampSample(x, y, frame, 12, true) >> (8 * k));
+     }},
+    // The writer gets four bytes a pixel in the board's order.
+    {"ThirtyTwoBit", "width = 64\nheight = 48\ndepth = 32\n", "wide.tiff", 64, 48, 32, 24, 3,
+     RampByte},
+};
+
+class TiffFileTest : public ReadySourceTest, public ::testing::WithParamInterface<TiffCase> {
+    std::string BoardConfig() override { return GetParam().boardConfig; }
+};
+
+TEST_P(TiffFileTest, TheTiffHoldsTheRawFrame) {
+    const TiffCase &c = GetParam();
+    TempName file(c.fileName);
     TW_SETUPFILEXFER set = Named(file.path, TWFF_TIFF);
     ASSERT_EQ(SetupFile(*source, MSG_SET, &set), TWRC_SUCCESS);
     ASSERT_EQ(FileTransfer(*source), TWRC_XFERDONE);
-    EXPECT_TRUE(Logged("QXIOWriteSingle " + file.path + " 200 60 12 0 -> 0"));
+    EXPECT_TRUE(Logged("QXIOWriteSingle " + file.path + " " + std::to_string(c.width) + " " +
+                       std::to_string(c.height) + " " + std::to_string(c.depth) + " 0 -> 0"));
     Picture picture;
     ASSERT_TRUE(ReadTiff(file.path, &picture));
-    EXPECT_EQ(picture.bitsPerPixel, 16u);
+    EXPECT_EQ(picture.bitsPerPixel, c.bitsPerPixel);
     uint32_t n = LastFrame();
-    EXPECT_TRUE(MatchesFrame(picture, 200, 60, 2, [n](uint32_t x, uint32_t y, uint32_t k) {
-        return static_cast<uint8_t>(RampSample(x, y, n, 12, true) >> (8 * k));
-    }));
+    EXPECT_TRUE(MatchesFrame(picture, c.width, c.height, c.bytesPerPixel,
+                             [&](uint32_t x, uint32_t y, uint32_t k) {
+                                 return c.expected(x, y, n, k);
+                             }));
 }
 
-class ThirtyTwoBitFileTest : public ReadySourceTest {
-    std::string BoardConfig() override { return "width = 64\nheight = 48\ndepth = 32\n"; }
-};
-
-TEST_F(ThirtyTwoBitFileTest, TheWriterGetsFourBytesAPixelInTheBoardsOrder) {
-    TempName file("wide.tiff");
-    TW_SETUPFILEXFER set = Named(file.path, TWFF_TIFF);
-    ASSERT_EQ(SetupFile(*source, MSG_SET, &set), TWRC_SUCCESS);
-    ASSERT_EQ(FileTransfer(*source), TWRC_XFERDONE);
-    EXPECT_TRUE(Logged("QXIOWriteSingle " + file.path + " 64 48 32 0 -> 0"));
-    Picture picture;
-    ASSERT_TRUE(ReadTiff(file.path, &picture));
-    EXPECT_EQ(picture.bitsPerPixel, 24u);
-    uint32_t n = LastFrame();
-    EXPECT_TRUE(MatchesFrame(picture, 64, 48, 3, [n](uint32_t x, uint32_t y, uint32_t k) {
-        return RampByte(x, y, n, k);
-    }));
-}
+INSTANTIATE_TEST_SUITE_P(Depths, TiffFileTest, ::testing::ValuesIn(TiffCases),
+                         [](const ::testing::TestParamInfo<TiffCase> &info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "transfer_support.h"
+#include "support/transfer.h"
 
 using namespace qx;
 
@@ -15,10 +15,6 @@ namespace {
 constexpr const char *MemXferText = "General failure in response to DAT_IMAGEMEMXFER.  ";
 constexpr const char *SetupText =
     "General failure in response to DAT_SETUPMEMXFER, not supported.  ";
-constexpr const char *SeqSentence = "DG DAT MSG is out of expected sequence.";
-constexpr const char *ProtocolSentence = "Bad protocol error.";
-constexpr const char *ValueSentence = "Bad value error.";
-constexpr const char *OperationSentence = "An operation error just occurred.";
 
 constexpr uint8_t Canary = 0xC5;
 
@@ -100,12 +96,6 @@ TW_UINT16 SetupMem(LoadedSource &source, TW_UINT16 message, TW_SETUPMEMXFER *set
     return source.Call(DG_CONTROL, DAT_SETUPMEMXFER, message, setup);
 }
 
-void ExpectOneBox(const std::string &title, const std::string &text) {
-    auto boxes = Boxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_BOX(boxes[0], title, text);
-}
-
 // ---------------------------------------------------------------- set-up
 
 class MemorySetupTest : public SourceTest {};
@@ -131,14 +121,14 @@ TEST_F(MemorySetupTest, RefusesStatesOutside400To600AndMessagesOtherThanGet) {
     EXPECT_EQ(SetupMem(*source, MSG_GET, &setup), TWRC_FAILURE);
     EXPECT_EQ(setup.MinBufSize, 0xABABABABu);
     EXPECT_EQ(source->Status(), TWCC_SEQERROR);
-    ExpectOneBox("Twain Driver Error", std::string(SetupText) + SeqSentence);
+    ExpectOneBox("Twain Driver Error", std::string(SetupText) + SeqErrorSentence);
 
     ClearBoxes();
     ASSERT_EQ(source->Open(), TWRC_SUCCESS);
     EXPECT_EQ(SetupMem(*source, MSG_GETCURRENT, &setup), TWRC_FAILURE);
     EXPECT_EQ(setup.Preferred, 0xABABABABu);
     EXPECT_EQ(source->Status(), TWCC_BADPROTOCOL);
-    ExpectOneBox("Twain Driver Error", std::string(SetupText) + ProtocolSentence);
+    ExpectOneBox("Twain Driver Error", std::string(SetupText) + BadProtocolSentence);
 }
 
 // ---------------------------------------------------------------- strips
@@ -224,7 +214,7 @@ TEST_F(EightBitStripTest, AFirstBufferLargerThanTheImageOrShorterThanALineIsABad
         TW_IMAGEMEMXFER strip;
         EXPECT_EQ(MemoryStrip(*source, strip, buffer.data(), length), TWRC_FAILURE);
         EXPECT_EQ(source->Status(), TWCC_BADVALUE);
-        ExpectOneBox("Twain Driver Error", std::string(MemXferText) + ValueSentence);
+        ExpectOneBox("Twain Driver Error", std::string(MemXferText) + BadValueSentence);
         EXPECT_EQ(buffer, std::vector<uint8_t>(length, Canary));
         EXPECT_EQ(FramesStarted(), 0);
         EXPECT_EQ(source->PendingCount(), 1);  // still 600
@@ -253,7 +243,7 @@ TEST_F(FailingSnapTest, ASnapThatFailsLeavesTheSourceReady) {
     auto boxes = Boxes();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_BOX(boxes[0], "Quorvex Error", "Exceeded the max. number of snaps in ImageMemXferMsg.");
-    EXPECT_BOX(boxes[1], "Twain Driver Error", std::string(MemXferText) + OperationSentence);
+    EXPECT_BOX(boxes[1], "Twain Driver Error", std::string(MemXferText) + OperationErrorSentence);
     EXPECT_EQ(source->Status(), TWCC_OPERATIONERROR);
     EXPECT_EQ(source->PendingCount(), 1);
     EXPECT_EQ(buffer, std::vector<uint8_t>(307200, Canary));
@@ -368,7 +358,7 @@ TEST_P(MisfitFrameTest, IsAnOperationErrorBeforeAnythingIsSnapped) {
     TW_IMAGEMEMXFER strip;
     EXPECT_EQ(MemoryStrip(*source, strip, buffer.data(), setup.Preferred), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_OPERATIONERROR);
-    ExpectOneBox("Twain Driver Error", std::string(MemXferText) + OperationSentence);
+    ExpectOneBox("Twain Driver Error", std::string(MemXferText) + OperationErrorSentence);
     EXPECT_EQ(FramesStarted(), 0);
     EXPECT_EQ(source->PendingCount(), 1);
 }
@@ -393,13 +383,13 @@ TEST_F(MemoryStateTest, BeforeTheTransferIsReadyNothingIsSnapped) {
     ASSERT_EQ(source->Open(), TWRC_SUCCESS);
     EXPECT_EQ(MemoryStrip(*source, strip, buffer.data(), 307200), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_SEQERROR);
-    ExpectOneBox("Twain Driver Error", std::string(MemXferText) + SeqSentence);
+    ExpectOneBox("Twain Driver Error", std::string(MemXferText) + SeqErrorSentence);
 
     ClearBoxes();
     ASSERT_EQ(source->Enable(true), TWRC_SUCCESS);  // 500: the dialog waits for the user
     EXPECT_EQ(MemoryStrip(*source, strip, buffer.data(), 307200), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_SEQERROR);
-    ExpectOneBox("Twain Driver Error", std::string(MemXferText) + SeqSentence);
+    ExpectOneBox("Twain Driver Error", std::string(MemXferText) + SeqErrorSentence);
     EXPECT_EQ(FramesStarted(), 0);
 }
 
@@ -412,7 +402,7 @@ TEST_F(ReadyMemoryStateTest, TheMessageIsCheckedFirst) {
     size_t logged = BoardLog().size();
     EXPECT_EQ(source->Call(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GETCURRENT, &strip), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_BADPROTOCOL);
-    ExpectOneBox("Twain Driver Error", std::string(MemXferText) + ProtocolSentence);
+    ExpectOneBox("Twain Driver Error", std::string(MemXferText) + BadProtocolSentence);
     // The board was not asked anything.
     EXPECT_EQ(BoardLog().size(), logged);
 
@@ -432,7 +422,7 @@ TEST_F(ReadyMemoryStateTest, SetupIsRefusedDuringATransfer) {
     TW_SETUPMEMXFER setup;
     EXPECT_EQ(SetupMem(*source, MSG_GET, &setup), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_SEQERROR);
-    ExpectOneBox("Twain Driver Error", std::string(SetupText) + SeqSentence);
+    ExpectOneBox("Twain Driver Error", std::string(SetupText) + SeqErrorSentence);
     ClearBoxes();
     EXPECT_EQ(SetupMem(*source, MSG_GETCURRENT, &setup), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_SEQERROR);  // the state is checked first here
@@ -444,12 +434,12 @@ TEST_F(ReadyMemoryStateTest, AfterTheLastLineTheTransferMustBeEnded) {
     TW_IMAGEMEMXFER strip;
     EXPECT_EQ(MemoryStrip(*source, strip, buffer.data(), 307200), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_SEQERROR);
-    ExpectOneBox("Twain Driver Error", std::string(MemXferText) + SeqSentence);
+    ExpectOneBox("Twain Driver Error", std::string(MemXferText) + SeqErrorSentence);
     EXPECT_EQ(buffer, std::vector<uint8_t>(307200, Canary));
     EXPECT_EQ(FramesStarted(), 1);
 
-    int count = -1;
-    ASSERT_EQ(Pending(*source, MSG_ENDXFER, &count), TWRC_SUCCESS);
+    TW_UINT16 count = 0xFFFF;
+    ASSERT_EQ(PendingXfers(*source, MSG_ENDXFER, &count), TWRC_SUCCESS);
     EXPECT_EQ(count, 0);
     // 600 again: a new transfer with a new frame.
     Delivery d = Deliver(*source, 307200);
@@ -466,7 +456,7 @@ TEST_F(ReadyMemoryStateTest, AfterANativeOrFileTransferThereIsNoStripToGive) {
     TW_IMAGEMEMXFER strip;
     EXPECT_EQ(MemoryStrip(*source, strip, buffer.data(), 640), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_SEQERROR);
-    ASSERT_EQ(Pending(*source, MSG_ENDXFER), TWRC_SUCCESS);
+    ASSERT_EQ(PendingXfers(*source, MSG_ENDXFER), TWRC_SUCCESS);
 
     TW_SETUPFILEXFER file = {};
     std::string name = TempFile("after-file.bmp");
@@ -478,7 +468,7 @@ TEST_F(ReadyMemoryStateTest, AfterANativeOrFileTransferThereIsNoStripToGive) {
     ClearBoxes();
     EXPECT_EQ(MemoryStrip(*source, strip, buffer.data(), 640), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_SEQERROR);
-    ExpectOneBox("Twain Driver Error", std::string(MemXferText) + SeqSentence);
+    ExpectOneBox("Twain Driver Error", std::string(MemXferText) + SeqErrorSentence);
 }
 
 // ---------------------------------------------------------------- handles
@@ -525,7 +515,7 @@ TEST_F(HandleBufferTest, AHandleThatCannotBeLockedIsABadValue) {
     EXPECT_EQ(MemoryStrip(*source, strip, unlockable, 640, TWMF_APPOWNS | TWMF_HANDLE),
               TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_BADVALUE);
-    ExpectOneBox("Twain Driver Error", std::string(MemXferText) + ValueSentence);
+    ExpectOneBox("Twain Driver Error", std::string(MemXferText) + BadValueSentence);
     EXPECT_EQ(FramesStarted(), 0);
     EXPECT_EQ(source->PendingCount(), 1);
 
@@ -574,7 +564,7 @@ protected:
 
 TEST_F(LeftTransferTest, EndingATransferEarlyMakesTheNextOneSnapAfresh) {
     ASSERT_NO_FATAL_FAILURE(TakeLines(10));
-    ASSERT_EQ(Pending(*source, MSG_ENDXFER), TWRC_SUCCESS);
+    ASSERT_EQ(PendingXfers(*source, MSG_ENDXFER), TWRC_SUCCESS);
     EXPECT_EQ(source->PendingCount(), 1);  // 600
 
     Delivery d = Deliver(*source, 6400);
@@ -587,7 +577,7 @@ TEST_F(LeftTransferTest, EndingATransferEarlyMakesTheNextOneSnapAfresh) {
 
 TEST_F(LeftTransferTest, ResetAndDisableEndTheTransferToo) {
     ASSERT_NO_FATAL_FAILURE(TakeLines(3));
-    ASSERT_EQ(Pending(*source, MSG_RESET), TWRC_SUCCESS);
+    ASSERT_EQ(PendingXfers(*source, MSG_RESET), TWRC_SUCCESS);
     // 500: no strip can follow.
     std::vector<uint8_t> line(640);
     TW_IMAGEMEMXFER strip;
@@ -616,7 +606,7 @@ protected:
         for (int i = 0; i < count; ++i) {
             ASSERT_EQ(MemoryStrip(*source, strip, line.data(), 2048), TWRC_SUCCESS);
             if (how == MSG_ENDXFER) {
-                ASSERT_EQ(Pending(*source, MSG_ENDXFER), TWRC_SUCCESS);
+                ASSERT_EQ(PendingXfers(*source, MSG_ENDXFER), TWRC_SUCCESS);
             } else if (how == MSG_DISABLEDS) {
                 ASSERT_EQ(source->Disable(), TWRC_SUCCESS);
                 ASSERT_EQ(source->Enable(false), TWRC_SUCCESS);
@@ -726,7 +716,7 @@ TEST_F(PreviewRunningTest, TransfersEndARunningPreviewBeforeTheySnap) {
     // The frame delivered is the transfer's own, the last one started.
     uint32_t n = uint32_t(FramesStarted() - 1);
     EXPECT_TRUE(SameBytes(buffer, ExpectedImage(8, 640, 480, 640, n)));
-    ASSERT_EQ(Pending(*source, MSG_ENDXFER), TWRC_SUCCESS);
+    ASSERT_EQ(PendingXfers(*source, MSG_ENDXFER), TWRC_SUCCESS);
 
     ASSERT_NO_FATAL_FAILURE(StartPreview());
     TW_SETUPFILEXFER file = {};

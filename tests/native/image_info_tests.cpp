@@ -2,7 +2,7 @@
 // which states and for which messages they answer.
 #include <cstring>
 
-#include "native/native_support.h"
+#include "support/transfer.h"
 
 using namespace qx;
 
@@ -26,12 +26,6 @@ template <class Check> void InEveryState(LoadedSource &source, Check check) {
     ASSERT_EQ(reply.result, TWRC_XFERDONE);
     Dib dib(reply.handle);
     check(700);
-}
-
-void ExpectOneBox(const std::string &text) {
-    auto boxes = Boxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_BOX(boxes[0], "Twain Driver Error", text);
 }
 
 TW_UINT16 Info(LoadedSource &source, TW_IMAGEINFO *info, TW_UINT16 msg = MSG_GET) {
@@ -92,7 +86,7 @@ TEST_F(ImageInfoTest, AnswersOnlyIn600) {
         }
         EXPECT_EQ(Info(*source, &info), TWRC_FAILURE);
         EXPECT_TRUE(Untouched(&info, sizeof info));
-        ExpectOneBox(std::string(InfoFailure) + SeqErrorSentence);
+        ExpectOneBox("Twain Driver Error", std::string(InfoFailure) + SeqErrorSentence);
         EXPECT_EQ(source->Status(), TWCC_SEQERROR);
     });
 }
@@ -102,7 +96,7 @@ TEST_F(ImageInfoTest, OnlyMsgGet) {
     TW_IMAGEINFO info;
     EXPECT_EQ(Info(*source, &info, MSG_GETCURRENT), TWRC_FAILURE);
     EXPECT_TRUE(Untouched(&info, sizeof info));
-    ExpectOneBox(std::string(InfoFailure) + BadProtocolSentence);
+    ExpectOneBox("Twain Driver Error", std::string(InfoFailure) + BadProtocolSentence);
     EXPECT_EQ(source->Status(), TWCC_BADPROTOCOL);
 }
 
@@ -189,7 +183,7 @@ TEST_F(ImageLayoutTest, OtherMessagesAreBadProtocol) {
         ClearBoxes();
         TW_IMAGELAYOUT layout{};
         EXPECT_EQ(source->Call(DG_IMAGE, DAT_IMAGELAYOUT, msg, &layout), TWRC_FAILURE);
-        ExpectOneBox(std::string(LayoutFailure) + BadProtocolSentence);
+        ExpectOneBox("Twain Driver Error", std::string(LayoutFailure) + BadProtocolSentence);
         EXPECT_EQ(source->Status(), TWCC_BADPROTOCOL);
     }
 }
@@ -209,7 +203,7 @@ TEST_F(XferGroupTest, ReportsImagesIn400To600) {
         if (state == 300 || state == 700) {
             EXPECT_EQ(Group(MSG_GET, &group), TWRC_FAILURE);
             EXPECT_EQ(group, 0xFFFFFFFFu);
-            ExpectOneBox(std::string(GroupFailure) + SeqErrorSentence);
+            ExpectOneBox("Twain Driver Error", std::string(GroupFailure) + SeqErrorSentence);
             EXPECT_EQ(source->Status(), TWCC_SEQERROR);
             return;
         }
@@ -230,7 +224,7 @@ TEST_F(XferGroupTest, OtherMessagesAreBadProtocol) {
     TW_UINT32 group = 0xFFFFFFFF;
     EXPECT_EQ(Group(MSG_QUERYSUPPORT, &group), TWRC_FAILURE);
     EXPECT_EQ(group, 0xFFFFFFFFu);
-    ExpectOneBox(std::string(GroupFailure) + BadProtocolSentence);
+    ExpectOneBox("Twain Driver Error", std::string(GroupFailure) + BadProtocolSentence);
     EXPECT_EQ(source->Status(), TWCC_BADPROTOCOL);
 }
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "native/native_support.h"
+#include "support/transfer.h"
 
 using namespace qx;
 
@@ -106,7 +106,7 @@ TEST_P(NativeBitmapTest, HeaderPaletteAndPixelsDescribeTheFrame) {
         EXPECT_EQ(wrong, 0u) << "palette entries that are not grey";
     }
 
-    ASSERT_EQ(FramesStarted(), 1u);
+    ASSERT_EQ(FramesStarted(), 1);
     ExpectFrame(dib, 0);
     // Whatever the pixels do not fill stays zero.
     size_t tail = dib.pixelOffset() + padded;
@@ -124,7 +124,7 @@ TEST_P(NativeBitmapTest, EachTransferDeliversAFreshFrameInANewBlock) {
     // The first block is still the application's.
     Dib older(first.handle);
     Dib newer(second.handle);
-    ASSERT_EQ(FramesStarted(), 2u);
+    ASSERT_EQ(FramesStarted(), 2);
     ExpectFrame(newer, 1);
     EXPECT_NE(older.block, newer.block);
 }

@@ -1,6 +1,6 @@
 // When a native transfer is refused: wrong state, wrong message, no reply
 // record, or a frame that does not fit the host buffer. None touches the board.
-#include "native/native_support.h"
+#include "support/transfer.h"
 
 using namespace qx;
 
@@ -36,7 +36,7 @@ TEST_F(NativeGuardTest, OnlyState600Transfers) {
     ASSERT_EQ(reply.result, TWRC_XFERDONE);
     Dib dib(reply.handle);
     ExpectRefused(MSG_GET, TWCC_SEQERROR, SeqErrorSentence);  // 700
-    EXPECT_EQ(FramesStarted(), 1u);
+    EXPECT_EQ(FramesStarted(), 1);
 }
 
 TEST_F(NativeGuardTest, OnlyMsgGetTransfers) {

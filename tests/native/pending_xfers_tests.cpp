@@ -1,6 +1,6 @@
 // DAT_PENDINGXFERS around native transfers: the count each state reports,
 // ending a transfer, discarding one, and the messages refused.
-#include "native/native_support.h"
+#include "support/transfer.h"
 
 using namespace qx;
 
@@ -64,7 +64,7 @@ TEST_F(PendingXfersTest, EndXferReturnsTo600AndAnotherTransferFollowsAtOnce) {
     EXPECT_EQ(Count(MSG_ENDXFER), 0);
     EXPECT_EQ(Count(MSG_GET), 1);
     Transfer();
-    EXPECT_EQ(FramesStarted(), 2u);
+    EXPECT_EQ(FramesStarted(), 2);
     EXPECT_TRUE(Boxes().empty());
 }
 

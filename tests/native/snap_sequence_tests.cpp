@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "native/native_support.h"
+#include "support/transfer.h"
 
 using namespace qx;
 
@@ -20,7 +20,9 @@ constexpr const char *ErrorText = "Error snapping image in ImageMemXferMsg.";
 constexpr const char *TimedOutText = "Timed out snapping image in ImageMemXferMsg.";
 constexpr const char *LimitText = "Exceeded the max. number of snaps in ImageMemXferMsg.";
 
-// Board commands and frame waits, in the order the board saw them.
+// Board commands and frame waits, in the order the board saw them. The tests
+// below are transcripts on purpose: each pins the exact snap sequence, which the
+// board's logs show and its timing depends on.
 std::vector<std::string> SnapCalls() {
     std::vector<std::string> calls;
     for (const std::string &line : BoardLog())
@@ -90,7 +92,7 @@ TEST_F(SnapSequenceTest, AFifthAttemptNeverDeliversEvenWithAFrame) {
     // The application may ask again: a new sequence with a fresh count.
     ClearBoxes();
     ExpectDelivered();
-    EXPECT_EQ(FramesStarted(), 6u);
+    EXPECT_EQ(FramesStarted(), 6);
 }
 
 TEST_F(SnapSequenceTest, CancelsAndTimeOutsShareTheFiveAttempts) {

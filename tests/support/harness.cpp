@@ -1,165 +1,18 @@
 #include "support/harness.h"
 
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-
 #include "support/box_hook.h"
 
 namespace qx {
 
 namespace {
 
-typedef int (*ConfigureProc)(const char *);
-
-template <class T> T Export(HMODULE module, const char *name) {
-    return reinterpret_cast<T>(reinterpret_cast<void *>(GetProcAddress(module, name)));
-}
-
-HMODULE BoardLibrary() {
-    static HMODULE kvd = LoadLibraryA("Kvd.dll");
-    return kvd;
-}
-
-void CopyName(char (&field)[34], const char *text) {
-    memset(field, 0, sizeof field);
-    strncpy(field, text, sizeof field - 1);
-}
+// Checks of the code shared with the benchmarks fail the running test.
+const bool failuresGoToTheTest = [] {
+    SetFailureReporter([](const std::string &what) { ADD_FAILURE() << what; });
+    return true;
+}();
 
 }  // namespace
-
-TW_IDENTITY AppIdentity(TW_UINT32 id, TW_UINT16 protocolMajor, TW_UINT16 protocolMinor) {
-    TW_IDENTITY identity = {};
-    identity.Id = id;
-    identity.Version.MajorNum = 2;
-    identity.Version.MinorNum = 1;
-    identity.Version.Language = TWLG_USA;
-    identity.Version.Country = TWCY_USA;
-    CopyName(identity.Version.Info, "Test application");
-    identity.ProtocolMajor = protocolMajor;
-    identity.ProtocolMinor = protocolMinor;
-    identity.SupportedGroups = DG_CONTROL | DG_IMAGE;
-    CopyName(identity.Manufacturer, "QXTwain tests");
-    CopyName(identity.ProductFamily, "Tests");
-    CopyName(identity.ProductName, "Test application");
-    return identity;
-}
-
-TW_IDENTITY OpenedSourceIdentity(TW_UINT32 id) {
-    TW_IDENTITY identity = {};
-    identity.Id = id;
-    identity.Version.MajorNum = 1;
-    identity.Version.MinorNum = 603;
-    identity.Version.Language = TWLG_USA;
-    identity.Version.Country = TWCY_USA;
-    CopyName(identity.Version.Info, "Version 2001");
-    identity.ProtocolMajor = 1;
-    identity.ProtocolMinor = 6;
-    identity.SupportedGroups = DG_CONTROL | DG_IMAGE;
-    CopyName(identity.Manufacturer, "Quorvex, Inc");
-    CopyName(identity.ProductFamily, "Quorvex");
-    CopyName(identity.ProductName, "Quorvex Camera Interface");
-    return identity;
-}
-
-LoadedSource::LoadedSource() : app(AppIdentity()), opened(OpenedSourceIdentity()) {
-    module = LoadLibraryA("QXTwain.ds");
-    if (module) entry = Export<DSENTRYPROC>(module, "DS_Entry");
-    EXPECT_NE(entry, nullptr) << "QXTwain.ds did not load";
-}
-
-LoadedSource::~LoadedSource() {
-    if (module) FreeLibrary(module);
-}
-
-TW_UINT16 LoadedSource::Call(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, void *data) {
-    return CallAs(&app, dg, dat, msg, data);
-}
-
-TW_UINT16 LoadedSource::CallAs(TW_IDENTITY *origin, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
-                               void *data) {
-    return entry(origin, dg, dat, msg, data);
-}
-
-TW_UINT16 LoadedSource::Status() {
-    TW_STATUS status = {0xEEEE, 0xEEEE};
-    EXPECT_EQ(Call(DG_CONTROL, DAT_STATUS, MSG_GET, &status), TWRC_SUCCESS);
-    EXPECT_EQ(status.Reserved, 0);
-    return status.ConditionCode;
-}
-
-TW_UINT16 LoadedSource::Open() {
-    opened = OpenedSourceIdentity();
-    return Call(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &opened);
-}
-
-TW_UINT16 LoadedSource::Close() { return Call(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, nullptr); }
-
-TW_UINT16 LoadedSource::Enable(bool showUI, HWND parent) {
-    TW_USERINTERFACE ui = {static_cast<TW_BOOL>(showUI ? 1 : 0), 1, parent};
-    return Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui);
-}
-
-TW_UINT16 LoadedSource::Disable() {
-    TW_USERINTERFACE ui = {0, 0, nullptr};
-    return Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
-}
-
-int LoadedSource::PendingCount() {
-    TW_PENDINGXFERS pending = {0xBEEF, 0};
-    if (Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_GET, &pending) != TWRC_SUCCESS) return -1;
-    return pending.Count;
-}
-
-TW_UINT16 LoadedSource::Capability(TW_UINT16 msg, TW_CAPABILITY *cap) {
-    return Call(DG_CONTROL, DAT_CAPABILITY, msg, cap);
-}
-
-std::string BoardLogPath() {
-    char folder[MAX_PATH];
-    GetTempPathA(sizeof folder, folder);
-    char name[64];
-    snprintf(name, sizeof name, "qxsim-log-%lu.txt", GetCurrentProcessId());
-    return std::string(folder) + name;
-}
-
-void ConfigureBoard(const std::string &keys) {
-    std::string path = BoardLogPath();
-    DeleteFileA(path.c_str());
-    auto configure = Export<ConfigureProc>(BoardLibrary(), "KvSimConfigure");
-    ASSERT_NE(configure, nullptr) << "Kvd.dll has no KvSimConfigure";
-    std::string text = "log = " + path + "\n" + keys;
-    ASSERT_EQ(configure(text.c_str()), 0) << "bad board configuration:\n" << text;
-}
-
-std::vector<std::string> BoardLog() {
-    std::vector<std::string> lines;
-    std::ifstream in(BoardLogPath());
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-std::vector<std::string> BoardLogMatching(const std::string &prefix) {
-    std::vector<std::string> lines;
-    for (const std::string &line : BoardLog())
-        if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line);
-    return lines;
-}
-
-uint32_t RampSample(uint32_t x, uint32_t y, uint32_t frame, uint32_t depth, bool highBits) {
-    uint32_t mask = (1u << depth) - 1;
-    uint32_t value = (x + 3 * y + 5 * frame) & mask;
-    if (highBits) value |= ~mask & 0xFFFF;
-    return value;
-}
-
-uint8_t RampByte(uint32_t x, uint32_t y, uint32_t frame, uint32_t k) {
-    return static_cast<uint8_t>(x + 3 * y + 5 * frame + 80 * k);
-}
 
 std::vector<Box> Boxes() {
     std::vector<Box> boxes;
@@ -174,6 +27,12 @@ std::vector<Box> Boxes() {
 }
 
 void ClearBoxes() { BoxHookClear(); }
+
+void ExpectOneBox(const std::string &title, const std::string &text) {
+    auto boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_BOX(boxes[0], title, text);
+}
 
 SIZE_T CommittedPrivateBytes() {
     SIZE_T total = 0;
@@ -217,8 +76,7 @@ void SourceTest::SetUp() {
 void SourceTest::TearDown() {
     if (source && source->entry) {
         // Whatever state the test left: undo it so the module can be unloaded.
-        source->Disable();
-        source->Close();
+        Leave(*source);
     }
     source.reset();
 }

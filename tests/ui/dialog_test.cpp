@@ -5,8 +5,7 @@
 
 #include <cstring>
 
-using qxui::AppWindow;
-using qxui::EventLoop;
+using namespace qx;
 
 namespace {
 
@@ -130,7 +129,7 @@ constexpr ExpectedControl Controls[] = {
 };
 
 TEST(DialogTemplate, IsTheModulesDialog1010) {
-    qx::LoadedSource source;
+    LoadedSource source;
     ASSERT_NE(source.module, nullptr);
     DialogTemplate t = ReadTemplate(source.module);
     EXPECT_EQ(t.style, 0x80C800C0u);
@@ -168,22 +167,22 @@ TEST(DialogTemplate, IsTheModulesDialog1010) {
     }
 }
 
-class DialogTest : public qx::SourceTest {
+class DialogTest : public SourceTest {
 protected:
     void SetUp() override {
-        qx::SourceTest::SetUp();
+        SourceTest::SetUp();
         ASSERT_EQ(source->Open(), TWRC_SUCCESS);
         loop = std::make_unique<EventLoop>(*source);
     }
 
     void EnableShown() {
         ASSERT_EQ(source->Enable(true, app.hwnd), TWRC_SUCCESS);
-        dialog = qxui::SourceDialog();
+        dialog = SourceDialog();
         ASSERT_NE(dialog, nullptr);
     }
 
     bool RunUntilNotified(size_t count) {
-        return loop->RunUntil([count] { return qx::Notifications().size() >= count; }, 10000);
+        return loop->RunUntil([count] { return Notifications().size() >= count; }, 10000);
     }
 
     // 600 is the only state in which MSG_RESET succeeds; it leaves the source in 500.
@@ -193,18 +192,18 @@ protected:
     }
 
     void ExpectNotified(size_t index, TW_UINT16 message) {
-        auto notes = qx::Notifications();
+        auto notes = Notifications();
         ASSERT_GT(notes.size(), index);
         EXPECT_EQ(notes[index].message, message);
-        EXPECT_TRUE(qxui::SameIdentity(notes[index].origin, source->opened));
-        EXPECT_TRUE(qxui::SameIdentity(notes[index].destination, source->app));
+        EXPECT_TRUE(SameIdentity(notes[index].origin, source->opened));
+        EXPECT_TRUE(SameIdentity(notes[index].destination, source->app));
     }
 
     // Every offered event of this kind for the dialog was the source's.
     void ExpectTakenBySource(UINT message) {
         auto events = loop->EventsFor(dialog, message);
         ASSERT_FALSE(events.empty());
-        for (const qxui::OfferedEvent &e : events) {
+        for (const OfferedEvent &e : events) {
             EXPECT_EQ(e.result, TWRC_DSEVENT);
             EXPECT_EQ(e.twMessage, MSG_NULL);
         }
@@ -217,7 +216,7 @@ protected:
 
 TEST_F(DialogTest, TheShownWindowIsMadeFromTheTemplate) {
     EnableShown();
-    EXPECT_EQ(qxui::WindowText(dialog), "Quorvex User Interface");
+    EXPECT_EQ(WindowText(dialog), "Quorvex User Interface");
     DWORD style = static_cast<DWORD>(GetWindowLongA(dialog, GWL_STYLE));
     EXPECT_EQ(style & DialogStyle, DialogStyle);
     EXPECT_FALSE(style & WS_CHILD);
@@ -226,7 +225,7 @@ TEST_F(DialogTest, TheShownWindowIsMadeFromTheTemplate) {
         SCOPED_TRACE(want.text);
         HWND control = GetDlgItem(dialog, want.id);
         ASSERT_NE(control, nullptr);
-        EXPECT_EQ(qxui::WindowText(control), want.text);
+        EXPECT_EQ(WindowText(control), want.text);
         EXPECT_TRUE(IsWindowVisible(control));
         EXPECT_TRUE(IsWindowEnabled(control));
         char cls[16] = {};
@@ -252,7 +251,7 @@ TEST_F(DialogTest, AcquireMakesATransferReady) {
     ASSERT_TRUE(RunUntilNotified(1));
     ExpectTakenBySource(BM_CLICK);
     ExpectNotified(0, MSG_XFERREADY);
-    EXPECT_EQ(qx::Notifications().size(), 1u);
+    EXPECT_EQ(Notifications().size(), 1u);
     EXPECT_TRUE(IsWindowVisible(dialog));
 
     // Pressed again while a transfer is ready: told again, still 600.
@@ -260,7 +259,7 @@ TEST_F(DialogTest, AcquireMakesATransferReady) {
     ASSERT_TRUE(RunUntilNotified(2));
     ExpectNotified(1, MSG_XFERREADY);
     EXPECT_TRUE(ResetSucceeds());
-    EXPECT_TRUE(qx::Boxes().empty());
+    EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(DialogTest, CancelAsksToCloseAndKeepsTheState) {
@@ -269,7 +268,7 @@ TEST_F(DialogTest, CancelAsksToCloseAndKeepsTheState) {
     ASSERT_TRUE(RunUntilNotified(1));
     ExpectTakenBySource(BM_CLICK);
     ExpectNotified(0, MSG_CLOSEDSREQ);
-    EXPECT_EQ(qx::Notifications().size(), 1u);
+    EXPECT_EQ(Notifications().size(), 1u);
     // Still 500; the application answers with disable and close.
     EXPECT_FALSE(ResetSucceeds());
     EXPECT_EQ(source->Status(), TWCC_SEQERROR);
@@ -305,7 +304,7 @@ TEST_F(DialogTest, OnlyTheDialogsMessagesAreTheSources) {
     ASSERT_EQ(forDialog.size(), 1u);
     EXPECT_EQ(forDialog[0].result, TWRC_DSEVENT);
     EXPECT_EQ(forDialog[0].twMessage, MSG_NULL);
-    EXPECT_TRUE(qx::Notifications().empty());
+    EXPECT_TRUE(Notifications().empty());
 
     // Once disabled, nothing is the source's.
     ASSERT_EQ(source->Disable(), TWRC_SUCCESS);
@@ -320,11 +319,11 @@ TEST_F(DialogTest, OnlyTheDialogsMessagesAreTheSources) {
 
 TEST_F(DialogTest, WithoutUserInterfaceTheHiddenDialogStillExists) {
     ASSERT_EQ(source->Enable(false, app.hwnd), TWRC_SUCCESS);
-    dialog = qxui::SourceDialog();
+    dialog = SourceDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_FALSE(IsWindowVisible(dialog));
-    EXPECT_EQ(qxui::ControlText(dialog, 1027), "Preview");
-    EXPECT_TRUE(qx::BoardLogMatching("VizpaneCreate").empty());
+    EXPECT_EQ(ControlText(dialog, 1027), "Preview");
+    EXPECT_TRUE(BoardLogMatching("VizpaneCreate").empty());
 }
 
 }  // namespace

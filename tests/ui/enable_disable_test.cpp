@@ -4,16 +4,13 @@
 
 #include <algorithm>
 
-using qxui::AppWindow;
-using qxui::LogCount;
-using qxui::LogHasInOrder;
-using qxui::LogIndex;
+#include "support/sentences.h"
+
+using namespace qx;
 
 namespace {
 
 constexpr const char *EnableFailure = "General failure in response to MSG_ENABLEDS.  ";
-constexpr const char *SeqErrorSentence = "DG DAT MSG is out of expected sequence.";
-constexpr const char *OperationErrorSentence = "An operation error just occurred.";
 
 // The monitor's unlimited wait, released by disable's cancel. A monitor stopped
 // before it first waited ends without it.
@@ -21,6 +18,8 @@ const std::string MonitorReleased = "KvSignalWait 2 4294967295 -> 65537";
 // The monitor answering the board's cancel signal.
 const std::string MonitorAnswered = "KvSignalWait 2 4294967295 -> 0";
 
+// Transcripts on purpose: the board calls of enable and of disable, in the
+// order the board's logs show them (other calls may come between).
 const std::vector<std::string> EnableCalls = {
     "QXQTabModeRequest 1 -> 0", "KvSignalCreate 4 -> 0",
     "KvSignalCreate 2 -> 0",    "KvBrdInquire 65545 -> 0",
@@ -39,13 +38,13 @@ void ExpectMonitorReleasedBeforeFree(const std::vector<std::string> &log) {
     EXPECT_LE(LogCount(log, MonitorReleased), 1);
 }
 
-class EnableDisableTest : public qx::SourceTest {
+class EnableDisableTest : public SourceTest {
 protected:
     void SetUp() override {
-        qx::SourceTest::SetUp();
+        SourceTest::SetUp();
         ASSERT_EQ(source->Open(), TWRC_SUCCESS);
-        threadsWhenOpen = qxui::ThreadCount();
-        aboveNormalWhenOpen = qxui::AboveNormalThreadCount();
+        threadsWhenOpen = ThreadCount();
+        aboveNormalWhenOpen = AboveNormalThreadCount();
     }
 
     TW_UINT16 EnableWith(TW_USERINTERFACE &ui) {
@@ -66,18 +65,18 @@ protected:
 
     // An ended thread may stay listed for a moment after it has ended.
     void ExpectThreadsAsWhenOpen() {
-        EXPECT_TRUE(qx::PumpUntil(
+        EXPECT_TRUE(PumpUntil(
             [&] {
-                return qxui::ThreadCount() == threadsWhenOpen &&
-                       qxui::AboveNormalThreadCount() == aboveNormalWhenOpen;
+                return ThreadCount() == threadsWhenOpen &&
+                       AboveNormalThreadCount() == aboveNormalWhenOpen;
             },
             5000))
-            << qxui::ThreadCount() << " threads instead of " << threadsWhenOpen;
+            << ThreadCount() << " threads instead of " << threadsWhenOpen;
     }
 
     // Every signal the source created was freed again.
     void ExpectSignalsBalanced() {
-        auto log = qx::BoardLog();
+        auto log = BoardLog();
         for (const char *kind : {"4", "2"}) {
             std::string created = std::string("KvSignalCreate ") + kind + " -> 0";
             std::string freed = std::string("KvSignalFree ") + kind + " -> 0";
@@ -94,29 +93,29 @@ TEST_F(EnableDisableTest, WithoutUserInterfaceATransferIsReadyAtOnce) {
     TW_USERINTERFACE ui = {0, 1, app.hwnd};
     ASSERT_EQ(EnableWith(ui), TWRC_SUCCESS);
 
-    auto notes = qx::Notifications();
+    auto notes = Notifications();
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_EQ(notes[0].message, MSG_XFERREADY);
-    EXPECT_TRUE(qxui::SameIdentity(notes[0].origin, source->opened));
-    EXPECT_TRUE(qxui::SameIdentity(notes[0].destination, source->app));
+    EXPECT_TRUE(SameIdentity(notes[0].origin, source->opened));
+    EXPECT_TRUE(SameIdentity(notes[0].destination, source->app));
     EXPECT_EQ(ui.ModalUI, 1);
 
     // The dialog exists but nothing of the source is on screen.
-    HWND dialog = qxui::SourceDialog();
+    HWND dialog = SourceDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_FALSE(IsWindowVisible(dialog));
-    EXPECT_TRUE(qxui::VisibleWindowsExcept(nullptr).empty());
-    EXPECT_TRUE(qx::Boxes().empty());
+    EXPECT_TRUE(VisibleWindowsExcept(nullptr).empty());
+    EXPECT_TRUE(Boxes().empty());
 
-    EXPECT_TRUE(LogHasInOrder(qx::BoardLog(), EnableCalls));
-    EXPECT_EQ(qxui::AboveNormalThreadCount(), aboveNormalWhenOpen + 1);
+    EXPECT_TRUE(LogHasInOrder(BoardLog(), EnableCalls));
+    EXPECT_EQ(AboveNormalThreadCount(), aboveNormalWhenOpen + 1);
     EXPECT_EQ(source->PendingCount(), 1);
     EXPECT_TRUE(ResetSucceeds());
 
     ASSERT_EQ(source->Disable(), TWRC_SUCCESS);
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_TRUE(LogHasInOrder(qx::BoardLog(), DisableCalls));
-    ExpectMonitorReleasedBeforeFree(qx::BoardLog());
+    EXPECT_TRUE(LogHasInOrder(BoardLog(), DisableCalls));
+    ExpectMonitorReleasedBeforeFree(BoardLog());
     ExpectThreadsAsWhenOpen();
 }
 
@@ -124,9 +123,9 @@ TEST_F(EnableDisableTest, WithUserInterfaceTheDialogIsShownModeless) {
     TW_USERINTERFACE ui = {1, 1, app.hwnd};
     ASSERT_EQ(EnableWith(ui), TWRC_SUCCESS);
     EXPECT_EQ(ui.ModalUI, 0);
-    EXPECT_TRUE(qx::Notifications().empty());
+    EXPECT_TRUE(Notifications().empty());
 
-    HWND dialog = qxui::SourceDialog();
+    HWND dialog = SourceDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(IsWindowVisible(dialog));
     EXPECT_EQ(GetWindow(dialog, GW_OWNER), app.hwnd);
@@ -140,41 +139,42 @@ TEST_F(EnableDisableTest, WithUserInterfaceTheDialogIsShownModeless) {
 
     ASSERT_EQ(source->Disable(), TWRC_SUCCESS);
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_EQ(qxui::SourceDialog(), nullptr);
+    EXPECT_EQ(SourceDialog(), nullptr);
     // Back in 400: enable is accepted again.
     EXPECT_EQ(source->Enable(true, app.hwnd), TWRC_SUCCESS);
 }
 
 TEST_F(EnableDisableTest, EnablingTwiceIsOutOfSequenceAndChangesNothing) {
     ASSERT_EQ(source->Enable(true, app.hwnd), TWRC_SUCCESS);
-    HWND dialog = qxui::SourceDialog();
-    qx::ClearBoxes();
+    HWND dialog = SourceDialog();
+    ClearBoxes();
 
     EXPECT_EQ(source->Enable(false, nullptr), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_SEQERROR);
-    auto boxes = qx::Boxes();
+    auto boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_BOX(boxes[0], "Twain Driver Error", std::string(EnableFailure) + SeqErrorSentence);
     EXPECT_EQ(boxes[0].owner, app.hwnd);
 
-    auto log = qx::BoardLog();
+    auto log = BoardLog();
     EXPECT_EQ(LogCount(log, "KvSignalCreate 4 -> 0"), 1);
     EXPECT_EQ(LogCount(log, "QXQTabModeRequest 1 -> 0"), 1);
-    EXPECT_EQ(qxui::SourceDialog(), dialog);
+    EXPECT_EQ(SourceDialog(), dialog);
     EXPECT_TRUE(IsWindowVisible(dialog));
-    EXPECT_TRUE(qx::Notifications().empty());
+    EXPECT_TRUE(Notifications().empty());
 }
 
 TEST_F(EnableDisableTest, OtherUserInterfaceMessagesAreBadProtocol) {
     TW_USERINTERFACE ui = {1, 1, app.hwnd};
     EXPECT_EQ(source->Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDSUIONLY, &ui), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_BADPROTOCOL);
-    auto boxes = qx::Boxes();
+    auto boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_BOX(boxes[0], "Twain Driver Error",
-               "General failure in response to DAT_USERINTERFACE.  Bad protocol error.");
-    EXPECT_EQ(qxui::SourceDialog(), nullptr);
-    EXPECT_TRUE(qx::BoardLogMatching("KvSignalCreate").empty());
+               std::string("General failure in response to DAT_USERINTERFACE.  ") +
+                   BadProtocolSentence);
+    EXPECT_EQ(SourceDialog(), nullptr);
+    EXPECT_TRUE(BoardLogMatching("KvSignalCreate").empty());
     // Still 400.
     EXPECT_EQ(EnableWith(ui), TWRC_SUCCESS);
 }
@@ -182,12 +182,12 @@ TEST_F(EnableDisableTest, OtherUserInterfaceMessagesAreBadProtocol) {
 TEST_F(EnableDisableTest, DisablingAnOpenSourceIsOutOfSequence) {
     EXPECT_EQ(source->Disable(), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_SEQERROR);
-    auto boxes = qx::Boxes();
+    auto boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_BOX(boxes[0], "Twain Driver Error",
                std::string("General failure in response to MSG_DISABLEDS.  ") + SeqErrorSentence);
-    EXPECT_TRUE(qx::BoardLogMatching("KvSignalFree").empty());
-    EXPECT_TRUE(qx::BoardLogMatching("KvAqCleanUp").empty());
+    EXPECT_TRUE(BoardLogMatching("KvSignalFree").empty());
+    EXPECT_TRUE(BoardLogMatching("KvAqCleanUp").empty());
 }
 
 // The board raises its cancel signal now and then, so the test sees the
@@ -197,18 +197,18 @@ class MonitorTest : public EnableDisableTest {
 };
 
 TEST_F(MonitorTest, EveryDisableWaitsForItsMonitorThread) {
-    qxui::EventLoop loop(*source);
+    EventLoop loop(*source);
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
-        size_t earlier = qx::BoardLog().size();
+        size_t earlier = BoardLog().size();
         auto roundLog = [earlier] {
-            auto log = qx::BoardLog();
+            auto log = BoardLog();
             log.erase(log.begin(), log.begin() + std::min(earlier, log.size()));
             return log;
         };
         ASSERT_EQ(source->Enable(round % 2 == 0, app.hwnd), TWRC_SUCCESS);
-        EXPECT_EQ(qxui::ThreadCount(), threadsWhenOpen + 1);
-        EXPECT_EQ(qxui::AboveNormalThreadCount(), aboveNormalWhenOpen + 1);
+        EXPECT_EQ(ThreadCount(), threadsWhenOpen + 1);
+        EXPECT_EQ(AboveNormalThreadCount(), aboveNormalWhenOpen + 1);
         // The monitor answered the board's signal and went back to its wait.
         ASSERT_TRUE(loop.RunUntil(
             [&] { return LogHasInOrder(roundLog(), {MonitorAnswered, "KvSignalCancel 4"}); },
@@ -223,7 +223,7 @@ TEST_F(MonitorTest, EveryDisableWaitsForItsMonitorThread) {
         ExpectThreadsAsWhenOpen();
         ExpectSignalsBalanced();
     }
-    EXPECT_TRUE(qx::Boxes().empty());
+    EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(EnableDisableTest, EnableAndDisableAtOnceLeaveNothingRunning) {
@@ -233,7 +233,7 @@ TEST_F(EnableDisableTest, EnableAndDisableAtOnceLeaveNothingRunning) {
         ASSERT_EQ(source->Disable(), TWRC_SUCCESS);
         ExpectThreadsAsWhenOpen();
     }
-    auto log = qx::BoardLog();
+    auto log = BoardLog();
     EXPECT_EQ(LogCount(log, "KvAqSetup*"), 5);
     EXPECT_EQ(LogCount(log, "KvAqCleanUp 0 -> 0"), 5);
     EXPECT_EQ(LogCount(log, "KvSignalCancel 2"), 5);
@@ -242,17 +242,17 @@ TEST_F(EnableDisableTest, EnableAndDisableAtOnceLeaveNothingRunning) {
 
 TEST_F(EnableDisableTest, ClosingAnEnabledSourceTakesItsAcquisitionDown) {
     ASSERT_EQ(source->Enable(true, app.hwnd), TWRC_SUCCESS);
-    HWND dialog = qxui::SourceDialog();
+    HWND dialog = SourceDialog();
     ASSERT_EQ(source->Close(), TWRC_SUCCESS);
     EXPECT_FALSE(IsWindow(dialog));
-    auto log = qx::BoardLog();
+    auto log = BoardLog();
     std::vector<std::string> closing = DisableCalls;
     closing.push_back("KvBrdClose -> 0");
     EXPECT_TRUE(LogHasInOrder(log, closing));
     ExpectMonitorReleasedBeforeFree(log);
     ExpectSignalsBalanced();
-    EXPECT_EQ(qxui::AboveNormalThreadCount(), aboveNormalWhenOpen);
-    EXPECT_TRUE(qx::Boxes().empty());
+    EXPECT_EQ(AboveNormalThreadCount(), aboveNormalWhenOpen);
+    EXPECT_TRUE(Boxes().empty());
 
     // The source opens and enables again as new.
     ASSERT_EQ(source->Open(), TWRC_SUCCESS);
@@ -267,7 +267,7 @@ TEST_F(NotHostQTabTest, EnableFailsWithTwoBoxesAndCreatesNothing) {
     TW_USERINTERFACE ui = {1, 1, app.hwnd};
     EXPECT_EQ(EnableWith(ui), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_OPERATIONERROR);
-    auto boxes = qx::Boxes();
+    auto boxes = Boxes();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_BOX(boxes[0], "Quorvex Error",
                "Board is not in host qtab mode. To run the Twain driver, the board must use host "
@@ -278,9 +278,9 @@ TEST_F(NotHostQTabTest, EnableFailsWithTwoBoxesAndCreatesNothing) {
     EXPECT_EQ(boxes[1].owner, nullptr);
     EXPECT_EQ(ui.ModalUI, 1);
 
-    EXPECT_TRUE(qx::BoardLogMatching("KvSignalCreate").empty());
-    EXPECT_TRUE(qx::BoardLogMatching("KvAqSetup").empty());
-    EXPECT_EQ(qxui::SourceDialog(), nullptr);
+    EXPECT_TRUE(BoardLogMatching("KvSignalCreate").empty());
+    EXPECT_TRUE(BoardLogMatching("KvAqSetup").empty());
+    EXPECT_EQ(SourceDialog(), nullptr);
     ExpectThreadsAsWhenOpen();
     // Still 400.
     EXPECT_EQ(source->Disable(), TWRC_FAILURE);
@@ -295,30 +295,30 @@ TEST_F(SetupFailureTest, EnableShowsTheBoardErrorThenReleasesWhatItCreated) {
     TW_USERINTERFACE ui = {1, 1, app.hwnd};
     EXPECT_EQ(EnableWith(ui), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_OPERATIONERROR);
-    auto boxes = qx::Boxes();
+    auto boxes = Boxes();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].title, "Quorvex Error");
     EXPECT_BOX(boxes[1], "Twain Driver Error", std::string(EnableFailure) + OperationErrorSentence);
 
-    auto log = qx::BoardLog();
+    auto log = BoardLog();
     EXPECT_TRUE(LogHasInOrder(log, {"KvSignalCreate 4 -> 0", "KvSignalCreate 2 -> 0",
                                     "KvAqSetup 307200 640 3 4 0 0 1 1 0 -> 7", "QXErrorShow -> 0",
                                     "KvSignalCancel 2", "KvSignalFree 2 -> 0",
                                     "KvSignalFree 4 -> 0"}));
     ExpectMonitorReleasedBeforeFree(log);
     // Acquisition never was set up, so there is nothing to clean up.
-    EXPECT_TRUE(qx::BoardLogMatching("KvAqCleanUp").empty());
+    EXPECT_TRUE(BoardLogMatching("KvAqCleanUp").empty());
     ExpectSignalsBalanced();
     ExpectThreadsAsWhenOpen();
-    EXPECT_EQ(qxui::SourceDialog(), nullptr);
-    EXPECT_TRUE(qx::Notifications().empty());
+    EXPECT_EQ(SourceDialog(), nullptr);
+    EXPECT_TRUE(Notifications().empty());
 
     // Still 400: disable is refused, a second enable runs the whole way again.
     EXPECT_EQ(source->Disable(), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_SEQERROR);
-    qx::ClearBoxes();
+    ClearBoxes();
     EXPECT_EQ(EnableWith(ui), TWRC_FAILURE);
-    EXPECT_EQ(qx::Boxes().size(), 2u);
+    EXPECT_EQ(Boxes().size(), 2u);
     ExpectSignalsBalanced();
     ExpectThreadsAsWhenOpen();
 }

@@ -5,10 +5,7 @@
 #include <cstdio>
 #include <functional>
 
-using qxui::AppWindow;
-using qxui::EventLoop;
-using qxui::LogCount;
-using qxui::LogHasInOrder;
+using namespace qx;
 
 namespace {
 
@@ -34,17 +31,17 @@ std::vector<std::string> FrameTraffic(const std::vector<std::string> &log) {
 }
 
 HWND FindBox(const char *title) {
-    for (HWND window : qxui::VisibleWindowsExcept(nullptr)) {
+    for (HWND window : VisibleWindowsExcept(nullptr)) {
         char cls[16] = {};
         GetClassNameA(window, cls, sizeof cls);
-        if (strcmp(cls, "#32770") == 0 && qxui::WindowText(window) == title) return window;
+        if (strcmp(cls, "#32770") == 0 && WindowText(window) == title) return window;
     }
     return nullptr;
 }
 
 // The surface id the source passed when it asked for the pixel buffer.
 uint32_t SurfaceIdFromLog() {
-    auto lines = qx::BoardLogMatching("VizpaneGetBitmap ");
+    auto lines = BoardLogMatching("VizpaneGetBitmap ");
     unsigned id = 0xFFFFFFFF;
     if (!lines.empty()) sscanf(lines.back().c_str(), "VizpaneGetBitmap %u", &id);
     return id;
@@ -60,22 +57,22 @@ const uint8_t *SurfacePixels(uint32_t surface) {
     return static_cast<const uint8_t *>(pixels);
 }
 
-class PreviewTest : public qx::SourceTest {
+class PreviewTest : public SourceTest {
 protected:
     void TearDown() override {
-        qx::SetDialogAction("Quorvex Error", IDOK);
-        qx::SourceTest::TearDown();
+        SetDialogAction("Quorvex Error", IDOK);
+        SourceTest::TearDown();
     }
 
     // Opens the source on this board and shows its dialog.
     void StartSource(const std::string &board) {
-        qx::ConfigureBoard(board);
+        ConfigureBoard(board);
         ASSERT_EQ(source->Open(), TWRC_SUCCESS);
-        threadsWhenOpen = qxui::ThreadCount();
+        threadsWhenOpen = ThreadCount();
         ASSERT_EQ(source->Enable(true, app.hwnd), TWRC_SUCCESS);
-        dialog = qxui::SourceDialog();
+        dialog = SourceDialog();
         ASSERT_NE(dialog, nullptr);
-        threadsWhenEnabled = qxui::ThreadCount();
+        threadsWhenEnabled = ThreadCount();
         loop = std::make_unique<EventLoop>(*source);
     }
 
@@ -86,36 +83,36 @@ protected:
                IsWindowEnabled(GetDlgItem(dialog, IDCANCEL));
     }
     bool ShowsRunning() {
-        return qxui::ControlText(dialog, PreviewButton) == "Stop Preview" &&
+        return ControlText(dialog, PreviewButton) == "Stop Preview" &&
                !IsWindowEnabled(GetDlgItem(dialog, IDOK)) &&
                !IsWindowEnabled(GetDlgItem(dialog, IDCANCEL));
     }
     bool ShowsIdle() {
-        return qxui::ControlText(dialog, PreviewButton) == "Preview" && ButtonsEnabled();
+        return ControlText(dialog, PreviewButton) == "Preview" && ButtonsEnabled();
     }
 
     bool RunUntilLogged(const std::string &line, int count) {
-        return loop->RunUntil([&] { return LogCount(qx::BoardLog(), line) >= count; }, LongEnough);
+        return loop->RunUntil([&] { return LogCount(BoardLog(), line) >= count; }, LongEnough);
     }
     bool RunUntilBlits(int count) {
         return loop->RunUntil(
-            [&] { return static_cast<int>(qx::BoardLogMatching("VizpaneBlit").size()) >= count; },
+            [&] { return static_cast<int>(BoardLogMatching("VizpaneBlit").size()) >= count; },
             LongEnough);
     }
     bool RunUntilBoxes(size_t count) {
-        return loop->RunUntil([&] { return qx::Boxes().size() >= count; }, LongEnough);
+        return loop->RunUntil([&] { return Boxes().size() >= count; }, LongEnough);
     }
     // The dialog is idle again and the preview thread is gone.
     void RunUntilEnded() {
         ASSERT_TRUE(loop->RunUntil(
-            [&] { return ShowsIdle() && qxui::ThreadCount() == threadsWhenEnabled; },
+            [&] { return ShowsIdle() && ThreadCount() == threadsWhenEnabled; },
             LongEnough));
     }
 
     // Runs a preview whose waits end in an error, holding its box up while
     // check() looks at the surface.
     void HoldTheErrorBox(const std::function<void()> &check) {
-        qx::SetDialogAction("Quorvex Error", 0);
+        SetDialogAction("Quorvex Error", 0);
         ClickPreview();
         HWND box = nullptr;
         ASSERT_TRUE(loop->RunUntil([&] { return (box = FindBox("Quorvex Error")) != nullptr; },
@@ -127,9 +124,9 @@ protected:
         EXPECT_TRUE(ShowsRunning());
         check();
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        qx::SetDialogAction("Quorvex Error", IDOK);
+        SetDialogAction("Quorvex Error", IDOK);
         RunUntilEnded();
-        EXPECT_TRUE(qx::Boxes().empty());
+        EXPECT_TRUE(Boxes().empty());
     }
 
     AppWindow app;
@@ -152,21 +149,21 @@ std::ostream &operator<<(std::ostream &out, const DepthCase &c) {
     return out << c.boardDepth << "-bit board";
 }
 
-uint8_t Grey8(uint32_t x, uint32_t y, uint32_t n, uint32_t) { return qx::RampSample(x, y, n, 8); }
+uint8_t Grey8(uint32_t x, uint32_t y, uint32_t n, uint32_t) { return RampSample(x, y, n, 8); }
 uint8_t Grey12(uint32_t x, uint32_t y, uint32_t n, uint32_t) {
-    return static_cast<uint8_t>(qx::RampSample(x, y, n, 12, true) >> 4);
+    return static_cast<uint8_t>(RampSample(x, y, n, 12, true) >> 4);
 }
 uint8_t Grey10(uint32_t x, uint32_t y, uint32_t n, uint32_t) {
-    return static_cast<uint8_t>(qx::RampSample(x, y, n, 10, true) >> 2);
+    return static_cast<uint8_t>(RampSample(x, y, n, 10, true) >> 2);
 }
 uint8_t Grey14(uint32_t x, uint32_t y, uint32_t n, uint32_t) {
-    return static_cast<uint8_t>(qx::RampSample(x, y, n, 14, true) >> 6);
+    return static_cast<uint8_t>(RampSample(x, y, n, 14, true) >> 6);
 }
 // 16-bit grey is shown by its high byte.
 uint8_t Grey16(uint32_t x, uint32_t y, uint32_t n, uint32_t) {
-    return static_cast<uint8_t>(qx::RampSample(x, y, n, 16) >> 8);
+    return static_cast<uint8_t>(RampSample(x, y, n, 16) >> 8);
 }
-uint8_t Colour(uint32_t x, uint32_t y, uint32_t n, uint32_t k) { return qx::RampByte(x, y, n, k); }
+uint8_t Colour(uint32_t x, uint32_t y, uint32_t n, uint32_t k) { return RampByte(x, y, n, k); }
 
 class PreviewDepthTest : public PreviewTest, public ::testing::WithParamInterface<DepthCase> {};
 
@@ -176,13 +173,13 @@ TEST_P(PreviewDepthTest, SurfaceShowsTheLastGoodFrame) {
     StartSource(SmallBoard + "depth = " + std::to_string(c.boardDepth) +
                 "\nhigh_bits = 1\nwaits = ok, ok, 7\n");
     HoldTheErrorBox([&] {
-        auto log = qx::BoardLog();
+        auto log = BoardLog();
         EXPECT_TRUE(LogHasInOrder(
             log, {"KvBrdInquire 65537 -> 0", "KvBrdInquire 65538 -> 0", "KvBrdInquire 65540 -> 0",
                   "KvBrdInquire 65543 -> 0", "KvBrdInquire 65539 -> 0",
                   "VizpaneCreate 64 48 " + std::to_string(c.surfaceDepth) + " -> 0"}));
         EXPECT_EQ(LogCount(log, "KvSignalWait 4 5000 -> 0"), 2);
-        EXPECT_EQ(qx::BoardLogMatching("VizpaneBlit").size(), 2u);
+        EXPECT_EQ(BoardLogMatching("VizpaneBlit").size(), 2u);
         const uint8_t *pixels = SurfacePixels(SurfaceIdFromLog());
         ASSERT_NE(pixels, nullptr);
         uint32_t bytesPerPixel = c.surfaceDepth / 8;
@@ -198,7 +195,7 @@ TEST_P(PreviewDepthTest, SurfaceShowsTheLastGoodFrame) {
                 }
         EXPECT_EQ(wrong, 0);
     });
-    EXPECT_EQ(LogCount(qx::BoardLog(), "VizpaneClose *"), 1);
+    EXPECT_EQ(LogCount(BoardLog(), "VizpaneClose *"), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, PreviewDepthTest,
@@ -216,9 +213,9 @@ TEST_F(PreviewTest, TwentyFiveBadFramesInARowAreTolerated) {
     EXPECT_TRUE(ShowsRunning());
     ClickPreview();
     RunUntilEnded();
-    EXPECT_TRUE(qx::Boxes().empty());
+    EXPECT_TRUE(Boxes().empty());
 
-    auto traffic = FrameTraffic(qx::BoardLog());
+    auto traffic = FrameTraffic(BoardLog());
     ASSERT_GE(traffic.size(), 64u);
     // A cancelled wait aborts the frame; a timed-out one issues nothing.
     size_t at = 0;
@@ -234,8 +231,8 @@ TEST_F(PreviewTest, TwentyFiveBadFramesInARowAreTolerated) {
     }
     EXPECT_EQ(traffic[at++], FrameStart);
     EXPECT_EQ(traffic[at++], "KvSignalWait 4 5000 -> 0");
-    EXPECT_EQ(LogCount(qx::BoardLog(), FrameAbort), 12);
-    EXPECT_EQ(LogCount(qx::BoardLog(), "VizpaneClose *"), 1);
+    EXPECT_EQ(LogCount(BoardLog(), FrameAbort), 12);
+    EXPECT_EQ(LogCount(BoardLog(), "VizpaneClose *"), 1);
 }
 
 TEST_F(PreviewTest, TheTwentySixthBadFrameEndsThePreview) {
@@ -243,18 +240,18 @@ TEST_F(PreviewTest, TheTwentySixthBadFrameEndsThePreview) {
     ClickPreview();
     ASSERT_TRUE(RunUntilBoxes(1));
     RunUntilEnded();
-    auto boxes = qx::Boxes();
+    auto boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_BOX(boxes[0], "Quorvex Error", "Too many bad frames.");
     EXPECT_EQ(boxes[0].owner, app.hwnd);
     EXPECT_NE(boxes[0].thread, GetCurrentThreadId());
 
-    auto log = qx::BoardLog();
+    auto log = BoardLog();
     EXPECT_EQ(LogCount(log, FrameStart), 26);
     EXPECT_EQ(LogCount(log, FrameAbort), 13);
-    EXPECT_TRUE(qx::BoardLogMatching("VizpaneBlit").empty());
+    EXPECT_TRUE(BoardLogMatching("VizpaneBlit").empty());
     EXPECT_EQ(LogCount(log, "VizpaneClose *"), 1);
-    EXPECT_TRUE(qx::Notifications().empty());
+    EXPECT_TRUE(Notifications().empty());
 }
 
 TEST_F(PreviewTest, AWaitErrorShowsItsOwnBoxOnly) {
@@ -263,28 +260,29 @@ TEST_F(PreviewTest, AWaitErrorShowsItsOwnBoxOnly) {
     ClickPreview();
     ASSERT_TRUE(RunUntilBoxes(1));
     RunUntilEnded();
-    auto boxes = qx::Boxes();
+    auto boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_BOX(boxes[0], "Quorvex Error", "Error snapping image in preview.");
     EXPECT_EQ(boxes[0].owner, app.hwnd);
-    auto log = qx::BoardLog();
+    auto log = BoardLog();
     EXPECT_EQ(LogCount(log, FrameStart), 26);
     EXPECT_EQ(LogCount(log, "KvSignalWait 4 5000 -> 7"), 1);
     EXPECT_EQ(LogCount(log, FrameAbort), 0);
 }
 
+// A transcript on purpose: the preview's exact frame traffic for scripted waits.
 TEST_F(PreviewTest, TwoSignalFramesWaitTwiceOnlyAfterAGoodFirstWait) {
     StartSource(SmallBoard + "signals_per_frame = 2\nwaits = timeout, ok, ok, cancel, 7\n");
     ClickPreview();
     ASSERT_TRUE(RunUntilBoxes(1));
     RunUntilEnded();
-    EXPECT_EQ(FrameTraffic(qx::BoardLog()),
+    EXPECT_EQ(FrameTraffic(BoardLog()),
               (std::vector<std::string>{FrameStart, "KvSignalWait 4 5000 -> 65536", FrameStart,
                                         "KvSignalWait 4 5000 -> 0", "KvSignalWait 4 5000 -> 0",
                                         FrameStart, "KvSignalWait 4 5000 -> 65537", FrameAbort,
                                         FrameStart, "KvSignalWait 4 5000 -> 7"}));
-    EXPECT_EQ(qx::BoardLogMatching("VizpaneBlit").size(), 1u);
-    auto boxes = qx::Boxes();
+    EXPECT_EQ(BoardLogMatching("VizpaneBlit").size(), 1u);
+    auto boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Error snapping image in preview.");
 }
@@ -295,10 +293,10 @@ TEST_F(PreviewTest, TheBoardsCancelSignalCutsFrameWaitsShort) {
     ClickPreview();
     ASSERT_TRUE(RunUntilBoxes(1));
     RunUntilEnded();
-    auto boxes = qx::Boxes();
+    auto boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Too many bad frames.");
-    auto log = qx::BoardLog();
+    auto log = BoardLog();
     EXPECT_EQ(LogCount(log, "KvSignalWait 4 5000 -> 65537"), 26);
     EXPECT_GE(LogCount(log, "KvSignalWait 2 4294967295 -> 0"), 26);
     EXPECT_GE(LogCount(log, "KvSignalCancel 4"), 26);
@@ -311,25 +309,25 @@ TEST_F(PreviewTest, PreviewButtonStartsAndStopsByItsCaption) {
     EXPECT_TRUE(ShowsRunning());
     ClickPreview();
     RunUntilEnded();
-    EXPECT_EQ(LogCount(qx::BoardLog(), "VizpaneClose *"), 1);
+    EXPECT_EQ(LogCount(BoardLog(), "VizpaneClose *"), 1);
 
     // A second run after the first.
     ClickPreview();
     ASSERT_TRUE(loop->RunUntil(
-        [] { return qx::BoardLogMatching("VizpaneCreate").size() == 2; }, LongEnough));
-    ASSERT_TRUE(RunUntilBlits(static_cast<int>(qx::BoardLogMatching("VizpaneBlit").size()) + 2));
+        [] { return BoardLogMatching("VizpaneCreate").size() == 2; }, LongEnough));
+    ASSERT_TRUE(RunUntilBlits(static_cast<int>(BoardLogMatching("VizpaneBlit").size()) + 2));
     ClickPreview();
     RunUntilEnded();
-    EXPECT_EQ(LogCount(qx::BoardLog(), "VizpaneClose *"), 2);
+    EXPECT_EQ(LogCount(BoardLog(), "VizpaneClose *"), 2);
 
     // Any caption but exactly "Preview" only asks a run to stop.
     SetWindowTextA(GetDlgItem(dialog, PreviewButton), "preview");
     ClickPreview();
     loop->Run(300);
-    EXPECT_EQ(qx::BoardLogMatching("VizpaneCreate").size(), 2u);
-    EXPECT_TRUE(loop->RunUntil([&] { return qxui::ThreadCount() == threadsWhenEnabled; }, 5000));
-    EXPECT_TRUE(qx::Boxes().empty());
-    EXPECT_TRUE(qx::Notifications().empty());
+    EXPECT_EQ(BoardLogMatching("VizpaneCreate").size(), 2u);
+    EXPECT_TRUE(loop->RunUntil([&] { return ThreadCount() == threadsWhenEnabled; }, 5000));
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(Notifications().empty());
 }
 
 TEST_F(PreviewTest, ASecondClickBeforeTheRunShowsItselfStopsIt) {
@@ -339,8 +337,8 @@ TEST_F(PreviewTest, ASecondClickBeforeTheRunShowsItselfStopsIt) {
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(PreviewButton, BN_CLICKED), LPARAM(button));
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(PreviewButton, BN_CLICKED), LPARAM(button));
     RunUntilEnded();
-    EXPECT_LE(qx::BoardLogMatching("VizpaneCreate").size(), 1u);
-    EXPECT_TRUE(qx::Boxes().empty());
+    EXPECT_LE(BoardLogMatching("VizpaneCreate").size(), 1u);
+    EXPECT_TRUE(Boxes().empty());
     // The dialog is ready for a proper run.
     ClickPreview();
     ASSERT_TRUE(RunUntilBlits(2));
@@ -353,17 +351,17 @@ TEST_F(PreviewTest, ClosingTheSurfaceEndsThePreviewQuietly) {
     StartSource(SmallBoard);
     ClickPreview();
     ASSERT_TRUE(RunUntilBlits(2));
-    auto surfaces = qxui::OwnedWindows(dialog);
+    auto surfaces = OwnedWindows(dialog);
     ASSERT_EQ(surfaces.size(), 1u);
     HWND surface = surfaces[0];
     EXPECT_NE(GetWindowThreadProcessId(surface, nullptr), GetCurrentThreadId());
     PostMessageA(surface, WM_CLOSE, 0, 0);
     RunUntilEnded();
     EXPECT_FALSE(IsWindow(surface));
-    EXPECT_TRUE(qx::Boxes().empty());
+    EXPECT_TRUE(Boxes().empty());
     // Already closed by the user: the preview does not close it again.
-    EXPECT_TRUE(qx::BoardLogMatching("VizpaneClose").empty());
-    EXPECT_EQ(qx::BoardLogMatching("VizpaneCreate").size(), 1u);
+    EXPECT_TRUE(BoardLogMatching("VizpaneClose").empty());
+    EXPECT_EQ(BoardLogMatching("VizpaneCreate").size(), 1u);
 }
 
 TEST_F(PreviewTest, DisableStopsARunningPreviewFirst) {
@@ -373,10 +371,10 @@ TEST_F(PreviewTest, DisableStopsARunningPreviewFirst) {
     ASSERT_EQ(source->Disable(), TWRC_SUCCESS);
 
     // The preview was over before the monitor was stopped and the signals freed.
-    auto log = qx::BoardLog();
-    int stopping = qxui::LogIndex(log, "KvSignalCancel 2");
+    auto log = BoardLog();
+    int stopping = LogIndex(log, "KvSignalCancel 2");
     ASSERT_GE(stopping, 0);
-    int lastFrameWait = -1, closed = qxui::LogIndex(log, "VizpaneClose *");
+    int lastFrameWait = -1, closed = LogIndex(log, "VizpaneClose *");
     for (int i = 0; i < static_cast<int>(log.size()); ++i)
         if (log[i].rfind("KvSignalWait 4 ", 0) == 0 || log[i].rfind("KvAqCommand", 0) == 0)
             lastFrameWait = i;
@@ -386,10 +384,10 @@ TEST_F(PreviewTest, DisableStopsARunningPreviewFirst) {
     EXPECT_TRUE(LogHasInOrder(log, {"KvSignalCancel 2", "KvSignalFree 2 -> 0",
                                     "KvSignalFree 4 -> 0", "KvAqCleanUp 0 -> 0"}));
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_TRUE(qxui::OwnedWindows(dialog).empty());
+    EXPECT_TRUE(OwnedWindows(dialog).empty());
     // An ended thread may stay listed for a moment after it has ended.
-    EXPECT_TRUE(qx::PumpUntil([&] { return qxui::ThreadCount() == threadsWhenOpen; }, 5000));
-    EXPECT_TRUE(qx::Boxes().empty());
+    EXPECT_TRUE(PumpUntil([&] { return ThreadCount() == threadsWhenOpen; }, 5000));
+    EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(PreviewTest, ClosingDuringAPreviewStopsItBeforeTheBoardCloses) {
@@ -397,24 +395,24 @@ TEST_F(PreviewTest, ClosingDuringAPreviewStopsItBeforeTheBoardCloses) {
     ClickPreview();
     ASSERT_TRUE(RunUntilBlits(3));
     ASSERT_EQ(source->Close(), TWRC_SUCCESS);
-    auto log = qx::BoardLog();
+    auto log = BoardLog();
     EXPECT_TRUE(LogHasInOrder(log, {"VizpaneClose *", "KvSignalCancel 2", "KvSignalFree 2 -> 0",
                                     "KvSignalFree 4 -> 0", "KvAqCleanUp 0 -> 0",
                                     "KvBrdClose -> 0"}));
     EXPECT_EQ(LogCount(log, "VizpaneClose *"), 1);
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_TRUE(qx::Boxes().empty());
+    EXPECT_TRUE(Boxes().empty());
     // Nothing of the preview or the monitor is left running.
-    qx::ClearBoxes();
-    size_t logged = qx::BoardLog().size();
-    qx::PumpMessages(100);
-    EXPECT_EQ(qx::BoardLog().size(), logged);
+    ClearBoxes();
+    size_t logged = BoardLog().size();
+    PumpMessages(100);
+    EXPECT_EQ(BoardLog().size(), logged);
 }
 
 TEST_F(PreviewTest, ATransferStopsTheRunningPreviewFirst) {
     StartSource(SmallBoard + "frame_ms = 2\n");
     PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
-    ASSERT_TRUE(loop->RunUntil([] { return qx::Notifications().size() == 1; }, LongEnough));
+    ASSERT_TRUE(loop->RunUntil([] { return Notifications().size() == 1; }, LongEnough));
     ClickPreview();
     ASSERT_TRUE(RunUntilBlits(2));
     ASSERT_TRUE(ShowsRunning());
@@ -424,15 +422,15 @@ TEST_F(PreviewTest, ATransferStopsTheRunningPreviewFirst) {
     TW_HANDLE bitmap = nullptr;
     ASSERT_EQ(source->Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &bitmap), TWRC_XFERDONE);
     EXPECT_TRUE(ShowsIdle());
-    EXPECT_TRUE(qxui::OwnedWindows(dialog).empty());
-    auto log = qx::BoardLog();
-    int closed = qxui::LogIndex(log, "VizpaneClose *");
+    EXPECT_TRUE(OwnedWindows(dialog).empty());
+    auto log = BoardLog();
+    int closed = LogIndex(log, "VizpaneClose *");
     ASSERT_GE(closed, 0);
     // After the surface closed, only the transfer's own frame was taken.
     std::vector<std::string> after(log.begin() + closed + 1, log.end());
     EXPECT_EQ(FrameTraffic(after),
               (std::vector<std::string>{FrameStart, "KvSignalWait 4 5000 -> 0"}));
-    EXPECT_TRUE(qx::Boxes().empty());
+    EXPECT_TRUE(Boxes().empty());
     GlobalFree(bitmap);
 }
 

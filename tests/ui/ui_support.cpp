@@ -2,10 +2,9 @@
 
 #include <tlhelp32.h>
 
-#include <algorithm>
 #include <cstring>
 
-namespace qxui {
+namespace qx {
 
 namespace {
 
@@ -144,36 +143,8 @@ int AboveNormalThreadCount() {
     return count;
 }
 
-bool LogLineMatches(const std::string &logged, const std::string &line) {
-    if (!line.empty() && line.back() == '*')
-        return logged.compare(0, line.size() - 1, line, 0, line.size() - 1) == 0;
-    return logged == line;
-}
-
-int LogIndex(const std::vector<std::string> &log, const std::string &line, int from) {
-    for (int i = std::max(from, 0); i < static_cast<int>(log.size()); ++i)
-        if (LogLineMatches(log[i], line)) return i;
-    return -1;
-}
-
-int LogCount(const std::vector<std::string> &log, const std::string &line) {
-    return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const std::string &logged) {
-        return LogLineMatches(logged, line);
-    }));
-}
-
-bool LogHasInOrder(const std::vector<std::string> &log, const std::vector<std::string> &lines) {
-    int at = 0;
-    for (const std::string &line : lines) {
-        at = LogIndex(log, line, at);
-        if (at < 0) return false;
-        ++at;
-    }
-    return true;
-}
-
 bool SameIdentity(const TW_IDENTITY &a, const TW_IDENTITY &b) {
     return memcmp(&a, &b, sizeof a) == 0;
 }
 
-}  // namespace qxui
+}  // namespace qx

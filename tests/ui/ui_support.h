@@ -1,6 +1,6 @@
 // What the user-interface tests add to the harness: an application window, an
 // application event loop that offers every message to the source first, the
-// source's dialog and surface windows, threads, and log order.
+// source's dialog and surface windows, and threads.
 #pragma once
 
 #include <windows.h>
@@ -10,7 +10,7 @@
 
 #include "support/harness.h"
 
-namespace qxui {
+namespace qx {
 
 // A top-level window standing for the application's main window.
 class AppWindow {
@@ -70,16 +70,7 @@ std::string ControlText(HWND dialog, int id);
 int ThreadCount();
 int AboveNormalThreadCount();
 
-// Log lines are compared whole, or by prefix when the expected line ends in '*'.
-bool LogLineMatches(const std::string &logged, const std::string &line);
-// Position of the first log line matching line at or after from; -1 when absent.
-int LogIndex(const std::vector<std::string> &log, const std::string &line, int from = 0);
-// Number of log lines matching line.
-int LogCount(const std::vector<std::string> &log, const std::string &line);
-// True when the lines appear in the log in this order (other lines may come between).
-bool LogHasInOrder(const std::vector<std::string> &log, const std::vector<std::string> &lines);
-
 // True when both identities are byte for byte the same.
 bool SameIdentity(const TW_IDENTITY &a, const TW_IDENTITY &b);
 
-}  // namespace qxui
+}  // namespace qx

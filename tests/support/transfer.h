@@ -1,5 +1,5 @@
-// What the transfer tests share: a source brought to state 600, a native
-// transfer as an application makes it, and a view of the bitmap it receives.
+// What the transfer tests share: a source brought to state 600, each kind of
+// transfer as an application makes it, and a view of a native bitmap.
 #pragma once
 
 #include <cstdint>
@@ -7,15 +7,14 @@
 #include <vector>
 
 #include "support/harness.h"
+#include "support/sentences.h"
 
 namespace qx {
 
 constexpr const char *NativeFailure = "General failure in response to DAT_IMAGENATIVEXFER.  ";
-constexpr const char *SeqErrorSentence = "DG DAT MSG is out of expected sequence.";
-constexpr const char *OperationErrorSentence = "An operation error just occurred.";
-constexpr const char *BadProtocolSentence = "Bad protocol error.";
 
-// Opens the source and enables it without its dialog: state 600, no boxes recorded.
+// Opens the source and enables it without its dialog: state 600 with one
+// transfer pending and no boxes recorded.
 void MakeReady(LoadedSource &source, HWND parent = nullptr);
 
 // A SourceTest whose source is in state 600 when the test starts.
@@ -34,13 +33,15 @@ struct NativeReply {
 };
 NativeReply NativeTransfer(LoadedSource &source, TW_UINT16 msg = MSG_GET);
 
-// DAT_PENDINGXFERS with msg; returns the result, Count in *count.
-TW_UINT16 PendingXfers(LoadedSource &source, TW_UINT16 msg, TW_UINT16 *count);
+// DAT_IMAGEMEMXFER / MSG_GET into the given buffer, with Memory.Flags.
+TW_UINT16 MemoryStrip(LoadedSource &source, TW_IMAGEMEMXFER &strip, void *buffer,
+                      TW_UINT32 length, TW_UINT32 flags = TWMF_APPOWNS | TWMF_POINTER);
 
-// Frames the board has started (its `KvAqCommand 2 2` lines).
-size_t FramesStarted();
-// Number of log lines equal to line.
-size_t LogCount(const std::string &line);
+// DAT_IMAGEFILEXFER / MSG_GET.
+TW_UINT16 FileTransfer(LoadedSource &source);
+
+// A path in the temporary folder, unique to this test process.
+std::string TempFile(const std::string &name);
 
 // A native bitmap, copied out of its block and freed.
 struct Dib {

@@ -1,12 +1,13 @@
-#include "native/native_support.h"
+#include "support/transfer.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace qx {
 
 void MakeReady(LoadedSource &source, HWND parent) {
-    ASSERT_EQ(source.Open(), TWRC_SUCCESS);
-    ASSERT_EQ(source.Enable(false, parent), TWRC_SUCCESS);
+    ASSERT_TRUE(OpenAndEnable(source, parent));
+    ASSERT_EQ(source.PendingCount(), 1);
     ASSERT_TRUE(Boxes().empty());
     ClearBoxes();
 }
@@ -35,22 +36,26 @@ NativeReply NativeTransfer(LoadedSource &source, TW_UINT16 msg) {
     return r;
 }
 
-TW_UINT16 PendingXfers(LoadedSource &source, TW_UINT16 msg, TW_UINT16 *count) {
-    TW_PENDINGXFERS pending = {0xBEEF, 0x12345678};
-    TW_UINT16 result = source.Call(DG_CONTROL, DAT_PENDINGXFERS, msg, &pending);
-    EXPECT_EQ(pending.EOJ, 0x12345678u) << "EOJ is the application's";
-    *count = pending.Count;
-    return result;
+TW_UINT16 MemoryStrip(LoadedSource &source, TW_IMAGEMEMXFER &strip, void *buffer,
+                      TW_UINT32 length, TW_UINT32 flags) {
+    memset(&strip, 0xEE, sizeof strip);
+    strip.Memory.Flags = flags;
+    strip.Memory.Length = length;
+    strip.Memory.TheMem = buffer;
+    return source.Call(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &strip);
 }
 
-size_t LogCount(const std::string &line) {
-    size_t n = 0;
-    for (const std::string &l : BoardLog())
-        if (l == line) ++n;
-    return n;
+TW_UINT16 FileTransfer(LoadedSource &source) {
+    return source.Call(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr);
 }
 
-size_t FramesStarted() { return BoardLogMatching("KvAqCommand 2 2 ").size(); }
+std::string TempFile(const std::string &name) {
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    char prefix[32];
+    snprintf(prefix, sizeof prefix, "qxmf%lu-", GetCurrentProcessId());
+    return std::string(folder) + prefix + name;
+}
 
 Dib::Dib(HGLOBAL handle) {
     blockBytes = GlobalSize(handle);

@@ -1,0 +1,122 @@
+// qxsim: the simulated board's configuration tool.
+//   qxsim check FILE          every bad line of FILE: number, key, reason
+//   qxsim show                the configuration a process would load now, and from where
+//   qxsim snap OUT.png [N]    frame N (default 0) of that configuration as an image
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "sim_core.h"
+#include "wic_image.h"
+
+namespace {
+
+constexpr char Usage[] =
+    "usage: qxsim check FILE        lists every bad line of a board configuration\n"
+    "       qxsim show              prints the configuration a process would load now\n"
+    "       qxsim snap OUT.png [N]  writes frame N (default 0) of it as PNG, BMP or TIFF\n";
+
+int Check(const char *path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        fprintf(stderr, "qxsim: cannot read %s\n", path);
+        return 2;
+    }
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    struct Context {
+        const char *path;
+    } context{path};
+    int bad = QxsCheckConfig(
+        text.c_str(),
+        [](void *c, int line, const char *key, const char *reason) {
+            printf("%s: line %d: %s%s%s\n", static_cast<Context *>(c)->path, line, key,
+                   *key ? ": " : "", reason);
+        },
+        &context);
+    if (bad == 0) printf("%s: no bad lines\n", path);
+    return bad == 0 ? 0 : 1;
+}
+
+int Show() {
+    char origin[1024], text[8192];
+    QxsConfigOrigin(origin, sizeof origin);
+    QxsFormatConfig(text, sizeof text);
+    printf("# from %s\n%s", origin, text);
+    return 0;
+}
+
+// The frame as one of the layouts the image writer takes: grey deeper than 8
+// bits scaled to the full 16-bit range.
+bool Layout(const QxsSettings &s, std::vector<uint8_t> &frame, qximg::PixelLayout *layout,
+            size_t *stride) {
+    const uint32_t bpp = s.bytesPerPixel;
+    *stride = s.lineBytes;
+    if (s.depth >= 24) {
+        *layout = bpp == 3 ? qximg::PixelLayout::Bgr24 : qximg::PixelLayout::Bgrx32;
+        return bpp >= 3;
+    }
+    if (s.depth == 8 && bpp == 1) {
+        *layout = qximg::PixelLayout::Gray8;
+        return true;
+    }
+    std::vector<uint8_t> grey(size_t(s.width) * s.height * 2);
+    const uint32_t mask = (1u << s.depth) - 1, shift = 16 - s.depth;
+    for (size_t y = 0; y < s.height; ++y) {
+        const uint8_t *in = frame.data() + y * s.lineBytes;
+        uint8_t *out = grey.data() + y * s.width * 2;
+        for (uint32_t x = 0; x < s.width; ++x, in += bpp, out += 2) {
+            uint32_t v = ((bpp > 1 ? in[1] << 8 : 0) | in[0]) & mask;
+            v <<= shift;
+            out[0] = uint8_t(v);
+            out[1] = uint8_t(v >> 8);
+        }
+    }
+    frame.swap(grey);
+    *layout = qximg::PixelLayout::Gray16;
+    *stride = size_t(s.width) * 2;
+    return true;
+}
+
+int Snap(const std::string &out, uint32_t n) {
+    qximg::ImageFormat format;
+    size_t dot = out.find_last_of('.');
+    if (dot == std::string::npos || !qximg::ImageFormatFromName(out.substr(dot + 1), &format)) {
+        fprintf(stderr, "qxsim: %s must end in .png, .bmp, .tif or .tiff\n", out.c_str());
+        return 2;
+    }
+    QxsSettings s;
+    QxsGetSettings(&s);
+    std::vector<uint8_t> frame(std::max<size_t>(s.imageBytes, size_t(s.lineBytes) * s.height), 0);
+    QxsFillFrame(frame.data(), s.imageBytes, n);
+    qximg::PixelLayout layout;
+    size_t stride;
+    if (!Layout(s, frame, &layout, &stride)) {
+        fprintf(stderr, "qxsim: a colour frame of %u bytes per pixel cannot be written\n",
+                s.bytesPerPixel);
+        return 1;
+    }
+    std::string error;
+    if (!qximg::WriteImage(out, format, layout, s.width, s.height, frame.data(), stride, &error)) {
+        fprintf(stderr, "qxsim: %s\n", error.c_str());
+        return 1;
+    }
+    printf("%s: frame %u, %ux%u, %u bits\n", out.c_str(), n, s.width, s.height, s.depth);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    std::string command = argc > 1 ? argv[1] : "";
+    if (command == "check" && argc == 3) return Check(argv[2]);
+    if (command == "show" && argc == 2) return Show();
+    if (command == "snap" && (argc == 3 || argc == 4))
+        return Snap(argv[2], argc == 4 ? uint32_t(strtoul(argv[3], nullptr, 0)) : 0);
+    fputs(Usage, stderr);
+    return 2;
+}

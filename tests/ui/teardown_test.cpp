@@ -1,0 +1,127 @@
+// Nothing of the source outlives its session: enabled on one thread and
+// disabled, closed or unloaded on another, or after 300 sessions with transfers.
+#include <atomic>
+#include <thread>
+
+#include "res/resource.h"
+#include "ui_support.h"
+
+namespace {
+
+int TopLevelWindowCount() {
+    int count = 0;
+    EnumWindows([](HWND window, LPARAM n) -> BOOL {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        *reinterpret_cast<int *>(n) += process == GetCurrentProcessId();
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+size_t HeapBlocks() {
+    HANDLE heaps[256];
+    DWORD count = std::min<DWORD>(GetProcessHeaps(256, heaps), 256);
+    size_t busy = 0;
+    for (DWORD i = 0; i < count && HeapLock(heaps[i]); HeapUnlock(heaps[i++]))
+        for (PROCESS_HEAP_ENTRY e = {}; HeapWalk(heaps[i], &e);) busy += (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0;
+    return busy;
+}
+
+enum Ending { DisableAndClose, CloseEnabled, UnloadEnabled, DialogThreadNotAnswering };
+
+class TeardownTest : public qx::SourceTest, public ::testing::WithParamInterface<Ending> {
+protected:
+    std::string BoardConfig() override { return "width = 64\nheight = 48\nframe_ms = 0\n"; }
+    void SetUp() override {
+        qx::SourceTest::SetUp();
+        windows = TopLevelWindowCount();
+        threads = qxui::ThreadCount();
+    }
+    void TearDown() override {
+        stop = true;
+        if (app.joinable()) app.join();
+        qx::SourceTest::TearDown();
+    }
+    void Unload() {
+        FreeLibrary(source->module);
+        source->module = nullptr;
+        source->entry = nullptr;
+    }
+    // The source's windows and threads are gone; `kept` other threads remain.
+    void ExpectNothingLeft(int kept) {
+        EXPECT_TRUE(qx::PumpUntil([&] {
+            return !IsWindow(dialog) && TopLevelWindowCount() == windows && qxui::ThreadCount() == threads + kept;
+        }, 5000)) << TopLevelWindowCount() << " windows, " << qxui::ThreadCount() << " threads";
+    }
+    std::thread app;
+    std::atomic<HWND> dialog{nullptr};
+    std::atomic<bool> stop{false}, pumping{true};
+    int windows = 0, threads = 0;
+};
+
+// The application's second thread enables with the dialog, starts the preview
+// and handles its messages while `pumping`; this thread ends the session.
+TEST_P(TeardownTest, NothingOfTheSourceOutlivesAnEndOnAnotherThread) {
+    ASSERT_EQ(source->Open(), TWRC_SUCCESS);
+    app = std::thread([this] {
+        EXPECT_EQ(source->Enable(true), TWRC_SUCCESS);
+        dialog = qxui::SourceDialog();
+        PostMessageA(dialog, WM_COMMAND, IDC_PREVIEW, 0);
+        while (!stop) pumping ? qx::PumpMessages(5) : Sleep(5);
+    });
+    ASSERT_TRUE(qx::PumpUntil([&] { return dialog && qxui::ControlText(dialog, IDC_PREVIEW) == "Stop Preview"; }, 5000));
+    if (GetParam() == DialogThreadNotAnswering) {
+        pumping = false;
+        Sleep(50);
+        EXPECT_EQ(source->Disable(), TWRC_SUCCESS);  // returns all the same, leaving the dialog
+        EXPECT_TRUE(IsWindow(dialog));
+        pumping = true;  // which goes once its thread answers again
+    }
+    if (GetParam() == DisableAndClose) { EXPECT_EQ(source->Disable(), TWRC_SUCCESS); }
+    if (GetParam() == UnloadEnabled) {
+        Unload();
+        PostMessageA(dialog, WM_COMMAND, IDC_PREVIEW, 0);  // a running preview keeps the source loaded
+        EXPECT_TRUE(qx::PumpUntil([] { return !GetModuleHandleA("QXTwain.ds"); }, 5000));
+    }
+    if (source->module) { EXPECT_EQ(source->Close(), TWRC_SUCCESS); }
+    // The application's thread remains, and the board's when the source was unloaded with it open.
+    int kept = GetParam() == UnloadEnabled ? 2 : 1;
+    ExpectNothingLeft(kept);
+    if (source->module) Unload();
+    ExpectNothingLeft(kept);
+    EXPECT_TRUE(qx::Boxes().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Endings, TeardownTest,
+                         ::testing::Values(DisableAndClose, CloseEnabled, UnloadEnabled, DialogThreadNotAnswering));
+
+// Sessions of open, enable, a native, a memory and a file transfer, disable, close.
+TEST_F(TeardownTest, ThreeHundredSessionsLeaveHeapBlocksThreadsAndWindowsAsTheyWere) {
+    TW_HANDLE bitmap = nullptr;
+    uint8_t strip[64 * 48];
+    TW_IMAGEMEMXFER memory = {};
+    memory.Memory = {TWMF_APPOWNS | TWMF_POINTER, sizeof strip, strip};
+    TW_SETUPFILEXFER file = {"teardown_test.bmp", TWFF_BMP, 0};
+    TW_PENDINGXFERS pending = {};
+    size_t blocks = 0;
+    for (int i = 0; i <= 300; ++i) {
+        ASSERT_EQ(source->Open(), TWRC_SUCCESS);
+        ASSERT_EQ(source->Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &file), TWRC_SUCCESS);
+        ASSERT_EQ(source->Enable(false), TWRC_SUCCESS);
+        for (auto [dat, data] : {std::pair<TW_UINT16, void *>{DAT_IMAGENATIVEXFER, &bitmap},
+                                 {DAT_IMAGEMEMXFER, &memory}, {DAT_IMAGEFILEXFER, nullptr}}) {
+            ASSERT_EQ(source->Call(DG_IMAGE, dat, MSG_GET, data), TWRC_XFERDONE) << i << " " << dat;
+            ASSERT_EQ(source->Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending), TWRC_SUCCESS);
+        }
+        GlobalFree(bitmap);
+        ASSERT_EQ(source->Disable(), TWRC_SUCCESS);
+        ASSERT_EQ(source->Close(), TWRC_SUCCESS);
+        if (i == 0) blocks = HeapBlocks();  // the first session makes what the process keeps once made
+    }
+    EXPECT_EQ(HeapBlocks(), blocks);
+    ExpectNothingLeft(0);
+    DeleteFileA("teardown_test.bmp");
+}
+
+}  // namespace
