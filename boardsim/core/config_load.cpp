@@ -95,15 +95,14 @@ void LoadStartupConfig() {
 
 void NoteCoreModule(HMODULE core) { g_core = core; }
 
+BOOL CALLBACK LoadStartupConfigOnce(PINIT_ONCE, PVOID, PVOID *) {
+    LoadStartupConfig();
+    return TRUE;
+}
+
 void EnsureStartupConfig() {
     static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
-    InitOnceExecuteOnce(
-        &once,
-        [](PINIT_ONCE, PVOID, PVOID *) -> BOOL {
-            LoadStartupConfig();
-            return TRUE;
-        },
-        nullptr, nullptr);
+    InitOnceExecuteOnce(&once, LoadStartupConfigOnce, nullptr, nullptr);
 }
 
 void ReportStartupProblem() {
