@@ -7,7 +7,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 dirs=()
 for dir in src boardsim dsm tools; do [ -d "$dir" ] && dirs+=("$dir"); done
-echo "== cppcheck ${dirs[*]}"
-cppcheck --enable=warning,portability --library=windows --std=c++17 --language=c++ \
-  --platform=win64 -D_WIN32 -D_WIN64 -I src --inline-suppr --error-exitcode=1 --quiet \
-  -j"$(nproc)" --template='{file}:{line}: {severity} ({id}): {message}' "${dirs[@]}"
+# Once per architecture: the same code is built for Win64 and Win32.
+for platform in "win64 -D_WIN64" "win32A"; do
+  read -r name defines <<<"$platform"
+  echo "== cppcheck ${dirs[*]} ($name)"
+  # shellcheck disable=SC2086 # the defines are separate words
+  cppcheck --enable=warning,portability --library=windows --std=c++17 --language=c++ \
+    --platform="$name" -D_WIN32 $defines -I src --inline-suppr --error-exitcode=1 --quiet \
+    -j"$(nproc)" --template='{file}:{line}: {severity} ({id}): {message}' "${dirs[@]}"
+done
