@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Static analysis of the source, the simulated board, the Source Manager and
-# the tools with cppcheck at warning level. Any finding fails; one that is
+# Static analysis of the source, the simulated board, the Source Manager, the
+# tools and the image-file library with cppcheck at warning level. Any finding fails; one that is
 # explained is suppressed where it stands: `// cppcheck-suppress <id>` and why.
 # Run alone, or by scripts/test.sh (which installs cppcheck when missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dirs=()
-for dir in src boardsim dsm tools; do [ -d "$dir" ] && dirs+=("$dir"); done
+for dir in src boardsim dsm tools imaging; do [ -d "$dir" ] && dirs+=("$dir"); done
 echo "== cppcheck ${dirs[*]}"
 cppcheck --enable=warning,portability --library=windows --std=c++17 --language=c++ \
   --platform=win64 -D_WIN32 -D_WIN64 -I src --inline-suppr --error-exitcode=1 --quiet \
