@@ -36,7 +36,7 @@ protected:
     void SetUp() override {
         qx::SourceTest::SetUp();
         windows = TopLevelWindowCount();
-        threads = qxui::ThreadCount();
+        threads = qx::ThreadCount();
     }
     void TearDown() override {
         stop = true;
@@ -51,8 +51,8 @@ protected:
     // The source's windows and threads are gone; `kept` other threads remain.
     void ExpectNothingLeft(int kept) {
         EXPECT_TRUE(qx::PumpUntil([&] {
-            return !IsWindow(dialog) && TopLevelWindowCount() == windows && qxui::ThreadCount() == threads + kept;
-        }, 5000)) << TopLevelWindowCount() << " windows, " << qxui::ThreadCount() << " threads";
+            return !IsWindow(dialog) && TopLevelWindowCount() == windows && qx::ThreadCount() == threads + kept;
+        }, 5000)) << TopLevelWindowCount() << " windows, " << qx::ThreadCount() << " threads";
     }
     std::thread app;
     std::atomic<HWND> dialog{nullptr};
@@ -66,11 +66,11 @@ TEST_P(TeardownTest, NothingOfTheSourceOutlivesAnEndOnAnotherThread) {
     ASSERT_EQ(source->Open(), TWRC_SUCCESS);
     app = std::thread([this] {
         EXPECT_EQ(source->Enable(true), TWRC_SUCCESS);
-        dialog = qxui::SourceDialog();
+        dialog = qx::SourceDialog();
         PostMessageA(dialog, WM_COMMAND, IDC_PREVIEW, 0);
         while (!stop) pumping ? qx::PumpMessages(5) : Sleep(5);
     });
-    ASSERT_TRUE(qx::PumpUntil([&] { return dialog && qxui::ControlText(dialog, IDC_PREVIEW) == "Stop Preview"; }, 5000));
+    ASSERT_TRUE(qx::PumpUntil([&] { return dialog && qx::ControlText(dialog, IDC_PREVIEW) == "Stop Preview"; }, 5000));
     if (GetParam() == DialogThreadNotAnswering) {
         pumping = false;
         Sleep(50);
