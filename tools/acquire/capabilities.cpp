@@ -340,7 +340,10 @@ bool PrintCapabilities(bool json) {
 bool SetCapability(TW_UINT16 cap, TW_UINT16 itemType, TW_UINT32 value, bool quiet) {
     HGLOBAL handle = GlobalAlloc(GHND, sizeof(TW_ONEVALUE));
     auto *one = handle ? static_cast<TW_ONEVALUE *>(GlobalLock(handle)) : nullptr;
-    if (!one) return Fail(ExitSourceFailed, "no memory for a capability container");
+    if (!one) {
+        if (handle) GlobalFree(handle);
+        return Fail(ExitSourceFailed, "no memory for a capability container");
+    }
     one->ItemType = itemType;
     one->Item = value;
     GlobalUnlock(handle);
