@@ -18,7 +18,9 @@ programDir=$(winepath -u 'C:\Program Files\Quorvex\QXTwain' 2>/dev/null)
 failures=0
 check() { if "${@:2}"; then echo "ok: $1"; else echo "FAIL: $1"; failures=$((failures + 1)); fi; }
 installed() { for f in "$@"; do [ -f "$f" ] || { echo "  missing $f"; return 1; }; done; }
-has_key() { wine reg query "$key" /v DisplayVersion >/dev/null 2>&1; }
+# The 64-bit registry view, where a 64-bit installer writes: with wine32
+# installed, a bare `wine reg` is the 32-bit one and sees another view.
+has_key() { wine reg query "$key" /v DisplayVersion /reg:64 >/dev/null 2>&1; }
 # twain folder, qxacquire's folder and Source Manager of each architecture installed.
 halves=("twain_64 bin $dsm")
 [ -z "$dsm32" ] || halves+=("twain_32 bin32 $dsm32")
@@ -61,5 +63,5 @@ for half in "${halves[@]}"; do
   check "uninstall removed $twain\\Quorvex" test ! -e "$(sourceDir "$twain")"
 done
 check "uninstall removed the program folder" test ! -e "$programDir"
-check "uninstall removed the uninstall entry" sh -c "! wine reg query '$key' >/dev/null 2>&1"
+check "uninstall removed the uninstall entry" sh -c "! wine reg query '$key' /reg:64 >/dev/null 2>&1"
 [ "$failures" = 0 ]
