@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "support/child_process.h"
 #include "support/harness.h"
 #include "wic_image.h"
 
@@ -92,22 +93,12 @@ protected:
         std::string config = Path("board.ini");
         std::ofstream(config) << "frame_ms = 0\nlog = " << LogPath() << "\n" << board;
         std::string outputPath = Path("output.txt");
-        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        HANDLE log = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        startup.hStdOutput = startup.hStdError = log;
         std::string command = "\"" + BesideThisProgram("qxacquire.exe") + "\" --verbose --dsm TWAIN_32.DLL --out \"" +
                               folder_ + "\" " + arguments;
         SetEnvironmentVariableA("QXSIM_CONFIG", config.c_str());
-        PROCESS_INFORMATION process = {};
-        BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                      nullptr, &startup, &process);
+        PROCESS_INFORMATION process;
+        bool started = qx::StartWithOutputTo(command, outputPath, &process);
         SetEnvironmentVariableA("QXSIM_CONFIG", nullptr);
-        CloseHandle(log);
         ChildResult result = {false, 0xFFFFFFFF, ""};
         EXPECT_TRUE(started) << command;
         if (!started) return result;

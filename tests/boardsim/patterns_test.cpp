@@ -6,6 +6,7 @@
 #include <set>
 
 #include "board_fixture.h"
+#include "support/child_process.h"
 #include "wic_image.h"
 
 namespace qx {
@@ -168,23 +169,14 @@ DWORD RunQxsim(const std::string &arguments, std::string *output) {
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
     std::string outName = std::string(temp) + "qxsim-out-" + std::to_string(GetCurrentProcessId());
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE out = CreateFileA(outName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = si.hStdError = out;
-    PROCESS_INFORMATION pi = {};
-    std::string command = "qxsim.exe " + arguments;
+    PROCESS_INFORMATION pi;
     DWORD code = 999;
-    if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+    if (StartWithOutputTo("qxsim.exe " + arguments, outName, &pi)) {
         WaitForSingleObject(pi.hProcess, 60000);
         GetExitCodeProcess(pi.hProcess, &code);
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
     }
-    CloseHandle(out);
     std::ifstream in(outName);
     output->assign(std::istreambuf_iterator<char>(in), {});
     DeleteFileA(outName.c_str());
