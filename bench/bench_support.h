@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "board/maker_api.h"
-#include "ds/twain.h"
+#include "twain.h"
 #include "support/loaded_source.h"
 
 [[noreturn]] void Fail(const char *what);

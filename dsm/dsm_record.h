@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "ds/twain.h"
+#include "twain.h"
 
 // One DG_CONTROL / DAT_NULL call from a source, as it arrived.
 struct DsmNotification {

@@ -13,6 +13,6 @@ for platform in "win64 -D_WIN64" "win32A"; do
   echo "== cppcheck ${dirs[*]} ($name)"
   # shellcheck disable=SC2086 # the defines are separate words
   cppcheck --enable=warning,portability --library=windows --std=c++17 --language=c++ \
-    --platform="$name" -D_WIN32 $defines -I src --inline-suppr --error-exitcode=1 --quiet \
+    --platform="$name" -D_WIN32 $defines -I src -I include --inline-suppr --error-exitcode=1 --quiet \
     -j"$(nproc)" --template='{file}:{line}: {severity} ({id}): {message}' "${dirs[@]}"
 done

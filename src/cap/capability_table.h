@@ -5,7 +5,7 @@
 #include <array>
 
 #include "cap/value_cells.h"
-#include "ds/twain.h"
+#include "twain.h"
 
 // One capability: its code and item type, the containers of its replies, the
 // messages it accepts (TWQC_* mask) and where its values are (in ValueCells).

@@ -8,7 +8,7 @@
 
 #include <windows.h>
 
-#include "ds/twain.h"
+#include "twain.h"
 
 // Bytes of one item of that type (also the stride of a value list).
 TW_UINT16 ItemSize(TW_UINT16 itemType);

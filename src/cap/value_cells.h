@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "ds/twain.h"
+#include "twain.h"
 
 // Value list, default and current of one capability.
 template <class T, size_t N> struct CapabilityCells {

@@ -1,7 +1,7 @@
 // Condition codes and the error boxes the user sees.
 #pragma once
 
-#include "ds/twain.h"
+#include "twain.h"
 
 // Texts naming the failing operation; the code's sentence follows directly.
 namespace OperationText {

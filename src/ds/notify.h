@@ -1,7 +1,7 @@
 // Messages from the source to the application, through the Source Manager.
 #pragma once
 
-#include "ds/twain.h"
+#include "twain.h"
 
 void NotifySourceManager(TW_UINT16 message);
 // State 600, then MSG_XFERREADY.

@@ -2,7 +2,7 @@
 // two dispatch tables select.
 #pragma once
 
-#include "ds/twain.h"
+#include "twain.h"
 
 struct OperationRequest {
     TW_IDENTITY *origin;

@@ -8,7 +8,7 @@
 
 #include "board/board.h"
 #include "cap/capability_table.h"
-#include "ds/twain.h"
+#include "twain.h"
 #include "xfer/transfer_worker.h"
 
 // TWAIN states times 100.

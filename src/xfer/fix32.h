@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "cap/containers.h"
-#include "ds/twain.h"
+#include "twain.h"
 
 // FloatToFix32's word (Whole low, Frac high) is the record's own byte layout.
 inline TW_FIX32 Fix32From(float value) {

@@ -8,7 +8,7 @@
 #include <functional>
 #include <initializer_list>
 
-#include "ds/twain.h"
+#include "twain.h"
 #include "xfer/frame.h"
 
 // Which of its two request checks a transfer makes first.

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "ds/twain.h"
+#include "twain.h"
 
 namespace qx {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "ds/twain.h"
+#include "twain.h"
 #include "wic_image.h"
 
 // Exit status of the program.
