@@ -1,5 +1,5 @@
 // The writing messages: MSG_SET stores the application's value as the
-// current one, MSG_RESET puts the default back.
+// current one if the capability offers it, MSG_RESET puts the default back.
 #include <array>
 #include <cstddef>
 #include <cstring>
@@ -29,13 +29,22 @@ TW_UINT16 CapSet(CapabilityRecord &record, TW_CAPABILITY &capability) {
     if (capability.ConType == TWON_ENUMERATION) return TWCC_SUCCESS;
     if (capability.ConType != TWON_ONEVALUE) return TWCC_BADVALUE;
     LockedGlobal container(capability.hContainer);
-    // No widening: the item type must be the record's own. Any value of that
-    // type is stored; the value list is not consulted.
+    // No widening: the item type must be the record's own.
     if (!container || !HoldsValueFor(record, capability, container)) return TWCC_BADVALUE;
     ScratchItem value = {};
     ReadOneValue(&capability, value.data());
-    memcpy(record.currentValue, value.data(), ItemSize(record.itemType));
-    return TWCC_SUCCESS;
+    return StoreCurrentValue(record, value.data()) ? TWCC_SUCCESS : TWCC_BADVALUE;
+}
+
+bool StoreCurrentValue(CapabilityRecord &record, const void *item) {
+    TW_UINT16 size = ItemSize(record.itemType);
+    // An application reads the current value as an index into the list it
+    // was offered, so a value outside that list cannot be current.
+    if (record.getContainer == TWON_ENUMERATION &&
+        FindItemIndex(record.valueCount, record.valueList, item, size) >= record.valueCount)
+        return false;
+    memcpy(record.currentValue, item, size);
+    return true;
 }
 
 TW_UINT16 CapReset(CapabilityRecord &record, TW_CAPABILITY &capability) {

@@ -71,8 +71,7 @@ void BuildCapabilityTable() {
     cells.physicalHeight = static_cast<float>(BoardInquire(KV_IMAGE_HEIGHT));
     if (IsDeepGrey(BoardInquire(KV_BITS_PER_PIXEL))) cells.grayBitDepth.currentValue = 16;
     TW_UINT16 pixelType = IsGreyDepth(BoardInquire(KV_BITS_PER_PIXEL)) ? TWPT_GRAY : TWPT_RGB;
-    cells.pixelType.defaultValue = pixelType;
-    cells.pixelType.currentValue = pixelType;
+    cells.pixelType = {{pixelType}, pixelType, pixelType};
     g_source.capabilities = TableOver(cells);
 }
 

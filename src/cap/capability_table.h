@@ -36,6 +36,16 @@ void ClearCapabilityTable();
 // First slot whose capId matches, or nullptr.
 CapabilityRecord *FindCapability(TW_UINT16 capId);
 
+// Makes item (internal form) the record's current value, unless the record
+// is enumerated and its list does not offer the item: then false, nothing stored.
+bool StoreCurrentValue(CapabilityRecord &record, const void *item);
+
 TW_UINT16 CurrentPixelType();
 TW_UINT16 CurrentBitDepthFor(TW_UINT16 pixelType);
-void SetCurrentFileFormat(TW_UINT16 format);
+// False, and nothing stored, for a format the source does not write.
+bool SetCurrentFileFormat(TW_UINT16 format);
+TW_UINT16 CurrentFileFormat();
+TW_UINT16 DefaultFileFormat();
+// ICAP_PHYSICALWIDTH or ICAP_PHYSICALHEIGHT as the table reports it; 0 while
+// the source is closed.
+float CurrentPhysicalSize(TW_UINT16 capId);

@@ -1,5 +1,7 @@
-// Single values the image-information and file-transfer operations read or
-// write without going through DAT_CAPABILITY.
+// Single values the image-information, image-layout and file-transfer
+// operations read or write without going through DAT_CAPABILITY.
+#include <cstring>
+
 #include "cap/capability_table.h"
 #include "ds/source_context.h"
 
@@ -14,6 +16,19 @@ TW_UINT16 CurrentBitDepthFor(TW_UINT16 pixelType) {
     }
 }
 
-void SetCurrentFileFormat(TW_UINT16 format) {
-    g_source.capabilityCells.imageFileFormat.currentValue = format;
+// The formats written are the ones ICAP_IMAGEFILEFORMAT offers.
+bool SetCurrentFileFormat(TW_UINT16 format) {
+    CapabilityRecord *record = FindCapability(ICAP_IMAGEFILEFORMAT);
+    return record && StoreCurrentValue(*record, &format);
+}
+
+TW_UINT16 CurrentFileFormat() { return g_source.capabilityCells.imageFileFormat.currentValue; }
+
+TW_UINT16 DefaultFileFormat() { return g_source.capabilityCells.imageFileFormat.defaultValue; }
+
+float CurrentPhysicalSize(TW_UINT16 capId) {
+    const CapabilityRecord *record = FindCapability(capId);
+    float size = 0.0f;
+    if (record && record->itemType == TWTY_FIX32) memcpy(&size, record->currentValue, sizeof size);
+    return size;
 }

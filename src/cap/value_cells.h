@@ -37,8 +37,9 @@ struct ValueCells {
     // Bit depth per pixel type; a 10-, 12- or 14-bit board makes grey 16.
     CapabilityCells<TW_UINT16, 2> grayBitDepth = {{8, 16}, 8, 8};
     CapabilityCells<TW_UINT16, 1> rgbBitDepth = {{24}, 24, 24};
-    // Default and current come from the board at every open.
-    CapabilityCells<TW_UINT16, 2> pixelType = {{TWPT_GRAY, TWPT_RGB}, TWPT_GRAY, TWPT_GRAY};
+    // The one type the board delivers: list, default and current come from
+    // the board at every open.
+    CapabilityCells<TW_UINT16, 1> pixelType = {{TWPT_GRAY}, TWPT_GRAY, TWPT_GRAY};
     CapabilityCells<TW_UINT16, 1> bitOrder = {{TWBO_MSBFIRST}, TWBO_MSBFIRST, TWBO_MSBFIRST};
     // Shared by ICAP_XRESOLUTION and ICAP_YRESOLUTION.
     CapabilityCells<float, 1> resolution = {{1.0f}, 1.0f, 1.0f};

@@ -30,13 +30,23 @@ bool FileCanBeWritten(const char *name) {
     return true;
 }
 
+// The format is checked first: a refused set-up changes nothing.
 TW_UINT16 StoreTransferFile(TW_SETUPFILEXFER *setup) {
+    if (!SetCurrentFileFormat(setup->Format)) return FailSetup(TWCC_BADVALUE);
     if (setup->FileName[0] == '\0') lstrcpyA(setup->FileName, DefaultFileName);
     lstrcpynA(g_source.transferFileName, setup->FileName, sizeof g_source.transferFileName);
-    SetCurrentFileFormat(setup->Format);
     if (!FileCanBeWritten(g_source.transferFileName))
         return FailOperation(OperationText::CreateFileFailed, TWCC_BADVALUE);
     return TWRC_SUCCESS;
+}
+
+// The name and format set (the defaults until a set-up), or the defaults.
+// The format has one home, ICAP_IMAGEFILEFORMAT.
+void ReportTransferFile(TW_SETUPFILEXFER *setup, bool defaults) {
+    const char *name = g_source.transferFileName;
+    lstrcpyA(setup->FileName, defaults || name[0] == '\0' ? DefaultFileName : name);
+    setup->Format = defaults ? DefaultFileFormat() : CurrentFileFormat();
+    setup->VRefNum = 0;
 }
 
 // The writer reads width x height pixels of whole bytes for the depth.
@@ -57,9 +67,7 @@ TW_UINT16 SetupFileXferMsg(const OperationRequest *request) {
     case MSG_GETCURRENT:
     case MSG_GETDEFAULT:
         if (!setup) return FailMissingData();
-        lstrcpyA(setup->FileName, DefaultFileName);
-        setup->Format = TWFF_BMP;
-        setup->VRefNum = 0;
+        ReportTransferFile(setup, request->message == MSG_GETDEFAULT);
         return TWRC_SUCCESS;
     case MSG_SET:
         if (!setup) return FailMissingData();

@@ -1,5 +1,6 @@
-// DAT_IMAGELAYOUT: a fixed layout (origin 0, 0; document, page and frame 1)
-// that cannot be changed. Right and Bottom stay as the application passed them.
+// DAT_IMAGELAYOUT: a fixed layout (the board's whole frame; document, page
+// and frame 1) that cannot be changed.
+#include "cap/capability_table.h"
 #include "ds/errors.h"
 #include "ds/operations.h"
 #include "ds/source_context.h"
@@ -14,6 +15,9 @@ TW_UINT16 ImageLayoutMsg(const OperationRequest *request) {
         if (!layout) return FailMissingData();
         layout->Frame.Top = Fix32From(0.0f);
         layout->Frame.Left = Fix32From(0.0f);
+        // In pixels, as the physical size capabilities report them.
+        layout->Frame.Right = Fix32From(CurrentPhysicalSize(ICAP_PHYSICALWIDTH));
+        layout->Frame.Bottom = Fix32From(CurrentPhysicalSize(ICAP_PHYSICALHEIGHT));
         layout->DocumentNumber = 1;
         layout->PageNumber = 1;
         layout->FrameNumber = 1;

@@ -134,7 +134,7 @@ std::vector<Expected> FreshTable(TW_UINT32 depth, TW_UINT32 width, TW_UINT32 hei
         {0x100F, TWTY_BOOL, TWON_ONEVALUE, ro, {1, 0}, 1, 1},
         {0x9001, TWTY_UINT16, TWON_ENUMERATION, ro, {8, 16}, 8, deepGray ? 16u : 8u},
         {0x9002, TWTY_UINT16, TWON_ENUMERATION, ro, {24}, 24, 24},
-        {0x0101, TWTY_UINT16, TWON_ENUMERATION, rw, {1, 2}, pixelType, pixelType},
+        {0x0101, TWTY_UINT16, TWON_ENUMERATION, rw, {pixelType}, pixelType, pixelType},
         {0x111C, TWTY_UINT16, TWON_ENUMERATION, ro, {1}, 1, 1},
         {0x1118, TWTY_FIX32, TWON_ENUMERATION, rw, {Fix(1)}, Fix(1), Fix(1)},
         {0x1119, TWTY_FIX32, TWON_ENUMERATION, rw, {Fix(1)}, Fix(1), Fix(1)},

@@ -40,6 +40,10 @@ TEST_P(TableAfterOpen, EveryRecordAnswersEveryMessageByteForByte) {
         if (!(e.messages & TWQC_SET)) {
             Reply set = Ask(*source, MSG_SET, e.code);
             ExpectFailure(*source, set, TWCC_CAPBADOPERATION);
+        } else if (e.getContainer == TWON_ENUMERATION) {  // a value not offered
+            TW_UINT32 absent = e.code == ICAP_PIXELTYPE ? 3 - e.currentValue : 7;
+            EXPECT_EQ(SetOneValue(*source, e.code, e.itemType, absent), TWRC_FAILURE);
+            EXPECT_EQ(source->Status(), TWCC_BADVALUE);
         }
         // Right after the open default and current agree wherever RESET is
         // allowed, so the record reads as before.

@@ -78,15 +78,18 @@ TEST_F(FileSetupTest, GetMessagesReportTheDefaults) {
     EXPECT_TRUE(Boxes().empty());
 }
 
-TEST_F(FileSetupTest, GetCurrentAfterASetStillReportsTheDefaultsButTheFormatIsStored) {
+TEST_F(FileSetupTest, GetCurrentReportsWhatIsSetAndAFormatNotWrittenChangesNothing) {
     TempName file("format.tif");
-    TW_SETUPFILEXFER set = Named(file.path, TWFF_TIFF);
+    TW_SETUPFILEXFER set = Named(file.path, TWFF_TIFF), png = Named("", 7);
     ASSERT_EQ(SetupFile(*source, MSG_SET, &set), TWRC_SUCCESS);
+    EXPECT_EQ(SetupFile(*source, MSG_SET, &png), TWRC_FAILURE);
+    ExpectOneBox("Twain Driver Error", std::string(SetupText) + BadValueSentence);
+    EXPECT_STREQ(png.FileName, "");
 
     TW_SETUPFILEXFER current = Garbage();
     ASSERT_EQ(SetupFile(*source, MSG_GETCURRENT, &current), TWRC_SUCCESS);
-    EXPECT_STREQ(current.FileName, "QXTwain.bmp");
-    EXPECT_EQ(current.Format, TWFF_BMP);
+    EXPECT_EQ(current.FileName, file.path);
+    EXPECT_EQ(current.Format, TWFF_TIFF);
 
     TW_CAPABILITY cap = {ICAP_IMAGEFILEFORMAT, 0, nullptr};
     ASSERT_EQ(source->Capability(MSG_GETCURRENT, &cap), TWRC_SUCCESS);
