@@ -1,6 +1,7 @@
 // What sources tell their applications: recorded as it arrives, queued for
 // the application, its loop woken, and handed over by MSG_PROCESSEVENT.
 #include "dsm/dsm_support.h"
+#include "support/window_list.h"
 
 #include <atomic>
 #include <thread>
@@ -9,21 +10,12 @@ namespace {
 
 using namespace qx;
 
-BOOL CALLBACK MatchTitle(HWND window, LPARAM wanted) {
-    auto *search = reinterpret_cast<std::pair<const char *, HWND> *>(wanted);
-    char title[64] = "";
-    GetWindowTextA(window, title, sizeof title);
-    if (strcmp(title, search->first) != 0) return TRUE;
-    search->second = window;
-    return FALSE;
-}
-
 // A top-level window of this thread (the source's dialog belongs to the
 // thread that enabled it).
 HWND ThreadWindow(const char *title) {
-    std::pair<const char *, HWND> search{title, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), MatchTitle, reinterpret_cast<LPARAM>(&search));
-    return search.second;
+    for (HWND window : ThreadWindows())
+        if (WindowText(window) == title) return window;
+    return nullptr;
 }
 
 class Notifications : public DsmTest {
