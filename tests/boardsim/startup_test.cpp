@@ -3,9 +3,10 @@
 // Each case runs this test program again as a child with the test below.
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 #include "board_fixture.h"
+#include "support/child_process.h"
+#include "support/temp_file.h"
 
 namespace qx {
 namespace {
@@ -77,22 +78,13 @@ TEST(StartupChild, ReportsWhatItLoaded) {
 class StartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof temp, temp);
-        folder = std::string(temp) + "qxsim-start-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(folder.c_str(), nullptr);
         char exe[MAX_PATH];
         GetModuleFileNameA(nullptr, exe, sizeof exe);
         program = exe;
     }
-    void TearDown() override {
-        for (const std::string &f : created) DeleteFileA(f.c_str());
-        RemoveDirectoryA(folder.c_str());
-    }
     std::string Write(const std::string &name, const std::string &text) {
-        std::string path = folder + "\\" + name;
+        std::string path = start.Path(name);
         std::ofstream(path, std::ios::binary) << text;
-        created.push_back(path);
         return path;
     }
     // Copies the test program and the libraries beside it into the folder.
@@ -100,13 +92,10 @@ protected:
         std::string bin = program.substr(0, program.find_last_of("\\/") + 1);
         for (const char *name : {"Kvd.dll", "QXD.dll", "QXEr.dll", "QXDiskIO.dll", "Vizpane.dll",
                                  "qxsimcore.dll", "qxboxhook.dll"}) {
-            std::string to = folder + "\\" + name;
-            ASSERT_TRUE(CopyFileA((bin + name).c_str(), to.c_str(), FALSE)) << name;
-            created.push_back(to);
+            ASSERT_TRUE(CopyFileA((bin + name).c_str(), start.Path(name).c_str(), FALSE)) << name;
         }
-        std::string to = folder + "\\boardsim_child.exe";
+        std::string to = start.Path("boardsim_child.exe");
         ASSERT_TRUE(CopyFileA(program.c_str(), to.c_str(), FALSE));
-        created.push_back(to);
         program = to;
     }
     // Runs the child test with these variables; returns its exit code.
@@ -114,37 +103,15 @@ protected:
         SetEnvironmentVariableA("QXSIM_CONFIG", config);
         SetEnvironmentVariableA("QXSIM_CHILD_WIDTH", width);
         SetEnvironmentVariableA("QXSIM_CHILD_BOX", box);
-        std::string output = folder + "\\child-output.txt";
-        created.push_back(output);
-        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        si.dwFlags = STARTF_USESTDHANDLES;
-        si.hStdOutput = out;
-        si.hStdError = out;
-        PROCESS_INFORMATION pi = {};
-        std::string command = "\"" + program + "\" --gtest_filter=StartupChild.*";
-        BOOL started = CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                      nullptr, &si, &pi);
-        CloseHandle(out);
+        DWORD code = RunProgram("\"" + program + "\" --gtest_filter=StartupChild.*", &childOutput, 60000);
         SetEnvironmentVariableA("QXSIM_CONFIG", nullptr);
         SetEnvironmentVariableA("QXSIM_CHILD_WIDTH", nullptr);
         SetEnvironmentVariableA("QXSIM_CHILD_BOX", nullptr);
-        EXPECT_TRUE(started);
-        if (!started) return 999;
-        WaitForSingleObject(pi.hProcess, 60000);
-        DWORD code = 999;
-        GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-        std::ifstream in(output);
-        childOutput.assign(std::istreambuf_iterator<char>(in), {});
+        EXPECT_NE(code, NotRun) << "the child did not start or end";
         return code;
     }
-    std::string folder, program, childOutput;
-    std::vector<std::string> created;
+    TempFolder start{"qxsim-start"};
+    std::string program, childOutput;
 };
 
 TEST_F(StartupTest, TheFileNamedByQxsimConfigIsLoaded) {
@@ -157,7 +124,7 @@ TEST_F(StartupTest, ABadFileIsReportedOnceAndTheDefaultsAreUsed) {
     EXPECT_EQ(RunChild(config.c_str(), "640", "bad line 3"), 0u) << childOutput;
     EXPECT_NE(childOutput.find("has a bad line 3; the defaults are used."), std::string::npos)
         << "stderr names the file's bad line:\n" << childOutput;
-    EXPECT_EQ(RunChild((folder + "\\none.ini").c_str(), "640", "cannot read"), 0u) << childOutput;
+    EXPECT_EQ(RunChild(start.Path("none.ini").c_str(), "640", "cannot read"), 0u) << childOutput;
 }
 
 TEST_F(StartupTest, QxsimIniBesideKvdIsLoadedWithoutTheVariable) {
