@@ -5,7 +5,6 @@
 #include <cstring>
 #include <map>
 #include <string_view>
-#include <type_traits>
 
 #include "frame_plan.h"
 
@@ -60,16 +59,13 @@ bool ParseNumber(string_view s, uint32_t *value) {
 constexpr char NotANumber[] = "not a number (decimal or 0x hex, at most 32 bits)";
 constexpr char UnknownFamily[] = "the families are 0x10, 0x20 and 0x40";
 
+string Text(uint32_t value) { return std::to_string(value); }
+string Text(const char *name) { return name; }
+
 // "must be a, b or c" for the values a key takes.
-template <class List> string MustBeOneOf(const List &values) {
-    string text = "must be ";
-    for (size_t i = 0; i < std::size(values); ++i) {
-        if (i) text += i + 1 == std::size(values) ? " or " : ", ";
-        if constexpr (std::is_arithmetic_v<std::decay_t<decltype(values[i])>>)
-            text += std::to_string(values[i]);
-        else
-            text += values[i];
-    }
+template <class T, size_t N> string MustBeOneOf(const T (&values)[N]) {
+    string text = "must be " + Text(values[0]);
+    for (size_t i = 1; i < N; ++i) text += (i + 1 == N ? " or " : ", ") + Text(values[i]);
     return text;
 }
 
