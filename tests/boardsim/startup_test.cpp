@@ -1,12 +1,14 @@
 // The configuration a process starts with: the file named by QXSIM_CONFIG, or
 // qxsim.ini beside Kvd.dll; a bad file is reported once and the defaults used.
 // Each case runs this test program again as a child with the test below.
-#include <cstring>
+#include <algorithm>
 #include <fstream>
+#include <memory>
 
 #include "board_fixture.h"
 #include "support/child_process.h"
 #include "support/temp_file.h"
+#include "support/window_list.h"
 
 namespace qx {
 namespace {
@@ -17,40 +19,26 @@ std::string Env(const char *name) {
     return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
 }
 
-// Message boxes shown on this thread, caught by a thread CBT hook (a child
-// process sets no global hook: that would reach into its parent).
+// Message boxes shown on this thread (a child process sets no global hook:
+// that would reach into its parent).
 struct ThreadBoxes {
     std::vector<HWND> windows;  // a box may be activated more than once
     std::vector<std::pair<std::string, std::string>> seen;  // title, text
-};
-ThreadBoxes *g_boxes;
-HHOOK g_threadHook;
-
-LRESULT CALLBACK CatchBox(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE && g_boxes) {
-        HWND box = reinterpret_cast<HWND>(wParam);
-        char cls[16] = {};
-        GetClassNameA(box, cls, sizeof cls);
-        if (strcmp(cls, "#32770") != 0) return CallNextHookEx(g_threadHook, code, wParam, lParam);
-        for (HWND w : g_boxes->windows)
-            if (w == box) return CallNextHookEx(g_threadHook, code, wParam, lParam);
-        g_boxes->windows.push_back(box);
-        char title[128] = {}, text[512] = {};
-        GetWindowTextA(box, title, sizeof title);
+    void Catch(HWND box) {
+        if (std::find(windows.begin(), windows.end(), box) != windows.end()) return;
+        windows.push_back(box);
+        char text[512] = {};
         GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-        g_boxes->seen.emplace_back(title, text);
+        seen.emplace_back(WindowText(box), text);
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
-    return CallNextHookEx(g_threadHook, code, wParam, lParam);
-}
+};
 
 // In the child: checks the width the board reports and the boxes of the first calls.
 TEST(StartupChild, ReportsWhatItLoaded) {
     if (Env("QXSIM_CHILD_WIDTH").empty()) GTEST_SKIP() << "run as a child by the Startup tests";
     ThreadBoxes boxes;
-    g_boxes = &boxes;
-    g_threadHook = SetWindowsHookExA(WH_CBT, CatchBox, nullptr, GetCurrentThreadId());
-    ASSERT_NE(g_threadHook, nullptr);
+    auto hook = std::make_unique<ThreadDialogHook>([&](HWND box) { boxes.Catch(box); });
     uint32_t major, minor, count = 0;
     KvDVersion(&major, &minor);
     KvSysBrdEnum(0x20, &count);
@@ -62,8 +50,7 @@ TEST(StartupChild, ReportsWhatItLoaded) {
     uint32_t width = 0;
     KvBrdInquire(board, KV_IMAGE_WIDTH, &width);
     KvBrdClose(board);
-    UnhookWindowsHookEx(g_threadHook);
-    g_boxes = nullptr;
+    hook.reset();
     EXPECT_EQ(std::to_string(width), Env("QXSIM_CHILD_WIDTH"));
     std::string text = Env("QXSIM_CHILD_BOX");
     std::string all;
@@ -90,10 +77,8 @@ protected:
     // Copies the test program and the libraries beside it into the folder.
     void CopyProgram() {
         std::string bin = program.substr(0, program.find_last_of("\\/") + 1);
-        for (const char *name : {"Kvd.dll", "QXD.dll", "QXEr.dll", "QXDiskIO.dll", "Vizpane.dll",
-                                 "qxsimcore.dll", "qxboxhook.dll"}) {
+        for (const char *name : {QXSIM_LIBRARY_FILES, "qxboxhook.dll"})
             ASSERT_TRUE(CopyFileA((bin + name).c_str(), start.Path(name).c_str(), FALSE)) << name;
-        }
         std::string to = start.Path("boardsim_child.exe");
         ASSERT_TRUE(CopyFileA(program.c_str(), to.c_str(), FALSE));
         program = to;
