@@ -95,7 +95,7 @@ qx_use_arch() {
 
 # qx_build [--target NAME]... [CMAKE_OPTION]...: configures the build folder of
 # the current architecture and builds it (or the named targets). A failed
-# build shows its output; a good one its warnings.
+# build shows its output; a good one its compiler warnings.
 qx_build() {
   local names=() targets=() log=$QX_BUILD/build.log
   while [ "${1:-}" = --target ]; do names+=("$2") targets+=(--target "$2"); shift 2; done
@@ -106,7 +106,7 @@ qx_build() {
     echo "== build failed (the output above is in $log)" >&2
     return 1
   fi
-  grep -E 'warning:' "$log" || true
+  grep -E ':[0-9]+:[0-9]+: warning:' "$log" || true
 }
 
 qx_install_packages
