@@ -20,7 +20,7 @@ qx_make_prefix() {
   if [ -f "$WINEPREFIX/.qx-ready" ]; then
     recorded=$(cat "$WINEPREFIX/.qx-ready")
     if [ "${recorded:-wine32=no}" != "$made" ]; then
-      echo "== Wine prefix $WINEPREFIX was made with ${recorded:-wine32=no}, Wine now has $made: making it anew"
+      echo "== Wine prefix $WINEPREFIX was made as \"${recorded:-wine32=no}\", now wanted \"$made\": making it anew"
       wineserver -k >/dev/null 2>&1 || true
       rm -rf "$WINEPREFIX"
     fi
