@@ -79,31 +79,30 @@ struct NumberKey {
     uint32_t QxsSettings::*field;
     uint32_t min;
     uint32_t max;
-    Sizing sizing;
+    Sizing sizing = Other;
 };
 
 constexpr uint32_t Any = 0xFFFFFFFFu;
-constexpr uint32_t MaxImage = uint32_t(QXS_MAX_IMAGE_BYTES);
 
 constexpr NumberKey NumberKeys[] = {
-    {"version_major", &QxsSettings::versionMajor, 0, Any, Other},
-    {"version_minor", &QxsSettings::versionMinor, 0, Any, Other},
+    {"version_major", &QxsSettings::versionMajor, 0, Any},
+    {"version_minor", &QxsSettings::versionMinor, 0, Any},
     {"width", &QxsSettings::width, 1, 65535, SizesImage},
     {"height", &QxsSettings::height, 1, 65535, SizesImage},
     {"bytes_per_pixel", &QxsSettings::bytesPerPixel, 1, 4, SizesImage},
-    {"line_bytes", &QxsSettings::lineBytes, 1, MaxImage, SizesImage},
-    {"image_bytes", &QxsSettings::imageBytes, 1, MaxImage, SizesImage},
-    {"signals_per_frame", &QxsSettings::signalsPerFrame, 1, 16, Other},
-    {"frame_ms", &QxsSettings::frameMs, 0, Any, Other},
-    {"qtab_mode", &QxsSettings::qtabMode, 0, Any, Other},
-    {"find_result", &QxsSettings::findResult, 0, Any, Other},
-    {"open_result", &QxsSettings::openResult, 0, Any, Other},
-    {"setup_result", &QxsSettings::setupResult, 0, Any, Other},
-    {"rearm_result", &QxsSettings::rearmResult, 0, Any, Other},
-    {"write_result", &QxsSettings::writeResult, 0, Any, Other},
-    {"cancel_signal_ms", &QxsSettings::cancelSignalMs, 0, Any, Other},
-    {"high_bits", &QxsSettings::highBits, 0, 1, Other},
-    {"seed", &QxsSettings::seed, 0, Any, Other},
+    {"line_bytes", &QxsSettings::lineBytes, 1, uint32_t(QXS_MAX_IMAGE_BYTES), SizesImage},
+    {"image_bytes", &QxsSettings::imageBytes, 1, uint32_t(QXS_MAX_IMAGE_BYTES), SizesImage},
+    {"signals_per_frame", &QxsSettings::signalsPerFrame, 1, 16},
+    {"frame_ms", &QxsSettings::frameMs, 0, Any},
+    {"qtab_mode", &QxsSettings::qtabMode, 0, Any},
+    {"find_result", &QxsSettings::findResult, 0, Any},
+    {"open_result", &QxsSettings::openResult, 0, Any},
+    {"setup_result", &QxsSettings::setupResult, 0, Any},
+    {"rearm_result", &QxsSettings::rearmResult, 0, Any},
+    {"write_result", &QxsSettings::writeResult, 0, Any},
+    {"cancel_signal_ms", &QxsSettings::cancelSignalMs, 0, Any},
+    {"high_bits", &QxsSettings::highBits, 0, 1},
+    {"seed", &QxsSettings::seed, 0, Any},
 };
 
 // What the lines gave beyond the settings: the line of each key that was
@@ -215,13 +214,12 @@ string SetFrames(string_view v, SimConfig &c) { return SetText(v, c.settings.fra
 struct WordKey {
     const char *name;
     string (*set)(string_view value, SimConfig &config);
-    Sizing sizing;
+    Sizing sizing = Other;
 };
 
 constexpr WordKey WordKeys[] = {
-    {"depth", SetDepth, SizesImage}, {"boards", SetBoards, Other}, {"select", SetSelect, Other},
-    {"waits", SetWaits, Other},      {"pattern", SetPattern, Other}, {"log", SetLog, Other},
-    {"frames", SetFrames, Other},
+    {"depth", SetDepth, SizesImage}, {"boards", SetBoards}, {"select", SetSelect}, {"waits", SetWaits},
+    {"pattern", SetPattern},         {"log", SetLog},       {"frames", SetFrames},
 };
 
 string SetNumber(const NumberKey &k, string_view value, SimConfig &c) {
