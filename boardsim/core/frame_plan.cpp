@@ -151,7 +151,8 @@ bool PreparePlayback(FramePlan &p, std::string *why) {
             size_t count = std::min(pixels, (image.size() - start) / bpp);
             LineWriter line{image.data() + start, bpp};
             for (size_t x = 0; x < count; ++x, in += 4)
-                line.Put(x, IsColour(s) ? Colour(in[0], in[1], in[2]) : greys[Luminance(in[0], in[1], in[2])]);
+                line.Put(x, IsColour(s) ? Colour(in[0], in[1], in[2])
+                                        : greys[Luminance(in[0], in[1], in[2])]);
         }
         p.pictures.push_back(std::move(image));
     }
