@@ -14,8 +14,7 @@
 
 namespace {
 
-typedef uint32_t (*WriteSingleProc)(const char *, const void *, uint32_t, uint32_t, uint32_t,
-                                    uint32_t);
+using WriteSingleProc = decltype(&QXIOWriteSingle);
 
 std::string TempFolder() {
     char folder[MAX_PATH];

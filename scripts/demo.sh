@@ -2,16 +2,23 @@
 # Installs what is missing, builds, and runs qxacquire on the simulated board
 # through the development Source Manager: the source's capability table, then
 # one frame by each transfer mechanism (native, memory, file), written as PNG
-# files under out/ (in the current folder).
-#
-#   --depth N, --size WxH  the simulated board (default 8 bits, 640x480)
-#   --interactive          the source's dialog with live preview instead (qxacquire --ui),
-#                          of the simulated board's moving target
-#   --screenshot FILE.png  qxacquire opens the dialog and plays its user (Preview,
-#                          Stop Preview, Acquire); while the live preview runs it
-#                          leaves FILE.png.ready, and this script photographs the whole
-#                          virtual screen into FILE.png and removes the marker.
-#   anything else          goes to qxacquire (one run; see qxacquire --help)
+# files under out/ (in the current folder). Options: scripts/demo.sh --help.
+set -euo pipefail
+
+usage() {
+  cat <<'TEXT'
+scripts/demo.sh [OPTION]...
+  --depth N, --size WxH  the simulated board (default 8 bits, 640x480)
+  --interactive          the source's dialog with live preview instead (qxacquire --ui),
+                         of the simulated board's moving target
+  --screenshot FILE.png  qxacquire opens the dialog and plays its user (Preview,
+                         Stop Preview, Acquire); while the live preview runs it
+                         leaves FILE.png.ready, and this script photographs the whole
+                         virtual screen into FILE.png and removes the marker.
+  anything else          goes to qxacquire (one run; see qxacquire --help)
+TEXT
+}
+
 depth=8 size=640x480 shot="" interactive=0 args=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -19,7 +26,7 @@ while [ $# -gt 0 ]; do
     --size) size=$2; shift 2 ;;
     --screenshot) shot=$(realpath -m "$2"); shift 2 ;;
     --interactive) interactive=1; shift ;;
-    --help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --help) usage; exit 0 ;;
     *) args+=("$1"); shift ;;
   esac
 done
@@ -31,12 +38,7 @@ source "$(dirname "$0")/setup-env.sh"
 # Only qxacquire and what it loads are built; the build folder's test setting
 # is left as it is (a cached QX_BUILD_TESTS=OFF would silently drop the tests
 # from a later scripts/test.sh in the same folder).
-echo "== building qxacquire in $QX_BUILD"
-cmake --no-warn-unused-cli -S "$QX_ROOT" -B "$QX_BUILD" "${QX_CMAKE_ARGS[@]}" >/dev/null
-if ! cmake --build "$QX_BUILD" -j"$(nproc)" --target qxacquire >"$QX_BUILD/demo-build.log" 2>&1; then
-  cat "$QX_BUILD/demo-build.log" >&2
-  exit 1
-fi
+qx_build --target qxacquire
 cd "$QX_BIN"
 # The simulated board reads qxsim.ini beside Kvd.dll when the source loads it.
 # The dialog's live preview shows the moving target, where motion is plain.
@@ -44,15 +46,13 @@ pattern=ramp
 if [ -n "$shot" ] || [ "$interactive" = 1 ]; then pattern=target; fi
 printf '# Written by scripts/demo.sh: the simulated board.\nwidth = %s\nheight = %s\ndepth = %s\npattern = %s\n' \
   "${size%x*}" "${size#*x}" "$depth" "$pattern" >qxsim.ini
-# The development Source Manager by name: beside it the build may hold a
-# TWAINDSM.DLL too, which qxacquire would otherwise prefer.
-acquire() { echo "\$ qxacquire --dsm TWAIN_32.DLL $*"; wine ./qxacquire.exe --dsm TWAIN_32.DLL "$@"; }
+acquire() { echo "\$ qxacquire $*"; wine ./qxacquire.exe "$@"; }
 winout=$(winepath -w "$out")
 
 if [ -n "$shot" ]; then
   mkdir -p "$(dirname "$shot")"
   rm -f "$shot" "$shot.ready"
-  wine ./qxacquire.exe --dsm TWAIN_32.DLL --out "$winout" --screenshot "$(winepath -w "$shot")" "${args[@]}" &
+  wine ./qxacquire.exe --out "$winout" --screenshot "$(winepath -w "$shot")" "${args[@]}" &
   app=$!
   taken=0
   while kill -0 "$app" 2>/dev/null; do

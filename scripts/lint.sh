@@ -5,8 +5,7 @@
 # Run alone, or by scripts/test.sh (which installs cppcheck when missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-dirs=()
-for dir in src boardsim dsm tools imaging; do [ -d "$dir" ] && dirs+=("$dir"); done
+dirs=(src boardsim dsm tools imaging)
 # Once per architecture: the same code is built for Win64 and Win32.
 for platform in "win64 -D_WIN64" "win32A"; do
   read -r name defines <<<"$platform"

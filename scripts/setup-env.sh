@@ -1,8 +1,10 @@
-# Sourced by the test, demo and benchmark commands: installs what is missing,
-# prepares a Wine prefix of our own and a virtual display, and configures the
-# build folder. Leaves QX_BUILD (the build folder), QX_BIN and QX_CMAKE_ARGS
-# (toolchain and options) set for the first architecture of QX_ARCHS;
-# qx_use_arch switches to another.
+# Sourced by the test, demo, package and benchmark commands: installs what is
+# missing, prepares a Wine prefix of our own and a virtual display; qx_build
+# configures and builds. Inputs: QX_ARCHS, and the build folders
+# QX_BUILD_WIN64 (default build/) and QX_BUILD_WIN32 (default build-win32/).
+# Leaves QX_BUILD (the build folder), QX_BIN and QX_CMAKE_ARGS (toolchain and
+# options) set for the first architecture of QX_ARCHS; qx_use_arch switches
+# to another.
 set -euo pipefail
 
 QX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -10,7 +12,7 @@ source "$QX_ROOT/scripts/wine-prefix.sh"
 # The architectures the commands build and run, each in its own build folder
 # with its own Wine prefix: win64 (build/) and win32 (build-win32/).
 QX_ARCHS=${QX_ARCHS:-win64 win32}
-QX_BUILD_WIN64=${QX_BUILD:-$QX_ROOT/build}
+QX_BUILD_WIN64=${QX_BUILD_WIN64:-$QX_ROOT/build}
 QX_BUILD_WIN32=${QX_BUILD_WIN32:-$QX_ROOT/build-win32}
 QX_GIVEN_WINEPREFIX=${WINEPREFIX:-}
 QX_WINEPREFIXES=()
@@ -70,8 +72,6 @@ qx_prepare_wine() {
   export WINEPREFIX=${QX_GIVEN_WINEPREFIX:-$QX_BUILD/wineprefix}
   QX_WINEPREFIXES+=("$WINEPREFIX")
   qx_make_prefix
-  # Load our development Source Manager rather than Wine's builtin one.
-  export WINEDLLOVERRIDES="twain_32=n,b"
 }
 
 # qx_use_arch win64|win32: the build folder, toolchain and Wine prefix of one architecture.
@@ -93,15 +93,20 @@ qx_use_arch() {
   qx_prepare_wine
 }
 
+# qx_build [--target NAME]... [CMAKE_OPTION]...: configures the build folder of
+# the current architecture and builds it (or the named targets). A failed
+# build shows its output; a good one its compiler warnings.
 qx_build() {
-  echo "== building $QX_ARCH in $QX_BUILD"
-  cmake -S "$QX_ROOT" -B "$QX_BUILD" "${QX_CMAKE_ARGS[@]}" "$@" >/dev/null
-  if ! cmake --build "$QX_BUILD" -j"$(nproc)" >"$QX_BUILD/build.log" 2>&1; then
-    grep -E '(error|Error)' "$QX_BUILD/build.log" | head -40 >&2
-    echo "== build failed; whole log in $QX_BUILD/build.log" >&2
+  local names=() targets=() log=$QX_BUILD/build.log
+  while [ "${1:-}" = --target ]; do names+=("$2") targets+=(--target "$2"); shift 2; done
+  echo "== building $QX_ARCH in $QX_BUILD${names[*]:+: ${names[*]}}"
+  if ! { cmake --no-warn-unused-cli -S "$QX_ROOT" -B "$QX_BUILD" "${QX_CMAKE_ARGS[@]}" "$@" &&
+         cmake --build "$QX_BUILD" -j"$(nproc)" "${targets[@]}"; } >"$log" 2>&1; then
+    cat "$log" >&2
+    echo "== build failed (the output above is in $log)" >&2
     return 1
   fi
-  grep -E 'warning:' "$QX_BUILD/build.log" || true
+  grep -E ':[0-9]+:[0-9]+: warning:' "$log" || true
 }
 
 qx_install_packages

@@ -3,6 +3,7 @@
 # errors, and runs every test under Wine on a virtual display, for each
 # architecture of QX_ARCHS (default "win64 win32"), each in its own build
 # folder; then prints each architecture's test summary. Arguments go to ctest.
+set -euo pipefail
 source "$(dirname "$0")/setup-env.sh"
 bash "$QX_ROOT/scripts/lint.sh"
 # Every architecture is built before any is tested: the 64-bit packages carry

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string_view>
 
 #include "frame_plan.h"
@@ -56,12 +57,21 @@ bool ParseNumber(string_view s, uint32_t *value) {
 }
 
 constexpr char NotANumber[] = "not a number (decimal or 0x hex, at most 32 bits)";
+constexpr char UnknownFamily[] = "the families are 0x10, 0x20 and 0x40";
 
-int FamilyIndex(uint32_t family) {
-    for (int i = 0; i < 3; ++i)
-        if (KV_FAMILIES[i] == family) return i;
-    return -1;
+string Text(uint32_t value) { return std::to_string(value); }
+string Text(const char *name) { return name; }
+
+// "must be a, b or c" for the values a key takes.
+template <class T, size_t N> string MustBeOneOf(const T (&values)[N]) {
+    string text = "must be " + Text(values[0]);
+    for (size_t i = 1; i < N; ++i) text += (i + 1 == N ? " or " : ", ") + Text(values[i]);
+    return text;
 }
+
+// Whether a key sizes the image: the image's size is checked, and reported
+// at the last such line, once all lines are read.
+enum Sizing : bool { Other = false, SizesImage = true };
 
 // Keys that are plain numbers within a range.
 struct NumberKey {
@@ -69,6 +79,7 @@ struct NumberKey {
     uint32_t QxsSettings::*field;
     uint32_t min;
     uint32_t max;
+    Sizing sizing = Other;
 };
 
 constexpr uint32_t Any = 0xFFFFFFFFu;
@@ -76,11 +87,11 @@ constexpr uint32_t Any = 0xFFFFFFFFu;
 constexpr NumberKey NumberKeys[] = {
     {"version_major", &QxsSettings::versionMajor, 0, Any},
     {"version_minor", &QxsSettings::versionMinor, 0, Any},
-    {"width", &QxsSettings::width, 1, 65535},
-    {"height", &QxsSettings::height, 1, 65535},
-    {"bytes_per_pixel", &QxsSettings::bytesPerPixel, 1, 4},
-    {"line_bytes", &QxsSettings::lineBytes, 1, uint32_t(QXS_MAX_IMAGE_BYTES)},
-    {"image_bytes", &QxsSettings::imageBytes, 1, uint32_t(QXS_MAX_IMAGE_BYTES)},
+    {"width", &QxsSettings::width, 1, 65535, SizesImage},
+    {"height", &QxsSettings::height, 1, 65535, SizesImage},
+    {"bytes_per_pixel", &QxsSettings::bytesPerPixel, 1, 4, SizesImage},
+    {"line_bytes", &QxsSettings::lineBytes, 1, uint32_t(QXS_MAX_IMAGE_BYTES), SizesImage},
+    {"image_bytes", &QxsSettings::imageBytes, 1, uint32_t(QXS_MAX_IMAGE_BYTES), SizesImage},
     {"signals_per_frame", &QxsSettings::signalsPerFrame, 1, 16},
     {"frame_ms", &QxsSettings::frameMs, 0, Any},
     {"qtab_mode", &QxsSettings::qtabMode, 0, Any},
@@ -94,25 +105,25 @@ constexpr NumberKey NumberKeys[] = {
     {"seed", &QxsSettings::seed, 0, Any},
 };
 
-// What the lines gave, beyond the settings: keys whose default derives from
-// others, and where the keys that size the image and the playback stand.
+// What the lines gave beyond the settings: the line of each key that was
+// set (keys whose default derives from others look here), and the last line
+// of a key that sizes the image.
 struct Given {
-    bool bytesPerPixel = false;
-    bool lineBytes = false;
-    bool imageBytes = false;
+    std::map<string_view, int> lines;
     int sizeLine = 0;
-    int patternLine = 0;
-    int framesLine = 0;
+    bool Has(string_view key) const { return lines.count(key) != 0; }
+    int Line(string_view key) const { return Has(key) ? lines.at(key) : 0; }
 };
+
+constexpr uint32_t Depths[] = {8, 10, 12, 14, 16, 24, 32};
 
 string SetDepth(string_view v, SimConfig &c) {
     uint32_t depth;
-    constexpr uint32_t Depths[] = {8, 10, 12, 14, 16, 24, 32};
     if (ParseNumber(v, &depth) && std::find(std::begin(Depths), std::end(Depths), depth) != std::end(Depths)) {
         c.settings.depth = depth;
         return {};
     }
-    return "must be 8, 10, 12, 14, 16, 24 or 32";
+    return MustBeOneOf(Depths);
 }
 
 string SetBoards(string_view v, SimConfig &c) {
@@ -128,8 +139,8 @@ string SetBoards(string_view v, SimConfig &c) {
                 !ParseNumber(item.substr(colon + 1), &count))
                 return "must be none, or family:count pairs separated by commas";
             if (count > 16) return "a family has at most 16 boards";
-            int i = FamilyIndex(family);
-            if (i < 0) return "the families are 0x10, 0x20 and 0x40";
+            int i = QxsFamilyIndex(family);
+            if (i < 0) return UnknownFamily;
             if (seen[i]) return "a family is listed twice";
             seen[i] = true;
             counts[i] = count;
@@ -151,7 +162,7 @@ string SetSelect(string_view v, SimConfig &c) {
     if (colon == string_view::npos || !ParseNumber(v.substr(0, colon), &c.settings.selectFamily) ||
         !ParseNumber(v.substr(colon + 1), &c.settings.selectNumber))
         return "must be family:number or cancel";
-    if (FamilyIndex(c.settings.selectFamily) < 0) return "the families are 0x10, 0x20 and 0x40";
+    if (QxsFamilyIndex(c.settings.selectFamily) < 0) return UnknownFamily;
     c.settings.selectMode = QXS_SELECT_BOARD;
     return {};
 }
@@ -164,8 +175,8 @@ string SetWaits(string_view v, SimConfig &c) {
             string_view item = Trim(v.substr(0, comma));
             ScriptedWait w = {false, 0};
             if (SameWord(item, "ok")) w.normal = true;
-            else if (SameWord(item, "timeout")) w.result = 65536;
-            else if (SameWord(item, "cancel")) w.result = 65537;
+            else if (SameWord(item, "timeout")) w.result = KV_WAIT_TIMEOUT;
+            else if (SameWord(item, "cancel")) w.result = KV_WAIT_CANCELLED;
             else if (!ParseNumber(item, &w.result))
                 return "each wait must be ok, timeout, cancel or a number";
             waits.push_back(w);
@@ -185,7 +196,7 @@ string SetPattern(string_view v, SimConfig &c) {
             c.settings.pattern = i;
             return {};
         }
-    return "must be ramp, bars, checker, noise, target or files";
+    return MustBeOneOf(PatternNames);
 }
 
 string SetText(string_view v, char (&field)[QXS_PATH_MAX]) {
@@ -203,34 +214,41 @@ string SetFrames(string_view v, SimConfig &c) { return SetText(v, c.settings.fra
 struct WordKey {
     const char *name;
     string (*set)(string_view value, SimConfig &config);
+    Sizing sizing = Other;
 };
 
 constexpr WordKey WordKeys[] = {
-    {"depth", SetDepth},     {"boards", SetBoards}, {"select", SetSelect}, {"waits", SetWaits},
-    {"pattern", SetPattern}, {"log", SetLog},       {"frames", SetFrames},
+    {"depth", SetDepth, SizesImage}, {"boards", SetBoards}, {"select", SetSelect}, {"waits", SetWaits},
+    {"pattern", SetPattern},         {"log", SetLog},       {"frames", SetFrames},
 };
 
-bool SizesImage(string_view key) {
-    return key == "width" || key == "height" || key == "depth" || key == "bytes_per_pixel" ||
-           key == "line_bytes" || key == "image_bytes";
+string SetNumber(const NumberKey &k, string_view value, SimConfig &c) {
+    uint32_t v;
+    if (!ParseNumber(value, &v)) return NotANumber;
+    if (v < k.min || v > k.max)
+        return "must be " + std::to_string(k.min) + " to " + std::to_string(k.max);
+    c.settings.*k.field = v;
+    return {};
 }
 
-string SetKey(string_view key, string_view value, SimConfig &c, Given &given) {
+// Sets one key; on success notes its line in given.
+string SetKey(string_view key, string_view value, int line, SimConfig &c, Given &given) {
+    string why = "unknown key";
+    Sizing sizing = Other;
     for (const WordKey &k : WordKeys)
-        if (key == k.name) return k.set(value, c);
-    for (const NumberKey &k : NumberKeys) {
-        if (key != k.name) continue;
-        uint32_t v;
-        if (!ParseNumber(value, &v)) return NotANumber;
-        if (v < k.min || v > k.max)
-            return "must be " + std::to_string(k.min) + " to " + std::to_string(k.max);
-        c.settings.*k.field = v;
-        if (key == "bytes_per_pixel") given.bytesPerPixel = true;
-        if (key == "line_bytes") given.lineBytes = true;
-        if (key == "image_bytes") given.imageBytes = true;
-        return {};
-    }
-    return "unknown key";
+        if (key == k.name) {
+            why = k.set(value, c);
+            sizing = k.sizing;
+        }
+    for (const NumberKey &k : NumberKeys)
+        if (key == k.name) {
+            why = SetNumber(k, value, c);
+            sizing = k.sizing;
+        }
+    if (!why.empty()) return why;
+    given.lines[key] = line;
+    if (sizing == SizesImage) given.sizeLine = line;
+    return {};
 }
 
 uint32_t BytesPerPixelFor(uint32_t depth) {
@@ -242,9 +260,9 @@ uint32_t BytesPerPixelFor(uint32_t depth) {
 // Fills in the derived sizes; false when the image would pass 1 GiB.
 bool DeriveDefaults(SimConfig &c, const Given &given, uint64_t *imageBytes) {
     QxsSettings &s = c.settings;
-    if (!given.bytesPerPixel) s.bytesPerPixel = BytesPerPixelFor(s.depth);
-    uint64_t line = given.lineBytes ? s.lineBytes : uint64_t(s.width) * s.bytesPerPixel;
-    *imageBytes = given.imageBytes ? s.imageBytes : line * s.height;
+    if (!given.Has("bytes_per_pixel")) s.bytesPerPixel = BytesPerPixelFor(s.depth);
+    uint64_t line = given.Has("line_bytes") ? s.lineBytes : uint64_t(s.width) * s.bytesPerPixel;
+    *imageBytes = given.Has("image_bytes") ? s.imageBytes : line * s.height;
     if (line > QXS_MAX_IMAGE_BYTES || *imageBytes > QXS_MAX_IMAGE_BYTES) return false;
     s.lineBytes = static_cast<uint32_t>(line);
     s.imageBytes = static_cast<uint32_t>(*imageBytes);
@@ -253,6 +271,57 @@ bool DeriveDefaults(SimConfig &c, const Given &given, uint64_t *imageBytes) {
 
 void AddError(std::vector<ConfigError> &errors, int line, string_view key, string reason) {
     errors.push_back({line, string(key), std::move(reason)});
+}
+
+// Every `key = value` line in turn: blank lines and comments skipped, each
+// key set, and each bad line added to errors.
+void ReadLines(string_view rest, SimConfig &c, Given &given, std::vector<ConfigError> &errors) {
+    int lineNumber = 0;
+    while (!rest.empty()) {
+        ++lineNumber;
+        size_t end = rest.find('\n');
+        string_view line = Trim(rest.substr(0, end));
+        line = Trim(line.substr(0, line.find('#')));
+        size_t eq = line.find('=');
+        if (!line.empty() && eq == string_view::npos) {
+            AddError(errors, lineNumber, {}, "expected key = value");
+        } else if (!line.empty()) {
+            string_view key = Trim(line.substr(0, eq));
+            string why = SetKey(key, Trim(line.substr(eq + 1)), lineNumber, c, given);
+            if (!why.empty()) AddError(errors, lineNumber, key, why);
+        }
+        if (end == string_view::npos) break;
+        rest.remove_prefix(end + 1);
+    }
+}
+
+// The derived sizes, and the image's size against what the board delivers.
+void CheckImageSize(SimConfig &c, const Given &given, std::vector<ConfigError> &errors) {
+    uint64_t imageBytes;
+    if (!DeriveDefaults(c, given, &imageBytes))
+        AddError(errors, given.sizeLine, "image_bytes",
+                 "the image would be " + std::to_string(imageBytes) +
+                     " bytes (line_bytes x height); the board delivers at most 1 GiB (1073741824 "
+                     "bytes)");
+}
+
+// The frames prepared for a configuration without bad lines; otherwise only
+// the playback files checked, so that their faults are reported too.
+void PrepareFrames(SimConfig &c, const Given &given, std::vector<ConfigError> &errors) {
+    const bool playback = c.settings.pattern == QXS_PATTERN_FILES;
+    const int framesLine = given.Line("frames");
+    if (playback && !c.settings.frames[0])
+        AddError(errors, given.Line("pattern"), "pattern", "files needs a frames key naming the images");
+    string why;
+    if (errors.empty()) {
+        c.plan = BuildFramePlan(c.settings, &why);
+        if (!c.plan && playback) AddError(errors, framesLine, "frames", why);
+        else if (!c.plan) AddError(errors, std::max(1, given.sizeLine), "image_bytes", why);
+    } else if (playback && framesLine) {
+        std::vector<DecodedPicture> pictures;
+        if (!DecodePlaybackFiles(c.settings.frames, &pictures, &why))
+            AddError(errors, framesLine, "frames", why);
+    }
 }
 
 }  // namespace
@@ -281,46 +350,9 @@ int ParseConfig(const char *text, SimConfig *config, std::vector<ConfigError> *e
     SimConfig c = DefaultConfig();
     Given given;
     std::vector<ConfigError> errors;
-    string_view rest = text ? text : "";
-    int lineNumber = 0;
-    while (!rest.empty()) {
-        ++lineNumber;
-        size_t end = rest.find('\n');
-        string_view line = Trim(rest.substr(0, end));
-        line = Trim(line.substr(0, line.find('#')));
-        size_t eq = line.find('=');
-        if (!line.empty() && eq == string_view::npos) {
-            AddError(errors, lineNumber, {}, "expected key = value");
-        } else if (!line.empty()) {
-            string_view key = Trim(line.substr(0, eq));
-            string why = SetKey(key, Trim(line.substr(eq + 1)), c, given);
-            if (!why.empty()) AddError(errors, lineNumber, key, why);
-            else if (SizesImage(key)) given.sizeLine = lineNumber;
-            else if (key == "pattern") given.patternLine = lineNumber;
-            else if (key == "frames") given.framesLine = lineNumber;
-        }
-        if (end == string_view::npos) break;
-        rest.remove_prefix(end + 1);
-    }
-    uint64_t imageBytes;
-    if (!DeriveDefaults(c, given, &imageBytes))
-        AddError(errors, given.sizeLine, "image_bytes",
-                 "the image would be " + std::to_string(imageBytes) +
-                     " bytes (line_bytes x height); the board delivers at most 1 GiB (1073741824 "
-                     "bytes)");
-    const bool playback = c.settings.pattern == QXS_PATTERN_FILES;
-    if (playback && !c.settings.frames[0])
-        AddError(errors, given.patternLine, "pattern", "files needs a frames key naming the images");
-    string why;
-    if (errors.empty()) {
-        c.plan = BuildFramePlan(c.settings, &why);
-        if (!c.plan && playback) AddError(errors, given.framesLine, "frames", why);
-        else if (!c.plan) AddError(errors, std::max(1, given.sizeLine), "image_bytes", why);
-    } else if (playback && given.framesLine) {
-        std::vector<DecodedPicture> pictures;
-        if (!DecodePlaybackFiles(c.settings.frames, &pictures, &why))
-            AddError(errors, given.framesLine, "frames", why);
-    }
+    ReadLines(text ? text : "", c, given, errors);
+    CheckImageSize(c, given, errors);
+    PrepareFrames(c, given, errors);
     std::stable_sort(errors.begin(), errors.end(),
                      [](const ConfigError &a, const ConfigError &b) { return a.line < b.line; });
     if (errorsOut) *errorsOut = errors;

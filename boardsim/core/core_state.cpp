@@ -24,26 +24,33 @@ uint32_t g_framesStarted = 0;
 constexpr char NoFailure[] = "No board error has occurred.";
 char g_failure[256];
 
-// The state of every exported call below: the start-up configuration read.
-struct Locked {
-    Locked() {
-        EnsureStartupConfig();
-        AcquireSRWLockExclusive(&g_lock);
-    }
-    ~Locked() { ReleaseSRWLockExclusive(&g_lock); }
-    Locked(const Locked &) = delete;
-    Locked &operator=(const Locked &) = delete;
+// Holds the state's lock for a scope.
+struct Guard {
+    Guard() { AcquireSRWLockExclusive(&g_lock); }
+    ~Guard() { ReleaseSRWLockExclusive(&g_lock); }
+    Guard(const Guard &) = delete;
+    Guard &operator=(const Guard &) = delete;
+};
+
+struct StartupLoaded {
+    StartupLoaded() { EnsureStartupConfig(); }
+};
+
+// The state as every exported call below sees it: the start-up configuration
+// read first, then the lock held. Never the other way round: the start-up load
+// ends in ReplaceConfig, which takes the lock itself.
+struct Locked : StartupLoaded {
+    Guard guard;
 };
 
 }  // namespace
 
 void ReplaceConfig(const SimConfig &config) {
-    AcquireSRWLockExclusive(&g_lock);
+    Guard guard;
     g_config = config;
     g_nextWait = 0;
     g_framesStarted = 0;
     snprintf(g_failure, sizeof g_failure, "%s", NoFailure);
-    ReleaseSRWLockExclusive(&g_lock);
 }
 
 extern "C" void QxsGetSettings(QxsSettings *settings) {
@@ -52,10 +59,9 @@ extern "C" void QxsGetSettings(QxsSettings *settings) {
 }
 
 extern "C" uint32_t QxsBoardCount(uint32_t family) {
+    const int i = QxsFamilyIndex(family);
     Locked lock;
-    for (int i = 0; i < 3; ++i)
-        if (KV_FAMILIES[i] == family) return g_config.settings.boardCount[i];
-    return 0;
+    return i < 0 ? 0 : g_config.settings.boardCount[i];
 }
 
 extern "C" int QxsConfigure(const char *text) {

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "frame_plan.h"
+#include "luminance.h"
 
 namespace {
 
@@ -149,14 +150,19 @@ bool PreparePlayback(FramePlan &p, std::string *why) {
             if (start >= image.size()) break;
             size_t count = std::min(pixels, (image.size() - start) / bpp);
             LineWriter line{image.data() + start, bpp};
-            for (size_t x = 0; x < count; ++x, in += 4) {
-                uint32_t luminance = (29 * in[0] + 150 * in[1] + 77 * in[2] + 128) >> 8;
-                line.Put(x, IsColour(s) ? Colour(in[0], in[1], in[2]) : greys[luminance]);
-            }
+            for (size_t x = 0; x < count; ++x, in += 4)
+                line.Put(x, IsColour(s) ? Colour(in[0], in[1], in[2])
+                                        : greys[Luminance(in[0], in[1], in[2])]);
         }
         p.pictures.push_back(std::move(image));
     }
     return true;
+}
+
+// Whether row y is on the crosshair's horizontal line, centred on row cy.
+bool OnCrossRow(const FramePlan &p, uint32_t y, uint32_t cy) {
+    int64_t band = int64_t(y) - (int64_t(cy) - p.thickness / 2);
+    return band >= 0 && band < p.thickness;
 }
 
 // Where row y of frame n is copied from.
@@ -168,11 +174,9 @@ const uint8_t *RowSource(const FramePlan &p, uint32_t y, uint32_t n, uint32_t cx
     case QXS_PATTERN_NOISE: return lines + size_t(NoiseRowStart(s.seed, y, n)) * bpp;
     case QXS_PATTERN_BARS: return lines;
     case QXS_PATTERN_CHECKER: return lines + ((y / 16 + n) & 1) * p.pixelBytes;
-    case QXS_PATTERN_TARGET: {
-        int64_t band = int64_t(y) - (int64_t(cy) - p.thickness / 2);
-        if (band >= 0 && band < p.thickness) return lines + p.blackRow * bpp;
+    case QXS_PATTERN_TARGET:
+        if (OnCrossRow(p, y, cy)) return lines + p.blackRow * bpp;
         return lines + (p.crossLine + s.width - cx) * bpp;
-    }
     default: return lines + size_t((3 * y + 5 * n) & (p.period - 1)) * bpp;
     }
 }
@@ -180,8 +184,7 @@ const uint8_t *RowSource(const FramePlan &p, uint32_t y, uint32_t n, uint32_t cx
 // The disc's chord on row y (under the crosshair), within the first `room` bytes.
 void DrawDisc(const FramePlan &p, uint8_t *row, size_t room, uint32_t y, uint32_t cx, uint32_t cy) {
     const int64_t dy = int64_t(y) - cy, r = p.radius;
-    int64_t band = int64_t(y) - (int64_t(cy) - p.thickness / 2);
-    if (dy < -r || dy > r || (band >= 0 && band < p.thickness)) return;
+    if (dy < -r || dy > r || OnCrossRow(p, y, cy)) return;
     const uint32_t bpp = p.settings.bytesPerPixel;
     const int64_t half = int64_t(std::sqrt(double(r * r - dy * dy)));
     const int64_t lastPixel = int64_t(std::min<size_t>(p.settings.width, room / bpp)) - 1;

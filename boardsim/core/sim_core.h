@@ -26,6 +26,14 @@ constexpr uint64_t QXS_MAX_IMAGE_BYTES = uint64_t(1) << 30;
 
 constexpr size_t QXS_PATH_MAX = 260;
 
+// Where a family stands in KV_FAMILIES (and boardCount); -1 for a family the
+// board does not know.
+constexpr int QxsFamilyIndex(uint32_t family) {
+    for (int i = 0; i < 3; ++i)
+        if (KV_FAMILIES[i] == family) return i;
+    return -1;
+}
+
 // One configuration, every key resolved (defaults and derived values filled in).
 struct QxsSettings {
     // Installed boards per family, in the order of KV_FAMILIES.

@@ -119,8 +119,7 @@ extern "C" uint32_t KvDVersion(uint32_t *major, uint32_t *minor) {
 
 extern "C" uint32_t KvSysBrdEnum(uint32_t family, uint32_t *count) {
     uint32_t result = 0;
-    bool known = family == KV_FAMILIES[0] || family == KV_FAMILIES[1] || family == KV_FAMILIES[2];
-    if (!count || !known) result = KV_ERR_ARGUMENT;
+    if (!count || QxsFamilyIndex(family) < 0) result = KV_ERR_ARGUMENT;
     if (count) *count = QxsBoardCount(family);
     return QxsEndCall(result, "KvSysBrdEnum %u", family);
 }

@@ -1,8 +1,33 @@
 #include "board_fixture.h"
 
 #include "support/box_hook.h"
+#include "support/window_list.h"
 
 namespace qx {
+
+namespace {
+
+std::function<void(HWND)> g_onDialog;
+HHOOK g_dialogHook;
+
+LRESULT CALLBACK OnActivate(int code, WPARAM wParam, LPARAM lParam) {
+    HWND window = reinterpret_cast<HWND>(wParam);
+    if (code == HCBT_ACTIVATE && g_onDialog && ClassName(window) == "#32770") g_onDialog(window);
+    return CallNextHookEx(g_dialogHook, code, wParam, lParam);
+}
+
+}  // namespace
+
+ThreadDialogHook::ThreadDialogHook(std::function<void(HWND)> onDialog) {
+    g_onDialog = std::move(onDialog);
+    g_dialogHook = SetWindowsHookExA(WH_CBT, OnActivate, nullptr, GetCurrentThreadId());
+    EXPECT_NE(g_dialogHook, nullptr);
+}
+
+ThreadDialogHook::~ThreadDialogHook() {
+    UnhookWindowsHookEx(g_dialogHook);
+    g_onDialog = nullptr;
+}
 
 void BoardTest::SetUp() {
     ASSERT_TRUE(BoxHookStart());

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,16 @@
 #include "support/harness.h"
 
 namespace qx {
+
+// While it lives, each dialog (message boxes too) activated on this thread is
+// handed to onDialog. A thread hook: a child process reaches no other process.
+class ThreadDialogHook {
+public:
+    explicit ThreadDialogHook(std::function<void(HWND)> onDialog);
+    ~ThreadDialogHook();
+    ThreadDialogHook(const ThreadDialogHook &) = delete;
+    ThreadDialogHook &operator=(const ThreadDialogHook &) = delete;
+};
 
 class BoardTest : public ::testing::Test {
 protected:

@@ -19,6 +19,15 @@ protected:
         if (bad == 0 && KvSysBrdEnumCount(0x20) > 0) OpenBoard();
         return bad;
     }
+    // What the board reports of its image: width, height, bits and bytes per
+    // pixel, line and image bytes.
+    std::vector<uint32_t> ImageSizes() {
+        std::vector<uint32_t> sizes;
+        for (uint32_t parameter : {KV_IMAGE_WIDTH, KV_IMAGE_HEIGHT, KV_BITS_PER_PIXEL,
+                                   KV_BYTES_PER_PIXEL, KV_LINE_BYTES, KV_IMAGE_BYTES})
+            sizes.push_back(Inquire(parameter));
+        return sizes;
+    }
     static uint32_t KvSysBrdEnumCount(uint32_t family) {
         uint32_t count = 0xDEAD;
         KvSysBrdEnum(family, &count);
@@ -28,13 +37,8 @@ protected:
 
 TEST_F(ConfigTest, EmptyTextGivesTheDefaults) {
     ASSERT_EQ(Reconfigure(""), 0);
-    EXPECT_EQ(Inquire(KV_IMAGE_WIDTH), 640u);
-    EXPECT_EQ(Inquire(KV_IMAGE_HEIGHT), 480u);
+    EXPECT_EQ(ImageSizes(), (std::vector<uint32_t>{640, 480, 8, 1, 640, 640 * 480}));
     EXPECT_EQ(Inquire(KV_SIGNALS_PER_FRAME), 1u);
-    EXPECT_EQ(Inquire(KV_BITS_PER_PIXEL), 8u);
-    EXPECT_EQ(Inquire(KV_BYTES_PER_PIXEL), 1u);
-    EXPECT_EQ(Inquire(KV_LINE_BYTES), 640u);
-    EXPECT_EQ(Inquire(KV_IMAGE_BYTES), 640u * 480u);
     uint32_t major = 0, minor = 0;
     EXPECT_EQ(KvDVersion(&major, &minor), 0u);
     EXPECT_EQ(major, 6u);
@@ -57,12 +61,7 @@ TEST_F(ConfigTest, NumbersAreDecimalOrHexAndCommentsAndBlankLinesAreIgnored) {
                           "version_minor = 0X20f\n"
                           "qtab_mode = 2"),
               0);
-    EXPECT_EQ(Inquire(KV_IMAGE_WIDTH), 256u);
-    EXPECT_EQ(Inquire(KV_IMAGE_HEIGHT), 100u);
-    EXPECT_EQ(Inquire(KV_BITS_PER_PIXEL), 12u);
-    EXPECT_EQ(Inquire(KV_BYTES_PER_PIXEL), 2u);
-    EXPECT_EQ(Inquire(KV_LINE_BYTES), 512u);
-    EXPECT_EQ(Inquire(KV_IMAGE_BYTES), 51200u);
+    EXPECT_EQ(ImageSizes(), (std::vector<uint32_t>{256, 100, 12, 2, 512, 51200}));
     uint32_t major = 0, minor = 0, mode = 0;
     KvDVersion(&major, &minor);
     EXPECT_EQ(major, 0x80000006u);

@@ -4,6 +4,7 @@
 
 #include "board_fixture.h"
 #include "support/box_hook.h"
+#include "support/window_list.h"
 
 namespace qx {
 namespace {
@@ -17,36 +18,23 @@ struct DialogDriver {
     std::vector<std::string> items;
     bool hasOk = false, hasCancel = false;
 };
-DialogDriver *g_driver;
-HHOOK g_hook;
-
-LRESULT CALLBACK DriveDialog(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE && g_driver) {
-        HWND dialog = reinterpret_cast<HWND>(wParam);
-        char text[128] = {};
-        GetClassNameA(dialog, text, sizeof text);
-        if (strcmp(text, "#32770") == 0) {
-            DialogDriver &d = *g_driver;
-            ++d.shown;
-            GetWindowTextA(dialog, text, sizeof text);
-            d.title = text;
-            d.hasOk = GetDlgItem(dialog, IDOK) != nullptr;
-            d.hasCancel = GetDlgItem(dialog, IDCANCEL) != nullptr;
-            for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-                GetClassNameA(child, text, sizeof text);
-                if (_stricmp(text, "ListBox") != 0) continue;
-                LRESULT n = SendMessageA(child, LB_GETCOUNT, 0, 0);
-                for (LRESULT i = 0; i < n; ++i) {
-                    SendMessageA(child, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-                    d.items.push_back(text);
-                }
-                if (d.pick >= 0) SendMessageA(child, LB_SETCURSEL, d.pick, 0);
-                if (d.pick == -2) SendMessageA(child, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-            }
-            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(d.command, BN_CLICKED), 0);
+void DriveDialog(HWND dialog, DialogDriver &d) {
+    ++d.shown;
+    d.title = WindowText(dialog);
+    d.hasOk = GetDlgItem(dialog, IDOK) != nullptr;
+    d.hasCancel = GetDlgItem(dialog, IDCANCEL) != nullptr;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (_stricmp(ClassName(child).c_str(), "ListBox") != 0) continue;
+        LRESULT n = SendMessageA(child, LB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < n; ++i) {
+            char text[128] = {};
+            SendMessageA(child, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+            d.items.push_back(text);
         }
+        if (d.pick >= 0) SendMessageA(child, LB_SETCURSEL, d.pick, 0);
+        if (d.pick == -2) SendMessageA(child, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     }
-    return CallNextHookEx(g_hook, code, wParam, lParam);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(d.command, BN_CLICKED), 0);
 }
 
 class DialogTest : public BoardTest {
@@ -55,13 +43,8 @@ protected:
     // Runs the dialog with the driver's hook on this thread.
     uint32_t Run(DialogDriver &driver) {
         BoxHookStop();  // the dialog is driven here, not dismissed
-        g_driver = &driver;
-        g_hook = SetWindowsHookExA(WH_CBT, DriveDialog, nullptr, GetCurrentThreadId());
-        EXPECT_NE(g_hook, nullptr);
-        uint32_t result = DoBrdOpenDialog(1, 0xD0, &family, &number, &out3, &out4);
-        UnhookWindowsHookEx(g_hook);
-        g_driver = nullptr;
-        return result;
+        ThreadDialogHook hook([&](HWND dialog) { DriveDialog(dialog, driver); });
+        return DoBrdOpenDialog(1, 0xD0, &family, &number, &out3, &out4);
     }
     uint32_t family = 0xEE, number = 0xEE, out3 = 0, out4 = 0;
 };

@@ -7,6 +7,7 @@
 
 #include "board_fixture.h"
 #include "support/bytes.h"
+#include "support/temp_file.h"
 
 namespace qx {
 namespace {
@@ -38,24 +39,9 @@ std::set<std::string> FilesIn(const std::string &folder) {
 
 class DiskTest : public BoardTest {
 protected:
-    void SetUp() override {
-        BoardTest::SetUp();
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof temp, temp);
-        folder = std::string(temp) + "qxsim-disk-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(folder.c_str(), nullptr);
-    }
-    void TearDown() override {
-        for (const std::string &name : FilesIn(folder))
-            if (name != "." && name != "..") {
-                DeleteFileA((folder + "\\" + name).c_str());
-                RemoveDirectoryA((folder + "\\" + name).c_str());
-            }
-        RemoveDirectoryA(folder.c_str());
-        BoardTest::TearDown();
-    }
-    std::string Path(const char *name) { return folder + "\\" + name; }
-    std::string folder;
+    std::string Path(const char *name) { return disk.Path(name); }
+    TempFolder disk{"qxsim-disk"};
+    const std::string &folder = disk.path;
 };
 
 // Expected 8-bit grey or BGR bytes of BMP pixel (x, y) for a ramp image.

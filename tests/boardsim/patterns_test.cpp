@@ -2,11 +2,11 @@
 // playback of real files; large boards; and qxsim.exe.
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <set>
 
 #include "board_fixture.h"
 #include "support/child_process.h"
+#include "support/temp_file.h"
 #include "wic_image.h"
 
 namespace qx {
@@ -104,10 +104,6 @@ class PlaybackTest : public PatternTest {
 protected:
     void SetUp() override {
         PatternTest::SetUp();
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof temp, temp);
-        folder = std::string(temp) + "qxsim-play-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(folder.c_str(), nullptr);
         // a.png: 8 x 6 colour (B = 30x, G = 40y, R = 100); b.bmp: 12 x 2 grey 20x;
         // c.tif: 3 x 3 white.
         std::vector<uint8_t> a(8 * 6 * 3), b(12 * 2), c(3 * 3 * 3, 255);
@@ -118,20 +114,14 @@ protected:
         Write("b.bmp", qximg::ImageFormat::Bmp, qximg::PixelLayout::Gray8, 12, 2, b, 12);
         Write("c.tif", qximg::ImageFormat::Tiff, qximg::PixelLayout::Bgr24, 3, 3, c, 9);
     }
-    void TearDown() override {
-        PatternTest::TearDown();
-        for (const std::string &f : files) DeleteFileA(f.c_str());
-        RemoveDirectoryA(folder.c_str());
-    }
     void Write(const char *name, qximg::ImageFormat format, qximg::PixelLayout layout, uint32_t w,
                uint32_t h, const std::vector<uint8_t> &rows, size_t stride) {
-        files.push_back(folder + "\\" + name);
         std::string error;
-        ASSERT_TRUE(qximg::WriteImage(files.back(), format, layout, w, h, rows.data(), stride, &error))
+        ASSERT_TRUE(qximg::WriteImage(play.Path(name), format, layout, w, h, rows.data(), stride, &error))
             << error;
     }
-    std::string folder;
-    std::vector<std::string> files;
+    TempFolder play{"qxsim-play"};
+    const std::string &folder = play.path;
 };
 
 TEST_F(PlaybackTest, FilesPlayInNameOrderCroppedPaddedAndConvertedToTheDepth) {
@@ -154,45 +144,32 @@ TEST_F(PlaybackTest, FilesPlayInNameOrderCroppedPaddedAndConvertedToTheDepth) {
 
 TEST_F(PlaybackTest, MissingOrUndecodableFilesAndOversizedImagesAreBadLines) {
     EXPECT_EQ(KvSimConfigure(("pattern = files\nframes = " + folder + "\\*.jpg").c_str()), 2);
-    EXPECT_EQ(KvSimConfigure("pattern = files"), 1);
-    std::ofstream(folder + "\\d.png") << "not an image";
-    files.push_back(folder + "\\d.png");
-    EXPECT_EQ(KvSimConfigure(("frame_ms = 0\nframes = " + folder + "\npattern = files").c_str()), 2);
-    EXPECT_EQ(KvSimConfigure("width = 65535\nheight = 16384"), 0);
-    EXPECT_EQ(KvSimConfigure("width = 65535\nheight = 16385\nframe_ms = 0"), 2);
-    EXPECT_EQ(KvSimConfigure("depth = 32\nheight = 65535\nwidth = 65535"), 3);
-    EXPECT_EQ(KvSimConfigure("image_bytes = 0x40000001"), 1);
+    std::ofstream(play.Path("d.png")) << "not an image";
+    // Each configuration, and the bad line it reports (0: none).
+    const std::pair<std::string, int> cases[] = {
+        {"pattern = files", 1},
+        {"frame_ms = 0\nframes = " + folder + "\npattern = files", 2},
+        {"width = 65535\nheight = 16384", 0},
+        {"width = 65535\nheight = 16385\nframe_ms = 0", 2},
+        {"depth = 32\nheight = 65535\nwidth = 65535", 3},
+        {"image_bytes = 0x40000001", 1},
+    };
+    for (const auto &[text, bad] : cases) EXPECT_EQ(KvSimConfigure(text.c_str()), bad) << text;
 }
 
 // qxsim.exe run beside the test program; returns its exit code and output.
 DWORD RunQxsim(const std::string &arguments, std::string *output) {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    std::string outName = std::string(temp) + "qxsim-out-" + std::to_string(GetCurrentProcessId());
-    PROCESS_INFORMATION pi;
-    DWORD code = 999;
-    if (StartWithOutputTo("qxsim.exe " + arguments, outName, &pi)) {
-        WaitForSingleObject(pi.hProcess, 60000);
-        GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    }
-    std::ifstream in(outName);
-    output->assign(std::istreambuf_iterator<char>(in), {});
-    DeleteFileA(outName.c_str());
-    return code;
+    return RunProgram("qxsim.exe " + arguments, output, 60000);
 }
 
 TEST(QxsimTool, CheckListsEveryBadLineWithItsKeyAndReason) {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    std::string file = std::string(temp) + "qxsim-check-" + std::to_string(GetCurrentProcessId()) + ".ini";
+    std::string file = TempFile("qxsim-check.ini");
     std::ofstream(file) << "width = 640\nheight = 70000\ndepth = 8\ncolour = red\n# fine\npattern = waves\n";
     std::string output;
     EXPECT_EQ(RunQxsim("check " + file, &output), 1u) << output;
-    EXPECT_NE(output.find("line 2: height: must be 1 to 65535"), std::string::npos) << output;
-    EXPECT_NE(output.find("line 4: colour: unknown key"), std::string::npos) << output;
-    EXPECT_NE(output.find("line 6: pattern: must be ramp, bars"), std::string::npos) << output;
+    for (const char *line : {"line 2: height: must be 1 to 65535", "line 4: colour: unknown key",
+                             "line 6: pattern: must be ramp, bars"})
+        EXPECT_NE(output.find(line), std::string::npos) << output;
     EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 3) << output;
     std::ofstream(file) << "width = 65535\nheight = 65535\n";
     EXPECT_EQ(RunQxsim("check " + file, &output), 1u);
@@ -204,9 +181,7 @@ TEST(QxsimTool, CheckListsEveryBadLineWithItsKeyAndReason) {
 }
 
 TEST(QxsimTool, ShowAndSnapUseTheConfigurationAProcessWouldLoad) {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    std::string base = std::string(temp) + "qxsim-show-" + std::to_string(GetCurrentProcessId());
+    std::string base = TempFile("qxsim-show");
     std::ofstream(base + ".ini") << "width = 40\nheight = 30\npattern = target\n";
     SetEnvironmentVariableA("QXSIM_CONFIG", (base + ".ini").c_str());
     std::string output;

@@ -1,11 +1,14 @@
 // The configuration a process starts with: the file named by QXSIM_CONFIG, or
 // qxsim.ini beside Kvd.dll; a bad file is reported once and the defaults used.
 // Each case runs this test program again as a child with the test below.
-#include <cstring>
+#include <algorithm>
 #include <fstream>
-#include <iterator>
+#include <memory>
 
 #include "board_fixture.h"
+#include "support/child_process.h"
+#include "support/temp_file.h"
+#include "support/window_list.h"
 
 namespace qx {
 namespace {
@@ -16,40 +19,26 @@ std::string Env(const char *name) {
     return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
 }
 
-// Message boxes shown on this thread, caught by a thread CBT hook (a child
-// process sets no global hook: that would reach into its parent).
+// Message boxes shown on this thread (a child process sets no global hook:
+// that would reach into its parent).
 struct ThreadBoxes {
     std::vector<HWND> windows;  // a box may be activated more than once
     std::vector<std::pair<std::string, std::string>> seen;  // title, text
-};
-ThreadBoxes *g_boxes;
-HHOOK g_threadHook;
-
-LRESULT CALLBACK CatchBox(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE && g_boxes) {
-        HWND box = reinterpret_cast<HWND>(wParam);
-        char cls[16] = {};
-        GetClassNameA(box, cls, sizeof cls);
-        if (strcmp(cls, "#32770") != 0) return CallNextHookEx(g_threadHook, code, wParam, lParam);
-        for (HWND w : g_boxes->windows)
-            if (w == box) return CallNextHookEx(g_threadHook, code, wParam, lParam);
-        g_boxes->windows.push_back(box);
-        char title[128] = {}, text[512] = {};
-        GetWindowTextA(box, title, sizeof title);
+    void Catch(HWND box) {
+        if (std::find(windows.begin(), windows.end(), box) != windows.end()) return;
+        windows.push_back(box);
+        char text[512] = {};
         GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-        g_boxes->seen.emplace_back(title, text);
+        seen.emplace_back(WindowText(box), text);
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
-    return CallNextHookEx(g_threadHook, code, wParam, lParam);
-}
+};
 
 // In the child: checks the width the board reports and the boxes of the first calls.
 TEST(StartupChild, ReportsWhatItLoaded) {
     if (Env("QXSIM_CHILD_WIDTH").empty()) GTEST_SKIP() << "run as a child by the Startup tests";
     ThreadBoxes boxes;
-    g_boxes = &boxes;
-    g_threadHook = SetWindowsHookExA(WH_CBT, CatchBox, nullptr, GetCurrentThreadId());
-    ASSERT_NE(g_threadHook, nullptr);
+    auto hook = std::make_unique<ThreadDialogHook>([&](HWND box) { boxes.Catch(box); });
     uint32_t major, minor, count = 0;
     KvDVersion(&major, &minor);
     KvSysBrdEnum(0x20, &count);
@@ -61,8 +50,7 @@ TEST(StartupChild, ReportsWhatItLoaded) {
     uint32_t width = 0;
     KvBrdInquire(board, KV_IMAGE_WIDTH, &width);
     KvBrdClose(board);
-    UnhookWindowsHookEx(g_threadHook);
-    g_boxes = nullptr;
+    hook.reset();
     EXPECT_EQ(std::to_string(width), Env("QXSIM_CHILD_WIDTH"));
     std::string text = Env("QXSIM_CHILD_BOX");
     std::string all;
@@ -77,36 +65,22 @@ TEST(StartupChild, ReportsWhatItLoaded) {
 class StartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof temp, temp);
-        folder = std::string(temp) + "qxsim-start-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(folder.c_str(), nullptr);
         char exe[MAX_PATH];
         GetModuleFileNameA(nullptr, exe, sizeof exe);
         program = exe;
     }
-    void TearDown() override {
-        for (const std::string &f : created) DeleteFileA(f.c_str());
-        RemoveDirectoryA(folder.c_str());
-    }
     std::string Write(const std::string &name, const std::string &text) {
-        std::string path = folder + "\\" + name;
+        std::string path = start.Path(name);
         std::ofstream(path, std::ios::binary) << text;
-        created.push_back(path);
         return path;
     }
     // Copies the test program and the libraries beside it into the folder.
     void CopyProgram() {
         std::string bin = program.substr(0, program.find_last_of("\\/") + 1);
-        for (const char *name : {"Kvd.dll", "QXD.dll", "QXEr.dll", "QXDiskIO.dll", "Vizpane.dll",
-                                 "qxsimcore.dll", "qxboxhook.dll"}) {
-            std::string to = folder + "\\" + name;
-            ASSERT_TRUE(CopyFileA((bin + name).c_str(), to.c_str(), FALSE)) << name;
-            created.push_back(to);
-        }
-        std::string to = folder + "\\boardsim_child.exe";
+        for (const char *name : {QXSIM_LIBRARY_FILES, "qxboxhook.dll"})
+            ASSERT_TRUE(CopyFileA((bin + name).c_str(), start.Path(name).c_str(), FALSE)) << name;
+        std::string to = start.Path("boardsim_child.exe");
         ASSERT_TRUE(CopyFileA(program.c_str(), to.c_str(), FALSE));
-        created.push_back(to);
         program = to;
     }
     // Runs the child test with these variables; returns its exit code.
@@ -114,37 +88,15 @@ protected:
         SetEnvironmentVariableA("QXSIM_CONFIG", config);
         SetEnvironmentVariableA("QXSIM_CHILD_WIDTH", width);
         SetEnvironmentVariableA("QXSIM_CHILD_BOX", box);
-        std::string output = folder + "\\child-output.txt";
-        created.push_back(output);
-        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        si.dwFlags = STARTF_USESTDHANDLES;
-        si.hStdOutput = out;
-        si.hStdError = out;
-        PROCESS_INFORMATION pi = {};
-        std::string command = "\"" + program + "\" --gtest_filter=StartupChild.*";
-        BOOL started = CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                      nullptr, &si, &pi);
-        CloseHandle(out);
+        DWORD code = RunProgram("\"" + program + "\" --gtest_filter=StartupChild.*", &childOutput, 60000);
         SetEnvironmentVariableA("QXSIM_CONFIG", nullptr);
         SetEnvironmentVariableA("QXSIM_CHILD_WIDTH", nullptr);
         SetEnvironmentVariableA("QXSIM_CHILD_BOX", nullptr);
-        EXPECT_TRUE(started);
-        if (!started) return 999;
-        WaitForSingleObject(pi.hProcess, 60000);
-        DWORD code = 999;
-        GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-        std::ifstream in(output);
-        childOutput.assign(std::istreambuf_iterator<char>(in), {});
+        EXPECT_NE(code, NotRun) << "the child did not start or end";
         return code;
     }
-    std::string folder, program, childOutput;
-    std::vector<std::string> created;
+    TempFolder start{"qxsim-start"};
+    std::string program, childOutput;
 };
 
 TEST_F(StartupTest, TheFileNamedByQxsimConfigIsLoaded) {
@@ -157,7 +109,7 @@ TEST_F(StartupTest, ABadFileIsReportedOnceAndTheDefaultsAreUsed) {
     EXPECT_EQ(RunChild(config.c_str(), "640", "bad line 3"), 0u) << childOutput;
     EXPECT_NE(childOutput.find("has a bad line 3; the defaults are used."), std::string::npos)
         << "stderr names the file's bad line:\n" << childOutput;
-    EXPECT_EQ(RunChild((folder + "\\none.ini").c_str(), "640", "cannot read"), 0u) << childOutput;
+    EXPECT_EQ(RunChild(start.Path("none.ini").c_str(), "640", "cannot read"), 0u) << childOutput;
 }
 
 TEST_F(StartupTest, QxsimIniBesideKvdIsLoadedWithoutTheVariable) {

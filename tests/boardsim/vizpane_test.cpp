@@ -4,23 +4,10 @@
 #include <thread>
 
 #include "board_fixture.h"
+#include "support/window_list.h"
 
 namespace qx {
 namespace {
-
-struct Found {
-    HWND owner;
-    std::vector<HWND> windows;
-};
-
-BOOL CALLBACK CollectSurface(HWND window, LPARAM parameter) {
-    auto *found = reinterpret_cast<Found *>(parameter);
-    char cls[64] = {};
-    GetClassNameA(window, cls, sizeof cls);
-    if (strcmp(cls, "QxsimVizpaneSurface") == 0 && GetWindow(window, GW_OWNER) == found->owner)
-        found->windows.push_back(window);
-    return TRUE;
-}
 
 class VizpaneTest : public BoardTest {
 protected:
@@ -36,9 +23,11 @@ protected:
     }
     // Surface windows owned by `owner`.
     std::vector<HWND> SurfaceWindows() {
-        Found found = {owner, {}};
-        EnumThreadWindows(GetCurrentThreadId(), CollectSurface, reinterpret_cast<LPARAM>(&found));
-        return found.windows;
+        std::vector<HWND> surfaces;
+        for (HWND window : ThreadWindows())
+            if (ClassName(window) == "QxsimVizpaneSurface" && GetWindow(window, GW_OWNER) == owner)
+                surfaces.push_back(window);
+        return surfaces;
     }
     HWND owner = nullptr;
 };

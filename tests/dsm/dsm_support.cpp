@@ -74,7 +74,8 @@ void DsmTest::SetUp() {
     HMODULE dsm = SourceManager();
     ASSERT_NE(dsm, nullptr) << "TWAIN_32.DLL did not load";
     ASSERT_NE(GetProcAddress(dsm, "DSM_DevNotificationCount"), nullptr)
-        << "TWAIN_32.DLL is not the development Source Manager (WINEDLLOVERRIDES=twain_32=n,b?)";
+        << "TWAIN_32.DLL is not the development Source Manager (under Wine: a prefix "
+           "without the override of scripts/wine-prefix.sh?)";
     entry = Export<DSMENTRYPROC>(dsm, "DSM_Entry");
     ASSERT_NE(entry, nullptr);
     ClearNotifications();

@@ -1,6 +1,7 @@
 // What sources tell their applications: recorded as it arrives, queued for
 // the application, its loop woken, and handed over by MSG_PROCESSEVENT.
 #include "dsm/dsm_support.h"
+#include "support/window_list.h"
 
 #include <atomic>
 #include <thread>
@@ -9,21 +10,12 @@ namespace {
 
 using namespace qx;
 
-BOOL CALLBACK MatchTitle(HWND window, LPARAM wanted) {
-    auto *search = reinterpret_cast<std::pair<const char *, HWND> *>(wanted);
-    char title[64] = "";
-    GetWindowTextA(window, title, sizeof title);
-    if (strcmp(title, search->first) != 0) return TRUE;
-    search->second = window;
-    return FALSE;
-}
-
 // A top-level window of this thread (the source's dialog belongs to the
 // thread that enabled it).
 HWND ThreadWindow(const char *title) {
-    std::pair<const char *, HWND> search{title, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), MatchTitle, reinterpret_cast<LPARAM>(&search));
-    return search.second;
+    for (HWND window : ThreadWindows())
+        if (WindowText(window) == title) return window;
+    return nullptr;
 }
 
 class Notifications : public DsmTest {
@@ -38,6 +30,14 @@ protected:
         TW_UINT16 result = Dsm(app, source, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
         *twMessage = event.TWMessage;
         return result;
+    }
+    // An application with its window, and the source it opened and enabled.
+    void EnableQuorvex(bool showUI, HWND *window, TW_IDENTITY *app, TW_IDENTITY *source) {
+        *window = CreateAppWindow();
+        *app = OpenApplication(*window);
+        *source = OpenQuorvex(app);
+        ASSERT_NE(source->Id, 0u);
+        ASSERT_EQ(Enable(app, source, showUI, *window), TWRC_SUCCESS);
     }
     // The wake-up waiting in this thread's queue for window (or, with
     // HWND(-1), for the thread itself).
@@ -202,14 +202,9 @@ TEST_F(Notifications, TheRecordIsSafeAcrossThreads) {
 
 // With the source's own enable: it sends MSG_XFERREADY itself.
 TEST_F(Notifications, EnableWithoutUserInterfaceReachesTheApplicationsLoop) {
-    HWND window = CreateAppWindow();
-    TW_IDENTITY app = OpenApplication(window);
-    TW_IDENTITY source = OpenQuorvex(&app);
-    ASSERT_NE(source.Id, 0u);
-    TW_UINT16 result = Enable(&app, &source, false, window);
-    if (result == TWRC_FAILURE && SourceStatus(&app, &source) == TWCC_BADPROTOCOL)
-        GTEST_SKIP() << "the source's enable is not built yet";
-    ASSERT_EQ(result, TWRC_SUCCESS);
+    HWND window;
+    TW_IDENTITY app, source;
+    ASSERT_NO_FATAL_FAILURE(EnableQuorvex(false, &window, &app, &source));
     std::vector<Notification> record = qx::Notifications();
     ASSERT_EQ(record.size(), 1u) << "sent during MSG_ENABLEDS";
     EXPECT_EQ(memcmp(&record[0].origin, &source, sizeof source), 0);
@@ -220,10 +215,7 @@ TEST_F(Notifications, EnableWithoutUserInterfaceReachesTheApplicationsLoop) {
 
     // The transfer the notification announced, through the Source Manager.
     TW_HANDLE bitmap = nullptr;
-    result = Dsm(&app, &source, DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &bitmap);
-    if (result == TWRC_FAILURE && SourceStatus(&app, &source) == TWCC_BADPROTOCOL)
-        GTEST_SKIP() << "native transfer is not built yet";
-    ASSERT_EQ(result, TWRC_XFERDONE);
+    ASSERT_EQ(Dsm(&app, &source, DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &bitmap), TWRC_XFERDONE);
     auto *header = static_cast<BITMAPINFOHEADER *>(GlobalLock(bitmap));
     ASSERT_NE(header, nullptr);
     EXPECT_EQ(header->biSize, 40u);
@@ -240,14 +232,9 @@ TEST_F(Notifications, EnableWithoutUserInterfaceReachesTheApplicationsLoop) {
 // The source's dialog runs inside MSG_PROCESSEVENT; its Cancel comes back
 // from that very call.
 TEST_F(Notifications, CancelInTheSourcesDialogComesBackAsCloseRequest) {
-    HWND window = CreateAppWindow();
-    TW_IDENTITY app = OpenApplication(window);
-    TW_IDENTITY source = OpenQuorvex(&app);
-    ASSERT_NE(source.Id, 0u);
-    TW_UINT16 result = Enable(&app, &source, true, window);
-    if (result == TWRC_FAILURE && SourceStatus(&app, &source) == TWCC_BADPROTOCOL)
-        GTEST_SKIP() << "the source's enable is not built yet";
-    ASSERT_EQ(result, TWRC_SUCCESS);
+    HWND window;
+    TW_IDENTITY app, source;
+    ASSERT_NO_FATAL_FAILURE(EnableQuorvex(true, &window, &app, &source));
     EXPECT_TRUE(qx::Notifications().empty()) << "nothing to tell before the user acts";
     HWND dialog = ThreadWindow("Quorvex User Interface");
     ASSERT_NE(dialog, nullptr);

@@ -1,5 +1,5 @@
-// Lives in a folder whose TWAIN_32.DLL has no DSM_Entry; the source, the
-// simulated board and TWAINDSM.DLL are in the folder above. Enables QXTwain.ds
+// Lives in a folder whose TWAIN_32.DLL has no DSM_Entry, beside TWAINDSM.DLL;
+// the source and the simulated board are in the folder above. Enables QXTwain.ds
 // without a user interface and reports through its exit code whether
 // TWAINDSM.DLL received MSG_XFERREADY: 0 yes, 1 no, 2 the TWAIN_32.DLL found
 // here has a DSM_Entry after all, 3 set-up failed.
@@ -31,10 +31,10 @@ std::string FromFolderAbove(const char *name) {
 int main() {
     HMODULE twain32 = LoadLibraryA("TWAIN_32.DLL");
     if (twain32 && GetProcAddress(twain32, "DSM_Entry")) return 2;
-    // Loaded from the folder above (their imports beside them), and kept
-    // loaded so the record outlives the source's own load and unload of it.
+    // Kept loaded so the record outlives the source's own load and unload of
+    // it. The others come from the folder above, their imports beside them.
+    HMODULE dsm = LoadLibraryA("TWAINDSM.DLL");
     const DWORD besideIt = LOAD_WITH_ALTERED_SEARCH_PATH;
-    HMODULE dsm = LoadLibraryExA(FromFolderAbove("TWAINDSM.DLL").c_str(), nullptr, besideIt);
     HMODULE kvd = LoadLibraryExA(FromFolderAbove("Kvd.dll").c_str(), nullptr, besideIt);
     HMODULE source = LoadLibraryExA(FromFolderAbove("QXTwain.ds").c_str(), nullptr, besideIt);
     if (!dsm || !kvd || !source) return 3;

@@ -5,13 +5,13 @@
 # the source under %WINDIR%\twain_64 (or twain_32) and the installed qxacquire
 # of that architecture acquires one frame from it; a silent uninstall leaves
 # no file and no uninstall entry behind.
-# Usage: installer_test.sh SETUP.EXE TWAIN_32.DLL WORK_FOLDER [32-BIT TWAIN_32.DLL]
+# Usage: installer_test.sh SETUP.EXE TWAIN_32.DLL WORK_FOLDER "SIMULATOR FILES" [32-BIT TWAIN_32.DLL]
 set -euo pipefail
-setup=$1 dsm=$2 work=$3 dsm32=${4:-}
+setup=$1 dsm=$2 work=$3 dsm32=${5:-}
+read -ra simulator <<<"$4"
 export WINEPREFIX=$work/wineprefix-install
 source "$(dirname "$0")/../../scripts/wine-prefix.sh"
 qx_make_prefix
-export WINEDLLOVERRIDES="twain_32=n,b"
 
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QXTwain'
 programDir=$(winepath -u 'C:\Program Files\Quorvex\QXTwain' 2>/dev/null)
@@ -34,7 +34,7 @@ check "installed the uninstaller under Program Files" installed "$programDir/Uni
 for half in "${halves[@]}"; do
   read -r twain bin dsmFile <<<"$half"
   check "installed the source and the simulated board under $twain\\Quorvex" installed \
-    "$(sourceDir "$twain")"/{QXTwain.ds,Kvd.dll,QXD.dll,QXEr.dll,QXDiskIO.dll,Vizpane.dll,qxsimcore.dll}
+    "${simulator[@]/#/$(sourceDir "$twain")/}" "$(sourceDir "$twain")/QXTwain.ds"
   check "installed qxacquire under Program Files\\...\\$bin" installed "$programDir/$bin/qxacquire.exe"
 
   # The Source Manager alone in its folder: whatever it finds comes from $twain.

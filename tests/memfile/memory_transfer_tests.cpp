@@ -6,7 +6,9 @@
 #include <cstring>
 #include <vector>
 
+#include "res/resource.h"
 #include "support/transfer.h"
+#include "support/window_list.h"
 
 using namespace qx;
 
@@ -645,19 +647,11 @@ TEST_F(LeftLargeTransferTest, AbandonedTransfersDoNotKeepTheirCopies) {
 
 // ---------------------------------------------------------------- preview
 
-BOOL CALLBACK KeepVisibleDialog(HWND window, LPARAM result) {
-    char name[16] = {};
-    GetClassNameA(window, name, sizeof name);
-    if (strcmp(name, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
-    *reinterpret_cast<HWND *>(result) = window;
-    return FALSE;
-}
-
 // The source's dialog on this thread.
 HWND SourceDialog() {
-    HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), KeepVisibleDialog, reinterpret_cast<LPARAM>(&found));
-    return found;
+    for (HWND window : ThreadWindows())
+        if (ClassName(window) == "#32770" && IsWindowVisible(window)) return window;
+    return nullptr;
 }
 
 int LastIndexOf(const std::vector<std::string> &log, const std::string &prefix) {
@@ -668,7 +662,6 @@ int LastIndexOf(const std::vector<std::string> &log, const std::string &prefix) 
 
 class PreviewRunningTest : public SourceTest {
 protected:
-    static constexpr int PreviewButton = 1027;
     static constexpr DWORD LongEnough = 10000;
 
     // A user who pressed Acquire: state 600 with the dialog shown.
@@ -685,7 +678,7 @@ protected:
     // ... and then Preview, which stays usable in 600.
     void StartPreview() {
         size_t blits = BoardLogMatching("VizpaneBlit").size();
-        PostMessageA(GetDlgItem(dialog, PreviewButton), BM_CLICK, 0, 0);
+        PostMessageA(GetDlgItem(dialog, IDC_PREVIEW), BM_CLICK, 0, 0);
         ASSERT_TRUE(PumpUntil(
             [&] { return BoardLogMatching("VizpaneBlit").size() >= blits + 2; }, LongEnough));
     }
@@ -699,7 +692,7 @@ protected:
         EXPECT_GE(closed, 0);
         EXPECT_LT(closed, snapped);
         char caption[32] = {};
-        GetWindowTextA(GetDlgItem(dialog, PreviewButton), caption, sizeof caption);
+        GetWindowTextA(GetDlgItem(dialog, IDC_PREVIEW), caption, sizeof caption);
         EXPECT_STREQ(caption, "Preview");
     }
 

@@ -9,16 +9,11 @@
 #include <fstream>
 
 #include "support/loaded_source.h"
+#include "support/temp_file.h"
 
 namespace qx {
 
-std::string BoardLogPath() {
-    char folder[MAX_PATH];
-    GetTempPathA(sizeof folder, folder);
-    char name[64];
-    snprintf(name, sizeof name, "qxsim-log-%lu.txt", GetCurrentProcessId());
-    return std::string(folder) + name;
-}
+std::string BoardLogPath() { return TempFile("qxsim-log.txt"); }
 
 void ConfigureBoard(const std::string &keys) {
     static HMODULE kvd = LoadLibraryA("Kvd.dll");

@@ -1,5 +1,10 @@
 #include "support/child_process.h"
 
+#include <fstream>
+#include <iterator>
+
+#include "support/temp_file.h"
+
 namespace qx {
 
 bool StartWithOutputTo(std::string command, const std::string &outputPath,
@@ -18,6 +23,24 @@ bool StartWithOutputTo(std::string command, const std::string &outputPath,
                                   nullptr, &startup, process);
     CloseHandle(output);
     return started != FALSE;
+}
+
+DWORD RunProgram(const std::string &command, std::string *output, DWORD ms) {
+    static int runs = 0;
+    const std::string outputPath = TempFile("child-output-" + std::to_string(++runs) + ".txt");
+    PROCESS_INFORMATION process;
+    DWORD code = NotRun;
+    if (StartWithOutputTo(command, outputPath, &process)) {
+        if (WaitForSingleObject(process.hProcess, ms) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    std::ifstream in(outputPath);
+    output->assign(std::istreambuf_iterator<char>(in), {});
+    in.close();
+    DeleteFileA(outputPath.c_str());
+    return code;
 }
 
 }  // namespace qx

@@ -13,4 +13,11 @@ namespace qx {
 bool StartWithOutputTo(std::string command, const std::string &outputPath,
                        PROCESS_INFORMATION *process);
 
+// The exit code of a run that did not start or did not end in time.
+constexpr DWORD NotRun = 999;
+
+// Runs command to its end (waiting at most ms) with its standard output and
+// error in *output; returns its exit code.
+DWORD RunProgram(const std::string &command, std::string *output, DWORD ms = 120000);
+
 }  // namespace qx

@@ -49,14 +49,6 @@ TW_UINT16 FileTransfer(LoadedSource &source) {
     return source.Call(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr);
 }
 
-std::string TempFile(const std::string &name) {
-    char folder[MAX_PATH];
-    GetTempPathA(sizeof folder, folder);
-    char prefix[32];
-    snprintf(prefix, sizeof prefix, "qxmf%lu-", GetCurrentProcessId());
-    return std::string(folder) + prefix + name;
-}
-
 Dib::Dib(HGLOBAL handle) {
     blockBytes = GlobalSize(handle);
     const void *data = GlobalLock(handle);

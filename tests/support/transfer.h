@@ -8,6 +8,7 @@
 
 #include "support/harness.h"
 #include "support/sentences.h"
+#include "support/temp_file.h"
 
 namespace qx {
 
@@ -39,9 +40,6 @@ TW_UINT16 MemoryStrip(LoadedSource &source, TW_IMAGEMEMXFER &strip, void *buffer
 
 // DAT_IMAGEFILEXFER / MSG_GET.
 TW_UINT16 FileTransfer(LoadedSource &source);
-
-// A path in the temporary folder, unique to this test process.
-std::string TempFile(const std::string &name);
 
 // A native bitmap, copied out of its block and freed.
 struct Dib {

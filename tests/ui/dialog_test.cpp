@@ -3,6 +3,8 @@
 // Source Manager while the application's loop offers its messages to the source.
 #include "ui_support.h"
 
+#include "res/resource.h"
+
 #include <cstring>
 
 using namespace qx;
@@ -81,7 +83,7 @@ private:
 
 DialogTemplate ReadTemplate(HMODULE module) {
     DialogTemplate t = {};
-    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1010), MAKEINTRESOURCEA(5));
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(IDD_USER_INTERFACE), MAKEINTRESOURCEA(5));
     EXPECT_NE(found, nullptr);
     if (!found) return t;
     auto data = static_cast<const BYTE *>(LockResource(LoadResource(module, found)));
@@ -121,10 +123,13 @@ struct ExpectedControl {
     DWORD style;
 };
 
+// The ids applications and their automation know.
+static_assert(IDD_USER_INTERFACE == 1010 && IDC_PREVIEW == 1027, "published dialog ids");
+
 constexpr ExpectedControl Controls[] = {
     {1, "Acquire", 40, 100, 50, 14, PushButtonStyle},
     {2, "Cancel", 115, 100, 50, 14, PushButtonStyle},
-    {1027, "Preview", 78, 45, 50, 14, PushButtonStyle},
+    {IDC_PREVIEW, "Preview", 78, 45, 50, 14, PushButtonStyle},
     {0xFFFF, "Preview Image", 31, 25, 145, 50, GroupBoxStyle},
 };
 
@@ -278,7 +283,7 @@ TEST_F(DialogTest, CancelAsksToCloseAndKeepsTheState) {
 
 TEST_F(DialogTest, EscapeAndTheCloseBoxArriveAsCancel) {
     EnableShown();
-    PostMessageA(GetDlgItem(dialog, 1027), WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageA(GetDlgItem(dialog, IDC_PREVIEW), WM_KEYDOWN, VK_ESCAPE, 0);
     ASSERT_TRUE(RunUntilNotified(1));
     ExpectTakenBySource(WM_KEYDOWN);
     ExpectNotified(0, MSG_CLOSEDSREQ);
@@ -322,7 +327,7 @@ TEST_F(DialogTest, WithoutUserInterfaceTheHiddenDialogStillExists) {
     dialog = SourceDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_FALSE(IsWindowVisible(dialog));
-    EXPECT_EQ(ControlText(dialog, 1027), "Preview");
+    EXPECT_EQ(ControlText(dialog, IDC_PREVIEW), "Preview");
     EXPECT_TRUE(BoardLogMatching("VizpaneCreate").empty());
 }
 

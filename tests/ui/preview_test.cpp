@@ -2,6 +2,8 @@
 // counts bad frames, how it ends, and how disable and close stop it.
 #include "ui_support.h"
 
+#include "res/resource.h"
+
 #include <cstdio>
 #include <functional>
 
@@ -9,7 +11,6 @@ using namespace qx;
 
 namespace {
 
-constexpr int PreviewButton = 1027;
 constexpr DWORD LongEnough = 20000;
 const std::string FrameStart = "KvAqCommand 2 2 0 0 -> 0";
 const std::string FrameAbort = "KvAqCommand 5 1 0 0 -> 0";
@@ -76,19 +77,19 @@ protected:
         loop = std::make_unique<EventLoop>(*source);
     }
 
-    void ClickPreview() { PostMessageA(GetDlgItem(dialog, PreviewButton), BM_CLICK, 0, 0); }
+    void ClickPreview() { PostMessageA(GetDlgItem(dialog, IDC_PREVIEW), BM_CLICK, 0, 0); }
 
     bool ButtonsEnabled() {
         return IsWindowEnabled(GetDlgItem(dialog, IDOK)) &&
                IsWindowEnabled(GetDlgItem(dialog, IDCANCEL));
     }
     bool ShowsRunning() {
-        return ControlText(dialog, PreviewButton) == "Stop Preview" &&
+        return ControlText(dialog, IDC_PREVIEW) == "Stop Preview" &&
                !IsWindowEnabled(GetDlgItem(dialog, IDOK)) &&
                !IsWindowEnabled(GetDlgItem(dialog, IDCANCEL));
     }
     bool ShowsIdle() {
-        return ControlText(dialog, PreviewButton) == "Preview" && ButtonsEnabled();
+        return ControlText(dialog, IDC_PREVIEW) == "Preview" && ButtonsEnabled();
     }
 
     bool RunUntilLogged(const std::string &line, int count) {
@@ -321,7 +322,7 @@ TEST_F(PreviewTest, PreviewButtonStartsAndStopsByItsCaption) {
     EXPECT_EQ(LogCount(BoardLog(), "VizpaneClose *"), 2);
 
     // Any caption but exactly "Preview" only asks a run to stop.
-    SetWindowTextA(GetDlgItem(dialog, PreviewButton), "preview");
+    SetWindowTextA(GetDlgItem(dialog, IDC_PREVIEW), "preview");
     ClickPreview();
     loop->Run(300);
     EXPECT_EQ(BoardLogMatching("VizpaneCreate").size(), 2u);
@@ -333,9 +334,9 @@ TEST_F(PreviewTest, PreviewButtonStartsAndStopsByItsCaption) {
 TEST_F(PreviewTest, ASecondClickBeforeTheRunShowsItselfStopsIt) {
     StartSource(SmallBoard);
     // Both clicks reach the dialog before the new run can change the caption.
-    HWND button = GetDlgItem(dialog, PreviewButton);
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(PreviewButton, BN_CLICKED), LPARAM(button));
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(PreviewButton, BN_CLICKED), LPARAM(button));
+    HWND button = GetDlgItem(dialog, IDC_PREVIEW);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_PREVIEW, BN_CLICKED), LPARAM(button));
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_PREVIEW, BN_CLICKED), LPARAM(button));
     RunUntilEnded();
     EXPECT_LE(BoardLogMatching("VizpaneCreate").size(), 1u);
     EXPECT_TRUE(Boxes().empty());

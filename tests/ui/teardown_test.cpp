@@ -8,19 +8,6 @@
 
 namespace {
 
-BOOL CALLBACK CountOwnWindow(HWND window, LPARAM n) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    *reinterpret_cast<int *>(n) += process == GetCurrentProcessId();
-    return TRUE;
-}
-
-int TopLevelWindowCount() {
-    int count = 0;
-    EnumWindows(CountOwnWindow, reinterpret_cast<LPARAM>(&count));
-    return count;
-}
-
 size_t HeapBlocks() {
     HANDLE heaps[256];
     DWORD count = std::min<DWORD>(GetProcessHeaps(256, heaps), 256);
@@ -37,7 +24,7 @@ protected:
     std::string BoardConfig() override { return "width = 64\nheight = 48\nframe_ms = 0\n"; }
     void SetUp() override {
         qx::SourceTest::SetUp();
-        windows = TopLevelWindowCount();
+        windows = qx::ProcessWindows().size();
         threads = qx::ThreadCount();
     }
     void TearDown() override {
@@ -53,13 +40,15 @@ protected:
     // The source's windows and threads are gone; `kept` other threads remain.
     void ExpectNothingLeft(int kept) {
         EXPECT_TRUE(qx::PumpUntil([&] {
-            return !IsWindow(dialog) && TopLevelWindowCount() == windows && qx::ThreadCount() == threads + kept;
-        }, 5000)) << TopLevelWindowCount() << " windows, " << qx::ThreadCount() << " threads";
+            return !IsWindow(dialog) && qx::ProcessWindows().size() == windows &&
+                   qx::ThreadCount() == threads + kept;
+        }, 5000)) << qx::ProcessWindows().size() << " windows, " << qx::ThreadCount() << " threads";
     }
     std::thread app;
     std::atomic<HWND> dialog{nullptr};
     std::atomic<bool> stop{false}, pumping{true};
-    int windows = 0, threads = 0;
+    size_t windows = 0;
+    int threads = 0;
 };
 
 // The application's second thread enables with the dialog, starts the preview

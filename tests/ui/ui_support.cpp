@@ -21,24 +21,6 @@ ATOM RegisterAppClass() {
     return atom;
 }
 
-bool OfThisProcess(HWND window) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    return pid == GetCurrentProcessId();
-}
-
-BOOL CALLBACK CollectOwnWindow(HWND window, LPARAM param) {
-    auto *windows = reinterpret_cast<std::vector<HWND> *>(param);
-    if (OfThisProcess(window)) windows->push_back(window);
-    return TRUE;
-}
-
-std::vector<HWND> TopLevelWindows() {
-    std::vector<HWND> windows;
-    EnumWindows(CollectOwnWindow, reinterpret_cast<LPARAM>(&windows));
-    return windows;
-}
-
 bool IsWithin(HWND window, HWND ancestor) {
     return window == ancestor || IsChild(ancestor, window);
 }
@@ -88,33 +70,24 @@ std::vector<OfferedEvent> EventLoop::EventsFor(HWND window, UINT message) const 
 }
 
 HWND SourceDialog() {
-    for (HWND window : TopLevelWindows()) {
-        char cls[16] = {};
-        GetClassNameA(window, cls, sizeof cls);
-        if (strcmp(cls, "#32770") == 0 && WindowText(window) == "Quorvex User Interface")
+    for (HWND window : ProcessWindows())
+        if (ClassName(window) == "#32770" && WindowText(window) == "Quorvex User Interface")
             return window;
-    }
     return nullptr;
 }
 
 std::vector<HWND> OwnedWindows(HWND owner) {
     std::vector<HWND> owned;
-    for (HWND window : TopLevelWindows())
+    for (HWND window : ProcessWindows())
         if (GetWindow(window, GW_OWNER) == owner) owned.push_back(window);
     return owned;
 }
 
 std::vector<HWND> VisibleWindowsExcept(HWND except) {
     std::vector<HWND> visible;
-    for (HWND window : TopLevelWindows())
+    for (HWND window : ProcessWindows())
         if (window != except && IsWindowVisible(window)) visible.push_back(window);
     return visible;
-}
-
-std::string WindowText(HWND window) {
-    char text[256] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
 }
 
 std::string ControlText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }

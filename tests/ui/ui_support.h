@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/harness.h"
+#include "support/window_list.h"
 
 namespace qx {
 
@@ -63,7 +64,6 @@ HWND SourceDialog();
 std::vector<HWND> OwnedWindows(HWND owner);
 // Visible top-level windows of this process other than except.
 std::vector<HWND> VisibleWindowsExcept(HWND except);
-std::string WindowText(HWND window);
 std::string ControlText(HWND dialog, int id);
 
 // Threads of this process, and how many of them run above normal priority.

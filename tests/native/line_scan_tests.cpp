@@ -1,7 +1,6 @@
 // A line-scan board of 8 x 40000 through QXTwain.ds: the height passes the
 // TW_FIX32 range, and a native transfer still delivers every row.
-#include <cstring>
-
+#include "cap_support.h"
 #include "support/transfer.h"
 
 namespace {
@@ -13,20 +12,8 @@ protected:
 
 TEST_F(LineScanBoard, HeightIsReportedAtTheFix32LimitAndEveryRowIsDelivered) {
     qx::MakeReady(*source);
-    TW_CAPABILITY cap = {ICAP_PHYSICALHEIGHT, 0xFFFF, nullptr};
-    ASSERT_EQ(source->Capability(MSG_GET, &cap), TWRC_SUCCESS);
-    const uint8_t *one = static_cast<const uint8_t *>(GlobalLock(cap.hContainer));
-    ASSERT_NE(one, nullptr);
-    int16_t whole;
-    uint16_t itemType, frac;
-    memcpy(&itemType, one, 2);
-    memcpy(&whole, one + 2, 2);
-    memcpy(&frac, one + 4, 2);
-    GlobalUnlock(cap.hContainer);
-    GlobalFree(cap.hContainer);
-    EXPECT_EQ(itemType, TWTY_FIX32);
-    EXPECT_EQ(whole, -32768);
-    EXPECT_EQ(frac, 0);
+    qx::ExpectReply(qx::Ask(*source, MSG_GET, ICAP_PHYSICALHEIGHT), TWON_ONEVALUE,
+                    qx::OneValue(TWTY_FIX32, qx::Fix(-32768)));
 
     qx::NativeReply reply = qx::NativeTransfer(*source);
     ASSERT_EQ(reply.result, TWRC_XFERDONE);
