@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "grey16.h"
+
 namespace qximg {
 namespace {
 
@@ -112,8 +114,8 @@ bool ConvertLine(PixelLayout layout, const WICPixelFormatGUID &to, const uint8_t
     uint8_t *out = line->data();
     for (uint32_t x = 0; x < width; ++x, in += inBytes, out += outBytes) {
         uint8_t b, g, r;
-        if (inBytes <= 2) {
-            b = g = r = in[inBytes - 1];  // the high byte of a 16-bit sample
+        if (inBytes == 1) {
+            b = g = r = in[0];
         } else {
             b = in[0];
             g = in[1];
@@ -175,11 +177,34 @@ const char *ImageFormatExtension(ImageFormat format) {
     return "png";
 }
 
+bool KeepsGrey16(ImageFormat format) { return format != ImageFormat::Bmp; }
+
+uint32_t Grey16SignificantBits(const uint8_t *rows, uint32_t width, uint32_t height, size_t stride) {
+    uint32_t all = 0;
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint8_t *in = rows + stride * y;
+        for (uint32_t x = 0; x < width; ++x, in += 2) all |= in[0] | in[1] << 8;
+    }
+    uint32_t bits = 8;
+    while (bits < 16 && (all >> bits)) ++bits;
+    return bits;
+}
+
 bool WriteImage(const std::string &path, ImageFormat format, PixelLayout layout, uint32_t width,
-                uint32_t height, const uint8_t *rows, size_t stride, std::string *error) {
-    if (width == 0 || height == 0 || !rows || stride < size_t(width) * BytesPerPixel(layout)) {
+                uint32_t height, const uint8_t *rows, size_t stride, std::string *error,
+                uint32_t significantBits) {
+    if (width == 0 || height == 0 || !rows || stride < size_t(width) * BytesPerPixel(layout) ||
+        significantBits < 8 || significantBits > 16) {
         if (error) *error = "no pixels to write to " + path;
         return false;
+    }
+    if (layout == PixelLayout::Gray16) {
+        if (format == ImageFormat::Png)
+            return WriteGrey16Png(path, width, height, rows, stride, significantBits, error);
+        if (format == ImageFormat::Tiff)
+            return WriteGrey16Tiff(path, width, height, rows, stride, significantBits, error);
+        std::vector<uint8_t> grey = Grey16To8(rows, width, height, stride, significantBits);
+        return WriteImage(path, format, PixelLayout::Gray8, width, height, grey.data(), width, error);
     }
     ComScope com;
     ComRef<IWICImagingFactory> factory;

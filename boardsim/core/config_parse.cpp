@@ -317,7 +317,7 @@ int ParseConfig(const char *text, SimConfig *config, std::vector<ConfigError> *e
         if (!c.plan && playback) AddError(errors, given.framesLine, "frames", why);
         else if (!c.plan) AddError(errors, std::max(1, given.sizeLine), "image_bytes", why);
     } else if (playback && given.framesLine) {
-        std::vector<DecodedPicture> pictures;
+        std::vector<qximg::DecodedImage> pictures;
         if (!DecodePlaybackFiles(c.settings.frames, &pictures, &why))
             AddError(errors, given.framesLine, "frames", why);
     }
