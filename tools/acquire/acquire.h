@@ -97,6 +97,8 @@ const char *ReturnCodeName(TW_UINT16 code);
 const char *ConditionCodeName(TW_UINT16 code);
 const char *ContainerName(TW_UINT16 conType);
 const char *ItemTypeName(TW_UINT16 itemType);
+// "MSG_GET", "MSG_SET", ... for the bits of a MSG_QUERYSUPPORT reply.
+std::vector<const char *> SupportedMessageNames(TW_UINT32 support);
 // "ICAP_PIXELTYPE", or "0x8001" for a code without a name.
 std::string CapabilityName(TW_UINT16 cap);
 // The name of a value of cap ("TWPT_GRAY"), or nullptr when it has none.

@@ -222,22 +222,9 @@ std::string Allowed(const CapabilityReport &report) {
     return list;
 }
 
-constexpr Name SupportedMessages[] = {{TWQC_GET, "MSG_GET"},
-                                      {TWQC_SET, "MSG_SET"},
-                                      {TWQC_GETDEFAULT, "MSG_GETDEFAULT"},
-                                      {TWQC_GETCURRENT, "MSG_GETCURRENT"},
-                                      {TWQC_RESET, "MSG_RESET"}};
-
-std::vector<const char *> Messages(const CapabilityReport &report) {
-    std::vector<const char *> names;
-    for (const Name &name : SupportedMessages)
-        if (report.support & name.value) names.push_back(name.text);
-    return names;
-}
-
 std::string MessageList(const CapabilityReport &report, const char *separator, bool quoted) {
     std::string text;
-    for (const char *name : Messages(report))
+    for (const char *name : SupportedMessageNames(report.support))
         text += (text.empty() ? "" : separator) + (quoted ? JsonString(name) : std::string(name));
     return text;
 }

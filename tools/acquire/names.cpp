@@ -118,6 +118,13 @@ constexpr Name FileFormats[] = {TW_NAME(TWFF_TIFF),  TW_NAME(TWFF_PICT),      TW
                                 TW_NAME(TWFF_EXIF)};
 constexpr Name Booleans[] = {TW_NAME(FALSE), TW_NAME(TRUE)};
 
+// The messages of MSG_QUERYSUPPORT's bits.
+constexpr Name SupportedMessages[] = {{TWQC_GET, "MSG_GET"},
+                                      {TWQC_SET, "MSG_SET"},
+                                      {TWQC_GETDEFAULT, "MSG_GETDEFAULT"},
+                                      {TWQC_GETCURRENT, "MSG_GETCURRENT"},
+                                      {TWQC_RESET, "MSG_RESET"}};
+
 struct ValueNames {
     TW_UINT16 cap;
     const Name *names;
@@ -173,6 +180,13 @@ const char *ReturnCodeName(TW_UINT16 code) { return Lookup(ReturnCodeNames, code
 const char *ConditionCodeName(TW_UINT16 code) { return Lookup(ConditionCodeNames, code); }
 const char *ContainerName(TW_UINT16 conType) { return Lookup(ContainerNames, conType); }
 const char *ItemTypeName(TW_UINT16 itemType) { return Lookup(ItemTypeNames, itemType); }
+
+std::vector<const char *> SupportedMessageNames(TW_UINT32 support) {
+    std::vector<const char *> names;
+    for (const Name &name : SupportedMessages)
+        if (support & name.value) names.push_back(name.text);
+    return names;
+}
 
 std::string CapabilityName(TW_UINT16 cap) {
     if (const char *name = Find(CapabilityNames, std::size(CapabilityNames), cap)) return name;
