@@ -189,7 +189,7 @@ bool TransferOneFrame(Session &s, uint32_t index, TW_UINT16 *pending) {
     if (!done || !ended) return false;
     ++s.framesWritten;
     s.bytesTransferred += frame.bytes;
-    printf("frame %u: %ux%u, %u bits, %llu bytes, %lu ms, %s%s\n", index, info.ImageWidth,
+    printf("frame %u: %dx%d, %d bits, %llu bytes, %lu ms, %s%s\n", index, info.ImageWidth,
            info.ImageLength, info.BitsPerPixel, static_cast<unsigned long long>(frame.bytes),
            GetTickCount() - start, frame.path.c_str(), frame.note.c_str());
     return true;
