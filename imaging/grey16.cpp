@@ -120,6 +120,11 @@ bool WriteGrey16Png(const std::string &path, uint32_t width, uint32_t height, co
 
 bool WriteGrey16Tiff(const std::string &path, uint32_t width, uint32_t height, const uint8_t *rows,
                      size_t stride, uint32_t bits, std::string *error) {
+    // TIFF offsets are 32 bits.
+    if (uint64_t(width) * 2 * height > 0xFFFFFF00u) {
+        if (error) *error = "too large for a TIFF file: " + path;
+        return false;
+    }
     File file = Create(path, error);
     if (!file) return false;
     // Little-endian baseline TIFF: header, one strip of pixels, then the directory.

@@ -6,7 +6,6 @@
 
 #include <fstream>
 
-#include "res/resource.h"
 #include "support/bytes.h"
 #include "support/child_process.h"
 #include "support/harness.h"
@@ -279,11 +278,13 @@ INSTANTIATE_TEST_SUITE_P(BoardsMechanismsFormats, Acquire, ::testing::ValuesIn(G
 // it would; --mech says the same or the command line is refused.
 TEST_F(AcquireRun, TheNegotiatedMechanismTransfers) {
     for (const char *agreeing : {"--set ICAP_XFERMECH=TWSX_MEMORY", "--set icap_xfermech=memory --mech memory"}) {
-        Child child = Run(agreeing);
+        Child child = Run(agreeing + std::string(" --count 2"));
         EXPECT_EQ(child.exitCode, 0u) << child.output;
         EXPECT_TRUE(Contains(child.output, "DAT_IMAGEMEMXFER / MSG_GET -> TWRC_XFERDONE")) << child.output;
         EXPECT_FALSE(Contains(child.output, "DAT_IMAGENATIVEXFER")) << child.output;
-        EXPECT_NE(GetFileAttributesA(Path("memory-001.png").c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_TRUE(Contains(child.output, "2 frame(s) in")) << child.output;
+        for (const char *name : {"memory-001.png", "memory-002.png"})
+            EXPECT_TRUE(Contains(child.output, Path(name))) << child.output;
     }
 }
 
@@ -314,6 +315,7 @@ TEST_F(AcquireRun, FailedTransferExitsOneWithTheConditionCode) {
                          "condition code TWCC_"))
         << child.output;
     EXPECT_FALSE(boxes.empty());
+    EXPECT_FALSE(Contains(child.output, "box:")) << child.output;  // without --unattended, boxes wait for a user
     // The transfer is ended, then the source disabled and closed.
     EXPECT_TRUE(Contains(child.output, "MSG_DISABLEDS -> TWRC_SUCCESS")) << child.output;
     EXPECT_TRUE(Contains(child.output, "MSG_CLOSEDS -> TWRC_SUCCESS")) << child.output;

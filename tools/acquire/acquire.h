@@ -40,7 +40,7 @@ struct Options {
     bool acquire = true;  // false when only --list or --caps were asked for
     std::vector<CapabilitySetting> settings;
     TW_UINT16 mechanism = TWSX_NATIVE;
-    bool mechanismGiven = false;  // by --mech
+    bool mechanismGiven = false;  // by --mech or --set ICAP_XFERMECH
     uint32_t count = 1;
     uint32_t bits = 0;  // significant bits of deep grey samples; 0: not given
     std::string outFolder = "out";
