@@ -1,4 +1,4 @@
-// Images as files, through the Windows Imaging Component: the native
+// Images as files, through the imaging library: the native
 // bitmap, the memory transfer's strips, and files re-encoded.
 #include <cstdio>
 #include <cstring>
