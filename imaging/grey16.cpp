@@ -1,5 +1,7 @@
 #include "grey16.h"
 
+#include "wic_image.h"
+
 #include <zlib.h>
 
 #include <cstdio>
@@ -67,6 +69,17 @@ struct Deflater {
 };
 
 }  // namespace
+
+uint32_t Grey16SignificantBits(const uint8_t *rows, uint32_t width, uint32_t height, size_t stride) {
+    uint32_t all = 0;
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint8_t *in = rows + stride * y;
+        for (uint32_t x = 0; x < width; ++x, in += 2) all |= in[0] | in[1] << 8;
+    }
+    uint32_t bits = 8;
+    while (bits < 16 && (all >> bits)) ++bits;
+    return bits;
+}
 
 std::vector<uint8_t> Grey16To8(const uint8_t *rows, uint32_t width, uint32_t height, size_t stride,
                                uint32_t bits) {

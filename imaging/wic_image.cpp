@@ -179,17 +179,6 @@ const char *ImageFormatExtension(ImageFormat format) {
 
 bool KeepsGrey16(ImageFormat format) { return format != ImageFormat::Bmp; }
 
-uint32_t Grey16SignificantBits(const uint8_t *rows, uint32_t width, uint32_t height, size_t stride) {
-    uint32_t all = 0;
-    for (uint32_t y = 0; y < height; ++y) {
-        const uint8_t *in = rows + stride * y;
-        for (uint32_t x = 0; x < width; ++x, in += 2) all |= in[0] | in[1] << 8;
-    }
-    uint32_t bits = 8;
-    while (bits < 16 && (all >> bits)) ++bits;
-    return bits;
-}
-
 bool WriteImage(const std::string &path, ImageFormat format, PixelLayout layout, uint32_t width,
                 uint32_t height, const uint8_t *rows, size_t stride, std::string *error,
                 uint32_t significantBits) {

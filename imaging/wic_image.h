@@ -1,5 +1,6 @@
 // Image files through the Windows Imaging Component: the one place where the
-// tools and the simulated board encode and decode PNG, BMP, TIFF and JPEG.
+// tools and the simulated board encode and decode PNG, BMP, TIFF and JPEG
+// (16-bit grey PNG and TIFF by encoders of our own, grey16.h).
 #pragma once
 
 #include <cstddef>
