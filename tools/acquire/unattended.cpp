@@ -13,11 +13,10 @@ namespace {
 constexpr DWORD PollMs = 50;
 constexpr int BoxTextId = 0xFFFF;  // the static text of a message box
 
-// A box's text on one line.
-std::string OneLine(HWND window, int id) {
+// A window's text on one line.
+std::string OneLine(HWND window) {
     char text[1024] = "";
-    if (id) GetDlgItemTextA(window, id, text, sizeof text);
-    else GetWindowTextA(window, text, sizeof text);
+    GetWindowTextA(window, text, sizeof text);
     std::string line;
     for (const char *c = text; *c; ++c)
         if (*c != '\r') line += *c == '\n' ? ' ' : *c;
@@ -41,7 +40,8 @@ BOOL CALLBACK CloseIfBox(HWND window, LPARAM param) {
     for (HWND done : *search->closed)
         if (done == window) return TRUE;
     search->closed->push_back(window);
-    fprintf(stderr, "box: %s: %s\n", OneLine(window, 0).c_str(), OneLine(window, BoxTextId).c_str());
+    fprintf(stderr, "box: %s: %s\n", OneLine(window).c_str(),
+            OneLine(GetDlgItem(window, BoxTextId)).c_str());
     DWORD_PTR answer = 0;
     SendMessageTimeoutA(window, DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer);
     int button = HIWORD(answer) == DC_HASDEFID ? LOWORD(answer) : IDOK;
