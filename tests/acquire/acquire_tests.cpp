@@ -110,6 +110,11 @@ protected:
         RemoveDirectoryA(folder_.c_str());
     }
     std::string Path(const std::string &name) const { return folder_ + "\\" + name; }
+    // A new file for each child: Wine may hold a finished child's output open a while.
+    std::string OutputFile(const char *what) {
+        static int children = 0;
+        return Path(what + std::to_string(++children) + ".txt");
+    }
     std::string LogPath() const { return Path("board-log.txt"); }
 
     // Runs qxacquire.exe on a board configured with `board`; onWindow is
@@ -121,7 +126,7 @@ protected:
         SetEnvironmentVariableA("QXSIM_CONFIG", config.c_str());
         Child child("\"" + BesideThisProgram("qxacquire.exe") + "\" --verbose --dsm TWAIN_32.DLL --out \"" +
                         folder_ + "\" " + arguments,
-                    Path("output.txt"));
+                    OutputFile("output"));
         SetEnvironmentVariableA("QXSIM_CONFIG", nullptr);
         for (DWORD start = GetTickCount(); child.Running() && GetTickCount() - start < 120000;) {
             if (dismissBoxes) DismissBoxes(child.process.dwProcessId);
@@ -140,7 +145,7 @@ protected:
         std::string raw = Path(name + ".raw");
         Child decoder(std::string(QX_DECODE) + " " + HostPath(Path(name)) + " " + HostPath(raw) +
                           (colour ? " rgb" : " gray"),
-                      Path("decode.txt"));
+                      OutputFile("decode"));
         decoder.Finish();
         for (DWORD start = GetTickCount(); GetTickCount() - start < 60000; Sleep(50)) {
             if (GetFileAttributesA((raw + ".failed").c_str()) != INVALID_FILE_ATTRIBUTES)
@@ -362,7 +367,7 @@ TEST_F(AcquireRun, DialogDrivenFromOutsidePreviewsAndAcquires) {
     Child child = Run("--ui", "", [&](DWORD) {
         if (!driver)
             driver.reset(new Child("\"" + BesideThisProgram("qxdialog.exe") + "\" \"" + shot + "\"",
-                                   Path("driver.txt")));
+                                   OutputFile("driver")));
         if (GetFileAttributesA(marker.c_str()) == INVALID_FILE_ATTRIBUTES) return;
         ++markersSeen;
         DeleteFileA(marker.c_str());
