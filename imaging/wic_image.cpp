@@ -5,6 +5,9 @@
 
 #include <cstdio>
 
+#include "grey16.h"
+#include "luminance.h"
+
 namespace qximg {
 namespace {
 
@@ -99,7 +102,7 @@ WICPixelFormatGUID SourceFormatFor(PixelLayout layout) {
 
 // One line from our layout into a format an encoder offered instead of it
 // (not every encoder, nor every converter, takes every layout). Grey becomes
-// equal B, G and R; colour becomes grey by the usual luminance weights.
+// equal B, G and R; colour becomes grey by the luminance rule.
 bool ConvertLine(PixelLayout layout, const WICPixelFormatGUID &to, const uint8_t *in,
                  uint32_t width, std::vector<uint8_t> *line) {
     uint32_t inBytes = BytesPerPixel(layout);
@@ -112,15 +115,15 @@ bool ConvertLine(PixelLayout layout, const WICPixelFormatGUID &to, const uint8_t
     uint8_t *out = line->data();
     for (uint32_t x = 0; x < width; ++x, in += inBytes, out += outBytes) {
         uint8_t b, g, r;
-        if (inBytes <= 2) {
-            b = g = r = in[inBytes - 1];  // the high byte of a 16-bit sample
+        if (inBytes == 1) {
+            b = g = r = in[0];
         } else {
             b = in[0];
             g = in[1];
             r = in[2];
         }
         if (outBytes == 1) {
-            out[0] = static_cast<uint8_t>((29 * b + 150 * g + 77 * r) >> 8);
+            out[0] = Luminance(b, g, r);
             continue;
         }
         out[0] = b;
@@ -175,11 +178,23 @@ const char *ImageFormatExtension(ImageFormat format) {
     return "png";
 }
 
+bool KeepsGrey16(ImageFormat format) { return format != ImageFormat::Bmp; }
+
 bool WriteImage(const std::string &path, ImageFormat format, PixelLayout layout, uint32_t width,
-                uint32_t height, const uint8_t *rows, size_t stride, std::string *error) {
-    if (width == 0 || height == 0 || !rows || stride < size_t(width) * BytesPerPixel(layout)) {
+                uint32_t height, const uint8_t *rows, size_t stride, std::string *error,
+                uint32_t significantBits) {
+    if (width == 0 || height == 0 || !rows || stride < size_t(width) * BytesPerPixel(layout) ||
+        significantBits < 8 || significantBits > 16) {
         if (error) *error = "no pixels to write to " + path;
         return false;
+    }
+    if (layout == PixelLayout::Gray16) {
+        if (format == ImageFormat::Png)
+            return WriteGrey16Png(path, width, height, rows, stride, significantBits, error);
+        if (format == ImageFormat::Tiff)
+            return WriteGrey16Tiff(path, width, height, rows, stride, significantBits, error);
+        std::vector<uint8_t> grey = Grey16To8(rows, width, height, stride, significantBits);
+        return WriteImage(path, format, PixelLayout::Gray8, width, height, grey.data(), width, error);
     }
     ComScope com;
     ComRef<IWICImagingFactory> factory;

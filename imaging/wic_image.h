@@ -1,5 +1,6 @@
 // Image files through the Windows Imaging Component: the one place where the
-// tools and the simulated board encode and decode PNG, BMP, TIFF and JPEG.
+// tools and the simulated board encode and decode PNG, BMP, TIFF and JPEG
+// (16-bit grey PNG and TIFF by encoders of our own, grey16.h).
 #pragma once
 
 #include <cstddef>
@@ -14,7 +15,7 @@ enum class ImageFormat { Png, Bmp, Tiff };
 // How the rows handed to WriteImage are laid out, top line first.
 enum class PixelLayout {
     Gray8,   // one byte per pixel
-    Gray16,  // two bytes per pixel, little-endian, full 16-bit range
+    Gray16,  // two bytes per pixel, little-endian, the sample in the low significantBits
     Bgr24,   // bytes B, G, R
     Bgrx32,  // bytes B, G, R and one unused byte (written as 24-bit colour)
 };
@@ -24,12 +25,23 @@ bool ImageFormatFromName(const std::string &name, ImageFormat *format);
 // The usual extension without the dot: "png", "bmp", "tif".
 const char *ImageFormatExtension(ImageFormat format);
 
+// Whether the format keeps 16-bit grey as 16 bits (PNG and TIFF); the others
+// take its top 8 significant bits.
+bool KeepsGrey16(ImageFormat format);
+
+// The significant bits of 16-bit grey rows: the bit length of the largest
+// sample, at least 8.
+uint32_t Grey16SignificantBits(const uint8_t *rows, uint32_t width, uint32_t height, size_t stride);
+
 // Writes width x height pixels, rows `stride` bytes apart, to path (replacing
-// a file that is there). An encoder that cannot store a layout as it is gets
-// the nearest it offers (Wine's TIFF encoder, for one, stores 16-bit grey as
-// 8-bit colour). On failure returns false and says why in *error.
+// a file that is there). 16-bit grey carries significantBits (8 to 16) a
+// sample: 16-bit files hold it scaled to the full range by bit replication,
+// 8-bit files its top 8 bits. An encoder that cannot store another layout as
+// it is gets the nearest it offers. On failure returns false and says why in
+// *error.
 bool WriteImage(const std::string &path, ImageFormat format, PixelLayout layout, uint32_t width,
-                uint32_t height, const uint8_t *rows, size_t stride, std::string *error);
+                uint32_t height, const uint8_t *rows, size_t stride, std::string *error,
+                uint32_t significantBits = 16);
 
 // A decoded image as 32-bit B, G, R, A pixels, top line first, width * 4
 // bytes a row.

@@ -11,7 +11,7 @@ scripts/demo.sh [OPTION]...
   --depth N, --size WxH  the simulated board (default 8 bits, 640x480)
   --interactive          the source's dialog with live preview instead (qxacquire --ui),
                          of the simulated board's moving target
-  --screenshot FILE.png  qxacquire opens the dialog and plays its user (Preview,
+  --screenshot FILE.png  qxacquire opens the dialog and qxdialog plays its user (Preview,
                          Stop Preview, Acquire); while the live preview runs it
                          leaves FILE.png.ready, and this script photographs the whole
                          virtual screen into FILE.png and removes the marker.
@@ -52,10 +52,12 @@ winout=$(winepath -w "$out")
 if [ -n "$shot" ]; then
   mkdir -p "$(dirname "$shot")"
   rm -f "$shot" "$shot.ready"
-  wine ./qxacquire.exe --out "$winout" --screenshot "$(winepath -w "$shot")" "${args[@]}" &
+  wine ./qxacquire.exe --out "$winout" --ui "${args[@]}" &
   app=$!
+  wine ./qxdialog.exe "$(winepath -w "$shot")" &
+  driver=$!
   taken=0
-  while kill -0 "$app" 2>/dev/null; do
+  while kill -0 "$app" 2>/dev/null || kill -0 "$driver" 2>/dev/null; do
     if [ -e "$shot.ready" ]; then
       if import -window root "$shot"; then taken=1; fi
       rm -f "$shot.ready"
@@ -64,6 +66,7 @@ if [ -n "$shot" ]; then
   done
   status=0
   wait "$app" || status=$?
+  wait "$driver" || status=$?
   if [ "$taken" = 1 ]; then echo "screenshot: $shot"; else echo "no screenshot was taken" >&2; fi
   [ "$status" = 0 ] && [ "$taken" = 1 ]
 elif [ "$interactive" = 1 ]; then

@@ -31,6 +31,7 @@ qx_install_packages() {
   command -v xwd >/dev/null || need+=(x11-apps)
   command -v makensis >/dev/null || need+=(nsis)
   command -v python3 >/dev/null || need+=(python3)
+  [ -f /usr/x86_64-w64-mingw32/lib/libz.a ] || need+=(libz-mingw-w64-dev)
   if qx_wants_arch win32; then
     command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix)
     # 32-bit programs run on Wine's 32-bit half, from Debian's i386 architecture.

@@ -318,7 +318,7 @@ void PrepareFrames(SimConfig &c, const Given &given, std::vector<ConfigError> &e
         if (!c.plan && playback) AddError(errors, framesLine, "frames", why);
         else if (!c.plan) AddError(errors, std::max(1, given.sizeLine), "image_bytes", why);
     } else if (playback && framesLine) {
-        std::vector<DecodedPicture> pictures;
+        std::vector<qximg::DecodedImage> pictures;
         if (!DecodePlaybackFiles(c.settings.frames, &pictures, &why))
             AddError(errors, framesLine, "frames", why);
     }

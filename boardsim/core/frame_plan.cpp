@@ -134,13 +134,13 @@ void PrepareTarget(FramePlan &p) {
 
 bool PreparePlayback(FramePlan &p, std::string *why) {
     const QxsSettings &s = p.settings;
-    std::vector<DecodedPicture> decoded;
+    std::vector<qximg::DecodedImage> decoded;
     if (!DecodePlaybackFiles(s.frames, &decoded, why)) return false;
     // Grey from the luminance of the 8-bit colour, scaled to the depth.
     std::array<Pixel, 256> greys;
     for (uint32_t v = 0; v < 256; ++v) greys[v] = Level(s, v, 255);
     const uint32_t bpp = s.bytesPerPixel;
-    for (const DecodedPicture &picture : decoded) {
+    for (const qximg::DecodedImage &picture : decoded) {
         std::vector<uint8_t> image(s.imageBytes, 0);
         const uint32_t width = std::min(picture.width, s.width);
         const size_t pixels = std::min<size_t>(s.lineBytes / bpp, width);

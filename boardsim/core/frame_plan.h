@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sim_core.h"
+#include "wic_image.h"
 
 struct FramePlan {
     QxsSettings settings;
@@ -38,9 +39,5 @@ void TargetCentre(const QxsSettings &s, uint32_t n, uint32_t *x, uint32_t *y);
 // Playback: the files that a `frames` value names, in name order, decoded as
 // 32-bit B, G, R, A; false with the reason when none matches or one cannot be
 // decoded.
-struct DecodedPicture {
-    uint32_t width, height;
-    std::vector<uint8_t> bgra;
-};
-bool DecodePlaybackFiles(const char *frames, std::vector<DecodedPicture> *pictures,
+bool DecodePlaybackFiles(const char *frames, std::vector<qximg::DecodedImage> *pictures,
                          std::string *why);

@@ -47,7 +47,7 @@ std::vector<std::string> MatchingFiles(std::string pattern) {
 
 }  // namespace
 
-bool DecodePlaybackFiles(const char *frames, std::vector<DecodedPicture> *pictures,
+bool DecodePlaybackFiles(const char *frames, std::vector<qximg::DecodedImage> *pictures,
                          std::string *why) {
     std::vector<std::string> files = MatchingFiles(frames);
     if (files.empty()) {
@@ -61,7 +61,7 @@ bool DecodePlaybackFiles(const char *frames, std::vector<DecodedPicture> *pictur
             *why = file + " cannot be decoded: " + error;
             return false;
         }
-        pictures->push_back({image.width, image.height, std::move(image.bgra)});
+        pictures->push_back(std::move(image));
     }
     return true;
 }

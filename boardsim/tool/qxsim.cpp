@@ -50,36 +50,18 @@ int Show() {
     return 0;
 }
 
-// The frame as one of the layouts the image writer takes: grey deeper than 8
-// bits scaled to the full 16-bit range.
-bool Layout(const QxsSettings &s, std::vector<uint8_t> &frame, qximg::PixelLayout *layout,
-            size_t *stride) {
+// The frame as one of the layouts the image writer takes; grey deeper than 8
+// bits is 16-bit grey of the board's depth in significant bits.
+bool Layout(const QxsSettings &s, qximg::PixelLayout *layout, uint32_t *significantBits) {
     const uint32_t bpp = s.bytesPerPixel;
-    *stride = s.lineBytes;
+    *significantBits = 16;
     if (s.depth >= 24) {
         *layout = bpp == 3 ? qximg::PixelLayout::Bgr24 : qximg::PixelLayout::Bgrx32;
         return bpp >= 3;
     }
-    if (s.depth == 8 && bpp == 1) {
-        *layout = qximg::PixelLayout::Gray8;
-        return true;
-    }
-    std::vector<uint8_t> grey(size_t(s.width) * s.height * 2);
-    const uint32_t mask = (1u << s.depth) - 1, shift = 16 - s.depth;
-    for (size_t y = 0; y < s.height; ++y) {
-        const uint8_t *in = frame.data() + y * s.lineBytes;
-        uint8_t *out = grey.data() + y * s.width * 2;
-        for (uint32_t x = 0; x < s.width; ++x, in += bpp, out += 2) {
-            uint32_t v = ((bpp > 1 ? in[1] << 8 : 0) | in[0]) & mask;
-            v <<= shift;
-            out[0] = uint8_t(v);
-            out[1] = uint8_t(v >> 8);
-        }
-    }
-    frame.swap(grey);
-    *layout = qximg::PixelLayout::Gray16;
-    *stride = size_t(s.width) * 2;
-    return true;
+    *layout = bpp == 1 ? qximg::PixelLayout::Gray8 : qximg::PixelLayout::Gray16;
+    if (bpp == 2) *significantBits = s.depth;
+    return bpp <= 2 && (bpp == 2 || s.depth == 8);
 }
 
 int Snap(const std::string &out, uint32_t n) {
@@ -94,14 +76,15 @@ int Snap(const std::string &out, uint32_t n) {
     std::vector<uint8_t> frame(std::max<size_t>(s.imageBytes, size_t(s.lineBytes) * s.height), 0);
     QxsFillFrame(frame.data(), s.imageBytes, n);
     qximg::PixelLayout layout;
-    size_t stride;
-    if (!Layout(s, frame, &layout, &stride)) {
+    uint32_t significantBits;
+    if (!Layout(s, &layout, &significantBits)) {
         fprintf(stderr, "qxsim: a colour frame of %u bytes per pixel cannot be written\n",
                 s.bytesPerPixel);
         return 1;
     }
     std::string error;
-    if (!qximg::WriteImage(out, format, layout, s.width, s.height, frame.data(), stride, &error)) {
+    if (!qximg::WriteImage(out, format, layout, s.width, s.height, frame.data(), s.lineBytes, &error,
+                           significantBits)) {
         fprintf(stderr, "qxsim: %s\n", error.c_str());
         return 1;
     }

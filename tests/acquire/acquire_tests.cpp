@@ -1,23 +1,18 @@
 // qxacquire.exe run as a child process the way a user runs it, on the
-// simulated board: the images it writes are read back through WIC and
+// simulated board: every image it writes is read back by ImageMagick and
 // compared with the board's ramp; failures and cancels end with their exit
 // status and with the source closed (the board log shows KvBrdClose).
 #include <windows.h>
 
 #include <fstream>
-#include <iterator>
 
+#include "support/bytes.h"
 #include "support/child_process.h"
 #include "support/harness.h"
-#include "wic_image.h"
+#include "support/sentences.h"
+#include "support/transfer.h"
 
 namespace {
-
-std::string TempFolder() {
-    char folder[MAX_PATH];
-    GetTempPathA(sizeof folder, folder);
-    return std::string(folder) + "qxacquire-" + std::to_string(GetCurrentProcessId());
-}
 
 std::string BesideThisProgram(const char *file) {
     char path[MAX_PATH];
@@ -26,19 +21,51 @@ std::string BesideThisProgram(const char *file) {
     return folder.substr(0, folder.find_last_of("\\/") + 1) + file;
 }
 
-std::string ReadText(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+std::string Text(const std::string &path) {
+    qx::Bytes bytes = qx::FileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Under Wine the host is Unix: its programs take Unix paths.
+std::string HostPath(const std::string &path) {
+    using ToUnix = char *(CDECL *)(const WCHAR *);
+    auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void *>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    std::wstring wide(path.begin(), path.end());
+    char *unix = toUnix ? toUnix(wide.c_str()) : nullptr;
+    if (!unix) return path;
+    std::string converted = unix;
+    HeapFree(GetProcessHeap(), 0, unix);
+    return converted;
 }
 
 bool Contains(const std::string &text, const std::string &part) {
     return text.find(part) != std::string::npos;
 }
 
-struct ChildResult {
-    bool finished;
-    DWORD exitCode;
-    std::string output;
+// A program of ours, or ImageMagick, started with its output in a file.
+struct Child {
+    PROCESS_INFORMATION process = {};
+    bool started = false;
+    bool finished = false;
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string outputPath, output;
+    Child(const std::string &command, std::string outputFile) : outputPath(std::move(outputFile)) {
+        started = qx::StartWithOutputTo(command, outputPath, &process);
+        EXPECT_TRUE(started) << command;
+    }
+    bool Running() { return started && WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT; }
+    // A generous bound that only stops a hung child from hanging the suite.
+    void Finish() {
+        if (!started) return;
+        finished = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
+        if (!finished) TerminateProcess(process.hProcess, 99);
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        started = false;
+        output = Text(outputPath);
+    }
 };
 
 // Message boxes and the source's dialog in the child: the test plays their user.
@@ -69,7 +96,6 @@ HWND FindChildWindow(DWORD process, const char *title) {
 class AcquireRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder_ = TempFolder();
         CreateDirectoryA(folder_.c_str(), nullptr);
         DeleteFileA(LogPath().c_str());
     }
@@ -84,51 +110,63 @@ protected:
         RemoveDirectoryA(folder_.c_str());
     }
     std::string Path(const std::string &name) const { return folder_ + "\\" + name; }
+    // A new file for each child: Wine may hold a finished child's output open a while.
+    std::string OutputFile(const char *what) {
+        static int children = 0;
+        return Path(what + std::to_string(++children) + ".txt");
+    }
     std::string LogPath() const { return Path("board-log.txt"); }
 
     // Runs qxacquire.exe on a board configured with `board`; onWindow is
     // called every 50 ms with the child's process id until it ends.
     template <class Poll>
-    ChildResult Run(const std::string &arguments, const std::string &board, Poll onWindow) {
+    Child Run(const std::string &arguments, const std::string &board, Poll onWindow) {
         std::string config = Path("board.ini");
         std::ofstream(config) << "frame_ms = 0\nlog = " << LogPath() << "\n" << board;
-        std::string outputPath = Path("output.txt");
-        std::string command = "\"" + BesideThisProgram("qxacquire.exe") + "\" --verbose --dsm TWAIN_32.DLL --out \"" +
-                              folder_ + "\" " + arguments;
         SetEnvironmentVariableA("QXSIM_CONFIG", config.c_str());
-        PROCESS_INFORMATION process;
-        bool started = qx::StartWithOutputTo(command, outputPath, &process);
+        Child child("\"" + BesideThisProgram("qxacquire.exe") + "\" --verbose --dsm TWAIN_32.DLL --out \"" +
+                        folder_ + "\" " + arguments,
+                    OutputFile("output"));
         SetEnvironmentVariableA("QXSIM_CONFIG", nullptr);
-        ChildResult result = {false, 0xFFFFFFFF, ""};
-        EXPECT_TRUE(started) << command;
-        if (!started) return result;
-        // A generous bound that only stops a hung child from hanging the suite.
-        DWORD start = GetTickCount();
-        while (!(result.finished = WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0) &&
-               GetTickCount() - start < 120000) {
-            DismissBoxes(process.dwProcessId);
-            onWindow(process.dwProcessId);
+        for (DWORD start = GetTickCount(); child.Running() && GetTickCount() - start < 120000;) {
+            if (dismissBoxes) DismissBoxes(child.process.dwProcessId);
+            onWindow(child.process.dwProcessId);
         }
-        if (!result.finished) TerminateProcess(process.hProcess, 99);
-        GetExitCodeProcess(process.hProcess, &result.exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-        result.output = ReadText(outputPath);
-        return result;
+        child.Finish();
+        return child;
     }
-    ChildResult Run(const std::string &arguments, const std::string &board = "") {
+    Child Run(const std::string &arguments, const std::string &board = "") {
         return Run(arguments, board, [](DWORD) {});
     }
 
+    // ImageMagick's reading of a written file: 16-bit grey or 8-bit R, G, B
+    // samples. The decoder is the host's program and takes the host's paths.
+    qx::Bytes ReadBack(const std::string &name, bool colour) {
+        std::string raw = Path(name + ".raw");
+        Child decoder(std::string(QX_DECODE) + " " + HostPath(Path(name)) + " " + HostPath(raw) +
+                          (colour ? " rgb" : " gray"),
+                      OutputFile("decode"));
+        decoder.Finish();
+        for (DWORD start = GetTickCount(); GetTickCount() - start < 60000; Sleep(50)) {
+            if (GetFileAttributesA((raw + ".failed").c_str()) != INVALID_FILE_ATTRIBUTES)
+                ADD_FAILURE() << Text(raw + ".failed");
+            else if (GetFileAttributesA(raw.c_str()) == INVALID_FILE_ATTRIBUTES)
+                continue;
+            break;
+        }
+        return qx::FileBytes(raw);
+    }
+
     // Every run, however it ended, leaves the board closed and the Source Manager closed.
-    void ExpectClosed(const ChildResult &child, bool boardOpened = true) {
+    void ExpectClosed(const Child &child, bool boardOpened = true) {
         ASSERT_TRUE(child.finished) << child.output;
-        EXPECT_EQ(Contains(ReadText(LogPath()), "KvBrdClose"), boardOpened) << child.output;
+        EXPECT_EQ(Contains(Text(LogPath()), "KvBrdClose"), boardOpened) << child.output;
         EXPECT_TRUE(Contains(child.output, "MSG_CLOSEDSM -> TWRC_SUCCESS")) << child.output;
     }
 
     // Titles of the boxes the child showed (and this test dismissed).
     std::vector<std::string> boxes;
+    bool dismissBoxes = true;
 
 private:
     void DismissBoxes(DWORD process) {
@@ -139,119 +177,135 @@ private:
                 Sleep(100);
             }
     }
-    std::string folder_;
+    std::string folder_ = qx::TempFile("acquire");
 };
-
-// Whether this system's PNG encoder stores 16-bit grey with its bytes
-// exchanged: a sample 0x0102 written and read back as 8 bits gives 0x02.
-bool WordsExchangedByEncoder(const std::string &folder) {
-    const uint8_t sample[2] = {0x02, 0x01};
-    std::string path = folder + "\\probe16.png", error;
-    qximg::DecodedImage image;
-    bool exchanged = qximg::WriteImage(path, qximg::ImageFormat::Png, qximg::PixelLayout::Gray16,
-                                       1, 1, sample, 2, &error) &&
-                     qximg::ReadImage(path, &image, &error) && image.bgra[0] == 0x02;
-    DeleteFileA(path.c_str());
-    return exchanged;
-}
-
-bool g_wordsExchanged = false;
 
 struct AcquireCase {
-    const char *mechanism;
     uint32_t depth;
+    const char *mechanism;
+    const char *format;
+    uint32_t bits;  // --bits, 0 for none
 };
 
-void PrintTo(const AcquireCase &run, std::ostream *out) { *out << run.mechanism << run.depth; }
+void PrintTo(const AcquireCase &run, std::ostream *out) {
+    *out << run.depth << run.mechanism << run.format << run.bits;
+}
 
 class Acquire : public AcquireRun, public ::testing::WithParamInterface<AcquireCase> {};
 
-// What a written pixel must hold for frame n of the ramp: 8-bit grey and
-// colour as they are; deep grey reduced to its top 8 bits by native and file
-// transfer, and kept in 16 bits by memory transfer (read back here as 8).
-void Expected(const AcquireCase &run, uint32_t x, uint32_t y, uint32_t n, uint8_t bgr[3]) {
-    if (run.depth == 24) {
-        for (uint32_t k = 0; k < 3; ++k) bgr[k] = qx::RampByte(x, y, n, k);
-        return;
-    }
-    uint32_t sample = qx::RampSample(x, y, n, run.depth);
-    if (run.depth > 8) sample >>= strcmp(run.mechanism, "memory") ? run.depth - 8 : 8;
-    // Wine's PNG encoder stores 16-bit words as they lie in memory (little-endian),
-    // so its files read back with the bytes exchanged.
-    if (run.depth > 8 && !strcmp(run.mechanism, "memory") && g_wordsExchanged)
-        sample = qx::RampSample(x, y, n, run.depth) & 0xFF;
-    bgr[0] = bgr[1] = bgr[2] = static_cast<uint8_t>(sample);
+bool Is(const char *a, const char *b) { return !strcmp(a, b); }
+
+// Deep grey reaches the file in 16 bits from the memory transfer and from
+// the source's own TIFF; otherwise in 8 (the source's native and BMP files
+// keep bits depth - 1 .. depth - 8).
+bool Writes16(const AcquireCase &run) {
+    if (run.depth == 8 || run.depth == 24 || Is(run.format, "bmp")) return false;
+    return Is(run.mechanism, "memory") || (Is(run.mechanism, "file") && Is(run.format, "tiff"));
 }
 
-// Pixels that differ from the ramp of the frame that fits best (the frame
-// number depends on how many frames the source snapped before).
-int RampMismatches(const AcquireCase &run, const qximg::DecodedImage &image) {
-    int fewest = INT_MAX;
-    for (uint32_t n = 0; n < 64 && fewest; ++n) {
-        int bad = 0;
-        for (uint32_t y = 0; y < image.height; y += 7)
-            for (uint32_t x = 0; x < image.width; x += 3) {
-                uint8_t want[3];
-                Expected(run, x, y, n, want);
-                const uint8_t *got = &image.bgra[(size_t(y) * image.width + x) * 4];
-                for (int k = 0; k < 3; ++k) bad += abs(got[k] - want[k]) > 1;
+// The bit length of frame n's largest sample, at least 8.
+uint32_t FrameBits(const AcquireCase &run, uint32_t width, uint32_t height, uint32_t n) {
+    uint32_t all = 0;
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x) all |= qx::RampSample(x, y, n, run.depth);
+    uint32_t bits = 8;
+    while (all >> bits) ++bits;
+    return bits;
+}
+
+// Sample (x, y) of frame n as ImageMagick reads the file: 16-bit grey.
+uint32_t Expected(const AcquireCase &run, uint32_t x, uint32_t y, uint32_t n, uint32_t frameBits) {
+    uint32_t s = qx::RampSample(x, y, n, run.depth);
+    if (Writes16(run)) return run.bits ? (s << (16 - run.bits) | s >> (2 * run.bits - 16)) : s;
+    uint32_t kept = Is(run.mechanism, "memory") ? (run.bits ? run.bits : frameBits) : run.depth;
+    return (s >> (kept - 8)) * 257;
+}
+
+// The frame that the file holds exactly, or -1.
+int MatchingFrame(const AcquireCase &run, const qx::Bytes &raw, uint32_t width, uint32_t height) {
+    const bool colour = run.depth == 24, sourceTiff = Is(run.mechanism, "file") && Is(run.format, "tiff");
+    if (raw.size() != size_t(width) * height * (colour ? 3 : 2)) return -1;
+    for (uint32_t n = 0; n < 64; ++n) {
+        uint32_t frameBits = colour ? 8 : FrameBits(run, width, height, n);
+        bool same = true;
+        for (uint32_t y = 0; y < height && same; ++y)
+            for (uint32_t x = 0; x < width && same; ++x) {
+                size_t at = (size_t(y) * width + x) * (colour ? 3 : 2);
+                if (colour)  // R, G, B: the board's bytes B, G, R, but as they lie in the source's TIFF
+                    for (uint32_t k = 0; k < 3; ++k) same &= raw[at + k] == qx::RampByte(x, y, n, sourceTiff ? k : 2 - k);
+                else
+                    same = qx::Get16(raw, at) == Expected(run, x, y, n, frameBits);
             }
-        fewest = std::min(fewest, bad);
+        if (same) return int(n);
     }
-    return fewest;
+    return -1;
 }
 
-TEST_P(Acquire, WritesTheRampAsPng) {
+TEST_P(Acquire, WritesTheBoardsFrame) {
     const AcquireCase &run = GetParam();
-    g_wordsExchanged = WordsExchangedByEncoder(Path(""));
-    ChildResult child = Run(std::string("--mech ") + run.mechanism + " --count 2",
-                            "width = 320\nheight = 240\ndepth = " + std::to_string(run.depth));
-    ASSERT_TRUE(child.finished) << child.output;
+    const uint32_t width = 320, height = 240;
+    std::string bits = run.bits ? " --bits " + std::to_string(run.bits) : "";
+    Child child = Run(std::string("--mech ") + run.mechanism + " --format " + run.format + bits,
+                      "width = 320\nheight = 240\ndepth = " + std::to_string(run.depth));
     ASSERT_EQ(child.exitCode, 0u) << child.output;
     EXPECT_TRUE(Contains(child.output, "MSG_ENDXFER -> TWRC_SUCCESS")) << child.output;
-    EXPECT_TRUE(Contains(child.output, "2 frame(s) in")) << child.output;
     ExpectClosed(child);
-    for (int frame = 1; frame <= 2; ++frame) {
-        std::string png = Path(std::string(run.mechanism) + "-00" + std::to_string(frame) + ".png");
-        EXPECT_TRUE(Contains(child.output, png)) << child.output;
-        qximg::DecodedImage image;
-        std::string error;
-        ASSERT_TRUE(qximg::ReadImage(png, &image, &error)) << error;
-        EXPECT_EQ(image.width, 320u);
-        EXPECT_EQ(image.height, 240u);
-        EXPECT_EQ(RampMismatches(run, image), 0) << png;
-        // PNG header: bit depth at byte 24, colour type at 25 (0 grey, 2 colour).
-        std::string header = ReadText(png).substr(0, 26);
-        ASSERT_EQ(header.size(), 26u);
-        bool deepMemory = run.depth > 8 && run.depth < 24 && !strcmp(run.mechanism, "memory");
-        EXPECT_EQ(header[24], deepMemory ? 16 : 8);
-        EXPECT_EQ(header[25], run.depth == 24 ? 2 : 0);
+    std::string name = std::string(run.mechanism) + "-001." + (Is(run.format, "tiff") ? "tif" : run.format);
+    EXPECT_TRUE(Contains(child.output, Path(name))) << child.output;
+    int n = MatchingFrame(run, ReadBack(name, run.depth == 24), width, height);
+    EXPECT_GE(n, 0) << name << " holds no frame of the ramp";
+    // An 8-bit file of deep samples says by how many bits it reduced them.
+    bool reduced = run.depth > 8 && run.depth < 24 && Is(run.mechanism, "memory") && !Writes16(run) && !run.bits;
+    EXPECT_EQ(Contains(child.output, "significant bits"), reduced) << child.output;
+    if (reduced && n >= 0) {
+        std::string said = "by their " + std::to_string(FrameBits(run, width, height, n)) + " significant bits";
+        EXPECT_TRUE(Contains(child.output, said)) << child.output;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Mechanisms, Acquire,
-                         ::testing::Values(AcquireCase{"native", 8}, AcquireCase{"native", 12},
-                                           AcquireCase{"native", 24}, AcquireCase{"memory", 8},
-                                           AcquireCase{"memory", 12}, AcquireCase{"memory", 24},
-                                           AcquireCase{"file", 8}, AcquireCase{"file", 12},
-                                           AcquireCase{"file", 24}),
+std::vector<AcquireCase> Grid() {
+    std::vector<AcquireCase> cases;
+    for (uint32_t depth : {8, 10, 12, 14, 24})
+        for (const char *mechanism : {"native", "memory", "file"})
+            for (const char *format : {"png", "bmp", "tiff"}) cases.push_back({depth, mechanism, format, 0});
+    for (const char *format : {"png", "bmp", "tiff"}) cases.push_back({12, "memory", format, 12});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(BoardsMechanismsFormats, Acquire, ::testing::ValuesIn(Grid()),
                          [](const ::testing::TestParamInfo<AcquireCase> &info) {
-                             return info.param.mechanism + std::to_string(info.param.depth);
+                             std::string bits = info.param.bits ? "bits" + std::to_string(info.param.bits) : "";
+                             return std::to_string(info.param.depth) + info.param.mechanism +
+                                    info.param.format + bits;
                          });
+
+// --set ICAP_XFERMECH chooses the transfer as an application that negotiated
+// it would; --mech says the same or the command line is refused.
+TEST_F(AcquireRun, TheNegotiatedMechanismTransfers) {
+    for (const char *agreeing : {"--set ICAP_XFERMECH=TWSX_MEMORY", "--set icap_xfermech=memory --mech memory"}) {
+        Child child = Run(agreeing + std::string(" --count 2"));
+        EXPECT_EQ(child.exitCode, 0u) << child.output;
+        EXPECT_TRUE(Contains(child.output, "DAT_IMAGEMEMXFER / MSG_GET -> TWRC_XFERDONE")) << child.output;
+        EXPECT_FALSE(Contains(child.output, "DAT_IMAGENATIVEXFER")) << child.output;
+        EXPECT_TRUE(Contains(child.output, "2 frame(s) in")) << child.output;
+        for (const char *name : {"memory-001.png", "memory-002.png"})
+            EXPECT_TRUE(Contains(child.output, Path(name))) << child.output;
+    }
+}
 
 // The source's own file stays beside the converted PNG, in the format asked of it.
 TEST_F(AcquireRun, FileTransferAsksTheSourceForTheFormat) {
-    ChildResult child = Run("--mech file --format bmp");
+    Child child = Run("--mech file --format bmp");
     ASSERT_EQ(child.exitCode, 0u) << child.output;
     EXPECT_TRUE(Contains(child.output, "DAT_SETUPFILEXFER / MSG_SET -> TWRC_SUCCESS"));
-    std::string bmp = ReadText(Path("file-001.bmp"));
+    std::string bmp = Text(Path("file-001.bmp"));
     ASSERT_GT(bmp.size(), 54u);
     EXPECT_EQ(bmp.substr(0, 2), "BM");
     EXPECT_EQ(GetFileAttributesA(Path("file-001.png").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(AcquireRun, BoardSelectionCancelledExitsThree) {
-    ChildResult child = Run("", "boards = 0x20:2\nselect = cancel\n");
+    Child child = Run("", "boards = 0x20:2\nselect = cancel\n");
     EXPECT_EQ(child.exitCode, 3u) << child.output;
     EXPECT_TRUE(Contains(child.output, "MSG_OPENDS -> TWRC_CANCEL")) << child.output;
     EXPECT_EQ(boxes, std::vector<std::string>{"Twain Driver Error"});
@@ -259,22 +313,39 @@ TEST_F(AcquireRun, BoardSelectionCancelledExitsThree) {
 }
 
 TEST_F(AcquireRun, FailedTransferExitsOneWithTheConditionCode) {
-    ChildResult child = Run("--mech file --format bmp", "write_result = 5\n");
+    Child child = Run("--mech file --format bmp", "write_result = 5\n");
     EXPECT_EQ(child.exitCode, 1u) << child.output;
     EXPECT_TRUE(Contains(child.output,
                          "error: DG_IMAGE / DAT_IMAGEFILEXFER / MSG_GET -> TWRC_FAILURE, "
                          "condition code TWCC_"))
         << child.output;
     EXPECT_FALSE(boxes.empty());
+    EXPECT_FALSE(Contains(child.output, "box:")) << child.output;  // without --unattended, boxes wait for a user
     // The transfer is ended, then the source disabled and closed.
     EXPECT_TRUE(Contains(child.output, "MSG_DISABLEDS -> TWRC_SUCCESS")) << child.output;
     EXPECT_TRUE(Contains(child.output, "MSG_CLOSEDS -> TWRC_SUCCESS")) << child.output;
     ExpectClosed(child);
 }
 
+// Nobody answers the boxes of a failed snap: qxacquire prints and closes
+// them itself, and the run ends with the failure, the source closed.
+TEST_F(AcquireRun, UnattendedRunPrintsAndClosesTheSourcesBoxes) {
+    dismissBoxes = false;
+    Child child = Run("--unattended", "waits = timeout\nrearm_result = 1\n");
+    EXPECT_EQ(child.exitCode, 1u) << child.output;
+    EXPECT_TRUE(Contains(child.output, "box: Quorvex Error: Timed out snapping image in ImageMemXferMsg."))
+        << child.output;
+    EXPECT_TRUE(Contains(child.output, std::string("box: Twain Driver Error: General failure in response to "
+                                                   "DAT_IMAGENATIVEXFER.  ") + qx::OperationErrorSentence))
+        << child.output;
+    EXPECT_TRUE(Contains(child.output, "DAT_IMAGENATIVEXFER / MSG_GET -> TWRC_FAILURE")) << child.output;
+    EXPECT_TRUE(Contains(child.output, "MSG_CLOSEDS -> TWRC_SUCCESS")) << child.output;
+    ExpectClosed(child);
+}
+
 TEST_F(AcquireRun, CancelInTheDialogExitsThree) {
     bool pressed = false;
-    ChildResult child = Run("--ui", "", [&](DWORD process) {
+    Child child = Run("--ui", "", [&](DWORD process) {
         HWND dialog = FindChildWindow(process, "Quorvex User Interface");
         if (dialog && !pressed)
             pressed = PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
@@ -287,40 +358,52 @@ TEST_F(AcquireRun, CancelInTheDialogExitsThree) {
     ExpectClosed(child);
 }
 
-// --screenshot: qxacquire plays the user of the source's dialog (Preview,
-// Stop Preview, Acquire), and this test plays the screenshot taker.
-TEST_F(AcquireRun, ScriptedDialogPreviewsAndAcquires) {
+// qxdialog plays the user of the source's dialog (Preview, Stop Preview,
+// Acquire) from outside, and this test plays the screenshot taker.
+TEST_F(AcquireRun, DialogDrivenFromOutsidePreviewsAndAcquires) {
     std::string shot = Path("scripted.png"), marker = shot + ".ready";
     int markersSeen = 0;
-    ChildResult child = Run("--screenshot \"" + shot + "\"", "", [&](DWORD) {
+    std::unique_ptr<Child> driver;
+    Child child = Run("--ui", "", [&](DWORD) {
+        if (!driver)
+            driver.reset(new Child("\"" + BesideThisProgram("qxdialog.exe") + "\" \"" + shot + "\"",
+                                   OutputFile("driver")));
         if (GetFileAttributesA(marker.c_str()) == INVALID_FILE_ATTRIBUTES) return;
         ++markersSeen;
-        std::ofstream(shot) << "taken";
         DeleteFileA(marker.c_str());
     });
+    ASSERT_TRUE(driver);
+    driver->Finish();
+    EXPECT_EQ(driver->exitCode, 0u) << driver->output;
+    EXPECT_TRUE(Contains(driver->output, "preview running")) << driver->output;
     EXPECT_EQ(child.exitCode, 0u) << child.output;
     EXPECT_EQ(markersSeen, 1);
-    EXPECT_TRUE(Contains(child.output, "preview running")) << child.output;
     EXPECT_TRUE(Contains(child.output, "MSG_PROCESSEVENT brought MSG_XFERREADY")) << child.output;
     EXPECT_NE(GetFileAttributesA(Path("native-001.png").c_str()), INVALID_FILE_ATTRIBUTES);
     ExpectClosed(child);
 }
 
 TEST_F(AcquireRun, CommandLineAndSourceErrors) {
-    ChildResult bad = Run("--mech carrier-pigeon");
-    EXPECT_EQ(bad.exitCode, 2u) << bad.output;
-    EXPECT_TRUE(Contains(bad.output, "bad option: --mech carrier-pigeon")) << bad.output;
-    ChildResult refused = Run("--set ICAP_PHYSICALWIDTH=100");
-    EXPECT_EQ(refused.exitCode, 1u) << refused.output;
-    EXPECT_TRUE(Contains(refused.output,
-                         "MSG_SET -> TWRC_FAILURE, condition code TWCC_CAPBADOPERATION"))
-        << refused.output;
-    ExpectClosed(refused);
-    ChildResult missing = Run("--source \"No Such Scanner\"");
-    EXPECT_EQ(missing.exitCode, 4u) << missing.output;
-    EXPECT_TRUE(Contains(missing.output, "no source named \"No Such Scanner\"")) << missing.output;
-    ChildResult noManager = Run("--dsm Z:\\nowhere\\NOMANAGER.DLL");
-    EXPECT_EQ(noManager.exitCode, 4u) << noManager.output;
+    struct ErrorCase {
+        const char *arguments;
+        DWORD exitCode;
+        const char *said;
+        bool sourceOpened;  // and closed again
+    };
+    const ErrorCase cases[] = {
+        {"--mech carrier-pigeon", 2, "bad option: --mech carrier-pigeon", false},
+        {"--mech file --set ICAP_XFERMECH=TWSX_MEMORY", 2, "--mech file and --set ICAP_XFERMECH disagree", false},
+        {"--bits 7", 2, "bad option: --bits 7", false},
+        {"--set ICAP_PHYSICALWIDTH=100", 1, "MSG_SET -> TWRC_FAILURE, condition code TWCC_CAPBADOPERATION", true},
+        {"--source \"No Such Scanner\"", 4, "no source named \"No Such Scanner\"", false},
+        {"--dsm Z:\\nowhere\\NOMANAGER.DLL", 4, "no Source Manager", false},
+    };
+    for (const ErrorCase &error : cases) {
+        Child child = Run(error.arguments);
+        EXPECT_EQ(child.exitCode, error.exitCode) << child.output;
+        EXPECT_TRUE(Contains(child.output, error.said)) << child.output;
+        if (error.sourceOpened) ExpectClosed(child);
+    }
 }
 
 }  // namespace

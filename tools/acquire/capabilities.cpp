@@ -109,11 +109,11 @@ std::string JsonValue(TW_UINT16 cap, const Value &value) {
 
 // One reply of the source for cap; the container is freed here.
 template <class Use>
-bool Ask(TW_UINT16 cap, TW_UINT16 message, TW_UINT16 *failure, Use use) {
+bool Ask(Session &s, TW_UINT16 cap, TW_UINT16 message, TW_UINT16 *failure, Use use) {
     TW_CAPABILITY request = {cap, 0, nullptr};
-    TW_UINT16 result = Call(&g_app.source, DG_CONTROL, DAT_CAPABILITY, message, &request);
+    TW_UINT16 result = Call(s, true, {DG_CONTROL, DAT_CAPABILITY, message}, &request);
     if (result != TWRC_SUCCESS) {
-        if (failure) *failure = ConditionCode(&g_app.source);
+        if (failure) *failure = ConditionCode(s, true);
         return false;
     }
     const void *container = request.hContainer ? GlobalLock(request.hContainer) : nullptr;
@@ -177,8 +177,8 @@ void ReadContainer(TW_UINT16 conType, const void *container, CapabilityReport *r
 }
 
 // A single value out of a MSG_GETCURRENT or MSG_GETDEFAULT reply.
-bool SingleValue(TW_UINT16 cap, TW_UINT16 message, Value *value) {
-    return Ask(cap, message, nullptr, [&](TW_UINT16 conType, const void *container) {
+bool SingleValue(Session &s, TW_UINT16 cap, TW_UINT16 message, Value *value) {
+    return Ask(s, cap, message, nullptr, [&](TW_UINT16 conType, const void *container) {
         CapabilityReport reply;
         ReadContainer(conType, container, &reply);
         if (conType == TWON_ARRAY) {
@@ -193,20 +193,20 @@ bool SingleValue(TW_UINT16 cap, TW_UINT16 message, Value *value) {
     });
 }
 
-CapabilityReport ReadCapability(TW_UINT16 cap) {
+CapabilityReport ReadCapability(Session &s, TW_UINT16 cap) {
     CapabilityReport report;
     report.cap = cap;
-    report.answered = Ask(cap, MSG_GET, &report.failure, [&](TW_UINT16 conType, const void *c) {
+    report.answered = Ask(s, cap, MSG_GET, &report.failure, [&](TW_UINT16 conType, const void *c) {
         ReadContainer(conType, c, &report);
     });
-    report.hasSupport = Ask(cap, MSG_QUERYSUPPORT, nullptr, [&](TW_UINT16, const void *c) {
+    report.hasSupport = Ask(s, cap, MSG_QUERYSUPPORT, nullptr, [&](TW_UINT16, const void *c) {
         report.support = static_cast<const TW_ONEVALUE *>(c)->Item;
     });
     if (!report.answered) return report;
     bool askCurrent = !report.hasSupport || (report.support & TWQC_GETCURRENT);
     bool askDefault = !report.hasSupport || (report.support & TWQC_GETDEFAULT);
-    if (askCurrent && SingleValue(cap, MSG_GETCURRENT, &report.current)) report.hasCurrent = true;
-    if (askDefault && SingleValue(cap, MSG_GETDEFAULT, &report.defaultValue))
+    if (askCurrent && SingleValue(s, cap, MSG_GETCURRENT, &report.current)) report.hasCurrent = true;
+    if (askDefault && SingleValue(s, cap, MSG_GETDEFAULT, &report.defaultValue))
         report.hasDefault = true;
     return report;
 }
@@ -222,22 +222,9 @@ std::string Allowed(const CapabilityReport &report) {
     return list;
 }
 
-constexpr Name SupportedMessages[] = {{TWQC_GET, "MSG_GET"},
-                                      {TWQC_SET, "MSG_SET"},
-                                      {TWQC_GETDEFAULT, "MSG_GETDEFAULT"},
-                                      {TWQC_GETCURRENT, "MSG_GETCURRENT"},
-                                      {TWQC_RESET, "MSG_RESET"}};
-
-std::vector<const char *> Messages(const CapabilityReport &report) {
-    std::vector<const char *> names;
-    for (const Name &name : SupportedMessages)
-        if (report.support & name.value) names.push_back(name.text);
-    return names;
-}
-
 std::string MessageList(const CapabilityReport &report, const char *separator, bool quoted) {
     std::string text;
-    for (const char *name : Messages(report))
+    for (const char *name : SupportedMessageNames(report.support))
         text += (text.empty() ? "" : separator) + (quoted ? JsonString(name) : std::string(name));
     return text;
 }
@@ -303,11 +290,13 @@ void PrintJson(const std::vector<CapabilityReport> &reports) {
     printf("]\n");
 }
 
-bool SupportedCapabilities(std::vector<TW_UINT16> *caps) {
-    CapabilityReport supported = ReadCapability(CAP_SUPPORTEDCAPS);
+bool SupportedCapabilities(Session &s, std::vector<TW_UINT16> *caps) {
+    CapabilityReport supported = ReadCapability(s, CAP_SUPPORTEDCAPS);
     if (!supported.answered)
-        return Refused(&g_app.source, DG_CONTROL, DAT_CAPABILITY, MSG_GET, TWRC_FAILURE,
-                       "this source does not list its capabilities (CAP_SUPPORTEDCAPS)");
+        return Fail(s, ExitSourceFailed,
+                    "DG_CONTROL / DAT_CAPABILITY / MSG_GET of CAP_SUPPORTEDCAPS -> TWRC_FAILURE, "
+                    "condition code %s: this source does not list its capabilities",
+                    ConditionCodeName(supported.failure));
     for (const Value &item : supported.allowed) caps->push_back(static_cast<TW_UINT16>(item.raw));
     if (supported.conType == TWON_ONEVALUE)
         caps->push_back(static_cast<TW_UINT16>(supported.current.raw));
@@ -315,9 +304,9 @@ bool SupportedCapabilities(std::vector<TW_UINT16> *caps) {
 }
 
 // The item type the source uses for cap (TWTY_UINT16 when it does not say).
-TW_UINT16 ItemTypeOf(TW_UINT16 cap) {
+TW_UINT16 ItemTypeOf(Session &s, TW_UINT16 cap) {
     TW_UINT16 type = TWTY_UINT16;
-    Ask(cap, MSG_GETCURRENT, nullptr, [&](TW_UINT16, const void *container) {
+    Ask(s, cap, MSG_GETCURRENT, nullptr, [&](TW_UINT16, const void *container) {
         type = static_cast<const TW_ONEVALUE *>(container)->ItemType;
     });
     return type;
@@ -325,11 +314,11 @@ TW_UINT16 ItemTypeOf(TW_UINT16 cap) {
 
 }  // namespace
 
-bool PrintCapabilities(bool json) {
+bool PrintCapabilities(Session &s, bool json) {
     std::vector<TW_UINT16> caps;
-    if (!SupportedCapabilities(&caps)) return false;
+    if (!SupportedCapabilities(s, &caps)) return false;
     std::vector<CapabilityReport> reports;
-    for (TW_UINT16 cap : caps) reports.push_back(ReadCapability(cap));
+    for (TW_UINT16 cap : caps) reports.push_back(ReadCapability(s, cap));
     if (json)
         PrintJson(reports);
     else
@@ -337,48 +326,48 @@ bool PrintCapabilities(bool json) {
     return true;
 }
 
-bool SetCapability(TW_UINT16 cap, TW_UINT16 itemType, TW_UINT32 value, bool quiet) {
+bool SetCapability(Session &s, TW_UINT16 cap, TW_UINT16 itemType, TW_UINT32 value, bool quiet) {
     HGLOBAL handle = GlobalAlloc(GHND, sizeof(TW_ONEVALUE));
     auto *one = handle ? static_cast<TW_ONEVALUE *>(GlobalLock(handle)) : nullptr;
     if (!one) {
         if (handle) GlobalFree(handle);
-        return Fail(ExitSourceFailed, "no memory for a capability container");
+        return Fail(s, ExitSourceFailed, "no memory for a capability container");
     }
     one->ItemType = itemType;
     one->Item = value;
     GlobalUnlock(handle);
     TW_CAPABILITY request = {cap, TWON_ONEVALUE, handle};
-    TW_UINT16 result = Call(&g_app.source, DG_CONTROL, DAT_CAPABILITY, MSG_SET, &request);
+    TW_UINT16 result = Call(s, true, {DG_CONTROL, DAT_CAPABILITY, MSG_SET}, &request);
     GlobalFree(handle);
     if (result == TWRC_SUCCESS || result == TWRC_CHECKSTATUS) return true;
     if (quiet) {
-        ConditionCode(&g_app.source);  // read, so that it does not linger
+        ConditionCode(s, true);  // read, so that it does not linger
         return false;
     }
     std::string what = "MSG_SET of " + CapabilityName(cap) + " refused; --caps shows what it allows";
-    return Refused(&g_app.source, DG_CONTROL, DAT_CAPABILITY, MSG_SET, result, what.c_str());
+    return Refused(s, result, what.c_str());
 }
 
-bool ApplySettings() {
-    for (const CapabilitySetting &setting : g_app.options.settings) {
+bool ApplySettings(Session &s) {
+    for (const CapabilitySetting &setting : s.options.settings) {
         TW_UINT16 cap = 0;
         TW_UINT32 value = 0;
         if (!CapabilityByName(setting.name, &cap))
-            return Fail(ExitBadCommandLine, "unknown capability \"%s\"", setting.name.c_str());
+            return Fail(s, ExitBadCommandLine, "unknown capability \"%s\"", setting.name.c_str());
         if (!CapabilityValueByName(cap, setting.value, &value))
-            return Fail(ExitBadCommandLine, "%s has no value \"%s\"", CapabilityName(cap).c_str(),
+            return Fail(s, ExitBadCommandLine, "%s has no value \"%s\"", CapabilityName(cap).c_str(),
                         setting.value.c_str());
-        TW_UINT16 itemType = ItemTypeOf(cap);
+        TW_UINT16 itemType = ItemTypeOf(s, cap);
         // A fixed-point capability takes a whole number as that many units.
         if (itemType == TWTY_FIX32) value = (value & 0xFFFF);
-        if (!SetCapability(cap, itemType, value)) return false;
+        if (!SetCapability(s, cap, itemType, value)) return false;
         printf("set %s = %s\n", CapabilityName(cap).c_str(), setting.value.c_str());
     }
     return true;
 }
 
-bool AllowedValues(TW_UINT16 cap, std::vector<TW_UINT32> *values) {
-    return Ask(cap, MSG_GET, nullptr, [&](TW_UINT16 conType, const void *container) {
+bool AllowedValues(Session &s, TW_UINT16 cap, std::vector<TW_UINT32> *values) {
+    return Ask(s, cap, MSG_GET, nullptr, [&](TW_UINT16 conType, const void *container) {
         CapabilityReport reply;
         ReadContainer(conType, container, &reply);
         for (const Value &item : reply.allowed) values->push_back(item.raw);

@@ -1,4 +1,4 @@
-// Images as files, through the Windows Imaging Component: the native
+// Images as files, through the imaging library: the native
 // bitmap, the memory transfer's strips, and files re-encoded.
 #include <cstdio>
 #include <cstring>
@@ -8,12 +8,30 @@
 
 namespace {
 
-bool Write(const std::string &path, qximg::PixelLayout layout, uint32_t width, uint32_t height,
-           const uint8_t *rows, size_t stride) {
+bool Write(Session &s, const std::string &path, qximg::PixelLayout layout, uint32_t width,
+           uint32_t height, const uint8_t *rows, size_t stride, uint32_t significantBits = 16) {
     std::string error;
-    if (qximg::WriteImage(path, g_app.options.format, layout, width, height, rows, stride, &error))
+    if (qximg::WriteImage(path, s.options.format, layout, width, height, rows, stride, &error,
+                          significantBits))
         return true;
-    return Fail(ExitSourceFailed, "%s", error.c_str());
+    return Fail(s, ExitSourceFailed, "%s", error.c_str());
+}
+
+// Deep grey: --bits says how many bits are significant; without it a 16-bit
+// file keeps the samples as they are and an 8-bit one takes the frame's own.
+bool WriteDeepGrey(Session &s, const std::string &path, const std::vector<uint8_t> &image,
+                   uint32_t bytesPerRow, uint32_t columns, uint32_t rows, std::string *note) {
+    uint32_t bits = s.options.bits;
+    char text[96] = "";
+    if (!bits && qximg::KeepsGrey16(s.options.format)) {
+        bits = 16;
+    } else if (!bits) {
+        bits = qximg::Grey16SignificantBits(image.data(), columns, rows, bytesPerRow);
+        snprintf(text, sizeof text, " (16-bit samples reduced to 8 bits by their %u significant bits)",
+                 bits);
+    }
+    *note = text;
+    return Write(s, path, qximg::PixelLayout::Gray16, columns, rows, image.data(), bytesPerRow, bits);
 }
 
 bool GreyPalette(const RGBQUAD *palette, uint32_t entries) {
@@ -25,17 +43,17 @@ bool GreyPalette(const RGBQUAD *palette, uint32_t entries) {
 
 }  // namespace
 
-bool WriteDib(const std::string &path, HGLOBAL dib) {
+bool WriteDib(Session &s, const std::string &path, HGLOBAL dib) {
     SIZE_T size = GlobalSize(dib);
     auto *header = static_cast<const BITMAPINFOHEADER *>(GlobalLock(dib));
-    if (!header) return Fail(ExitSourceFailed, "the bitmap cannot be locked");
+    if (!header) return Fail(s, ExitSourceFailed, "the bitmap cannot be locked");
     struct Unlock {
         HGLOBAL dib;
         ~Unlock() { GlobalUnlock(dib); }
     } unlock{dib};
     if (size < sizeof *header || header->biSize < sizeof *header || header->biWidth <= 0 ||
         header->biHeight == 0 || header->biCompression != BI_RGB)
-        return Fail(ExitSourceFailed, "the source's bitmap has a header this program cannot read");
+        return Fail(s, ExitSourceFailed, "the source's bitmap has a header this program cannot read");
     uint32_t width = header->biWidth;
     uint32_t height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
     uint32_t bits = header->biBitCount;
@@ -46,7 +64,7 @@ bool WriteDib(const std::string &path, HGLOBAL dib) {
     size_t stride = (size_t(width) * bits + 31) / 32 * 4;
     size_t offset = pixels - reinterpret_cast<const uint8_t *>(header);
     if (offset + stride * height > size)
-        return Fail(ExitSourceFailed, "the source's bitmap is shorter than its header says");
+        return Fail(s, ExitSourceFailed, "the source's bitmap is shorter than its header says");
 
     qximg::PixelLayout layout;
     size_t outBytes;
@@ -57,7 +75,7 @@ bool WriteDib(const std::string &path, HGLOBAL dib) {
     else if (bits == 32)
         layout = qximg::PixelLayout::Bgrx32, outBytes = 4;
     else
-        return Fail(ExitSourceFailed, "bitmaps of %u bits a pixel are not written", bits);
+        return Fail(s, ExitSourceFailed, "bitmaps of %u bits a pixel are not written", bits);
 
     // Top line first, as the encoder takes it; a coloured palette is expanded.
     size_t outStride = width * outBytes;
@@ -75,21 +93,19 @@ bool WriteDib(const std::string &path, HGLOBAL dib) {
             out[0] = entry.rgbBlue, out[1] = entry.rgbGreen, out[2] = entry.rgbRed;
         }
     }
-    return Write(path, layout, width, height, rows.data(), outStride);
+    return Write(s, path, layout, width, height, rows.data(), outStride);
 }
 
-bool WriteStrips(const std::string &path, const std::vector<uint8_t> &image, uint32_t bytesPerRow,
-                 uint32_t columns, uint32_t rows, uint32_t bitsPerPixel, uint32_t bitsPerSample) {
+bool WriteStrips(Session &s, const std::string &path, const std::vector<uint8_t> &image,
+                 uint32_t bytesPerRow, uint32_t columns, uint32_t rows, uint32_t bitsPerPixel,
+                 std::string *note) {
     uint32_t pixelBytes = bytesPerRow / columns;
     if (image.size() < size_t(bytesPerRow) * rows)
-        return Fail(ExitSourceFailed, "the strips did not cover the image");
-    if (pixelBytes == 1) return Write(path, qximg::PixelLayout::Gray8, columns, rows, image.data(), bytesPerRow);
-    // Deep grey keeps its samples as they came, in 16 bits.
-    if (pixelBytes == 2)
-        return Write(path, qximg::PixelLayout::Gray16, columns, rows, image.data(), bytesPerRow);
+        return Fail(s, ExitSourceFailed, "the strips did not cover the image");
+    if (pixelBytes == 1) return Write(s, path, qximg::PixelLayout::Gray8, columns, rows, image.data(), bytesPerRow);
+    if (pixelBytes == 2) return WriteDeepGrey(s, path, image, bytesPerRow, columns, rows, note);
     if (pixelBytes != 3 && pixelBytes != 4)
-        return Fail(ExitSourceFailed, "strips of %u bits a pixel (%u a sample) are not written",
-                    bitsPerPixel, bitsPerSample);
+        return Fail(s, ExitSourceFailed, "strips of %u bits a pixel are not written", bitsPerPixel);
     // TWAIN strips carry R, G, B; the encoder takes B, G, R.
     std::vector<uint8_t> bgr(size_t(columns) * rows * 3);
     for (uint32_t y = 0; y < rows; ++y) {
@@ -98,13 +114,13 @@ bool WriteStrips(const std::string &path, const std::vector<uint8_t> &image, uin
         for (uint32_t x = 0; x < columns; ++x, in += pixelBytes, out += 3)
             out[0] = in[2], out[1] = in[1], out[2] = in[0];
     }
-    return Write(path, qximg::PixelLayout::Bgr24, columns, rows, bgr.data(), size_t(columns) * 3);
+    return Write(s, path, qximg::PixelLayout::Bgr24, columns, rows, bgr.data(), size_t(columns) * 3);
 }
 
-bool ConvertFile(const std::string &from, const std::string &to) {
+bool ConvertFile(Session &s, const std::string &from, const std::string &to) {
     qximg::DecodedImage image;
     std::string error;
-    if (!qximg::ReadImage(from, &image, &error)) return Fail(ExitSourceFailed, "%s", error.c_str());
+    if (!qximg::ReadImage(from, &image, &error)) return Fail(s, ExitSourceFailed, "%s", error.c_str());
     size_t pixels = size_t(image.width) * image.height;
     bool grey = true;
     for (size_t i = 0; i < pixels && grey; ++i) {
@@ -112,9 +128,9 @@ bool ConvertFile(const std::string &from, const std::string &to) {
         grey = p[0] == p[1] && p[1] == p[2];
     }
     if (!grey)
-        return Write(to, qximg::PixelLayout::Bgrx32, image.width, image.height, image.bgra.data(),
+        return Write(s, to, qximg::PixelLayout::Bgrx32, image.width, image.height, image.bgra.data(),
                      size_t(image.width) * 4);
     std::vector<uint8_t> levels(pixels);
     for (size_t i = 0; i < pixels; ++i) levels[i] = image.bgra[i * 4];
-    return Write(to, qximg::PixelLayout::Gray8, image.width, image.height, levels.data(), image.width);
+    return Write(s, to, qximg::PixelLayout::Gray8, image.width, image.height, levels.data(), image.width);
 }

@@ -8,20 +8,17 @@
 namespace {
 
 // Everything after the Source Manager is open; the caller winds down.
-void Run() {
-    const Options &options = g_app.options;
-    if (options.list && !ListSources()) return;
+void Run(Session &s) {
+    const Options &options = s.options;
+    if (options.list && !ListSources(s)) return;
     if (!options.caps && !options.acquire) return;
-    if (!OpenSource()) return;
-    if (!ApplySettings()) return;
-    if (options.caps && !PrintCapabilities(options.json)) return;
+    if (!OpenSource(s)) return;
+    if (!ApplySettings(s)) return;
+    if (options.caps && !PrintCapabilities(s, options.json)) return;
     if (!options.acquire) return;
-    if (!PrepareTransfers() || !EnableSource()) return;
-    if (!options.screenshot.empty())
-        StartDialogScript();
-    else if (options.ui)
-        printf("the source's dialog is up: Acquire takes the frame(s), Cancel ends\n");
-    RunEventLoop();
+    if (!PrepareTransfers(s) || !EnableSource(s)) return;
+    if (options.ui) printf("the source's dialog is up: Acquire takes the frame(s), Cancel ends\n");
+    RunEventLoop(s);
 }
 
 }  // namespace
@@ -38,14 +35,18 @@ int main(int argc, char **argv) {
             return ExitSuccess;
         }
     }
-    if (!ParseOptions(argc, argv, &g_app.options)) {
+    Session s;
+    if (!ParseOptions(argc, argv, &s.options)) {
         printf("qxacquire --help lists the options\n");
         return ExitBadCommandLine;
     }
-    InstallInterruptHandler();
-    if (LoadSourceManager() && CreateMainWindow() && OpenSourceManager()) Run();
-    if (Interrupted() && g_app.exitCode == ExitSuccess) Fail(ExitCancelled, "interrupted (Ctrl+C)");
-    ShutDown();
-    PrintSummary();
-    return g_app.exitCode;
+    InstallInterruptHandler(s);
+    {
+        BoxCloser boxes(s.options.unattended);
+        if (LoadSourceManager(s) && CreateMainWindow(s) && OpenSourceManager(s)) Run(s);
+        if (s.interrupted && s.exitCode == ExitSuccess) Fail(s, ExitCancelled, "interrupted (Ctrl+C)");
+        ShutDown(s);
+    }
+    PrintSummary(s);
+    return s.exitCode;
 }

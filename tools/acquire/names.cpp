@@ -6,114 +6,124 @@
 
 namespace {
 
-constexpr Name GroupNames[] = {{0x0001, "DG_CONTROL"}, {0x0002, "DG_IMAGE"}, {0x0004, "DG_AUDIO"}};
+// Every name below is the TWAIN header's constant, spelt once.
+#define TW_NAME(code) Name{code, #code}
+
+constexpr Name GroupNames[] = {TW_NAME(DG_CONTROL), TW_NAME(DG_IMAGE), TW_NAME(DG_AUDIO)};
 
 constexpr Name DataTypeNames[] = {
-    {0x0000, "DAT_NULL"},          {0x0001, "DAT_CAPABILITY"},     {0x0002, "DAT_EVENT"},
-    {0x0003, "DAT_IDENTITY"},      {0x0004, "DAT_PARENT"},         {0x0005, "DAT_PENDINGXFERS"},
-    {0x0006, "DAT_SETUPMEMXFER"},  {0x0007, "DAT_SETUPFILEXFER"},  {0x0008, "DAT_STATUS"},
-    {0x0009, "DAT_USERINTERFACE"}, {0x000a, "DAT_XFERGROUP"},      {0x0101, "DAT_IMAGEINFO"},
-    {0x0102, "DAT_IMAGELAYOUT"},   {0x0103, "DAT_IMAGEMEMXFER"},   {0x0104, "DAT_IMAGENATIVEXFER"},
-    {0x0105, "DAT_IMAGEFILEXFER"},
+    TW_NAME(DAT_NULL),          TW_NAME(DAT_CAPABILITY),     TW_NAME(DAT_EVENT),
+    TW_NAME(DAT_IDENTITY),      TW_NAME(DAT_PARENT),         TW_NAME(DAT_PENDINGXFERS),
+    TW_NAME(DAT_SETUPMEMXFER),  TW_NAME(DAT_SETUPFILEXFER),  TW_NAME(DAT_STATUS),
+    TW_NAME(DAT_USERINTERFACE), TW_NAME(DAT_XFERGROUP),      TW_NAME(DAT_IMAGEINFO),
+    TW_NAME(DAT_IMAGELAYOUT),   TW_NAME(DAT_IMAGEMEMXFER),   TW_NAME(DAT_IMAGENATIVEXFER),
+    TW_NAME(DAT_IMAGEFILEXFER),
 };
 
 constexpr Name MessageNames[] = {
-    {0x0000, "MSG_NULL"},        {0x0001, "MSG_GET"},          {0x0002, "MSG_GETCURRENT"},
-    {0x0003, "MSG_GETDEFAULT"},  {0x0004, "MSG_GETFIRST"},     {0x0005, "MSG_GETNEXT"},
-    {0x0006, "MSG_SET"},         {0x0007, "MSG_RESET"},        {0x0008, "MSG_QUERYSUPPORT"},
-    {0x0101, "MSG_XFERREADY"},   {0x0102, "MSG_CLOSEDSREQ"},   {0x0103, "MSG_CLOSEDSOK"},
-    {0x0104, "MSG_DEVICEEVENT"}, {0x0301, "MSG_OPENDSM"},      {0x0302, "MSG_CLOSEDSM"},
-    {0x0401, "MSG_OPENDS"},      {0x0402, "MSG_CLOSEDS"},      {0x0403, "MSG_USERSELECT"},
-    {0x0501, "MSG_DISABLEDS"},   {0x0502, "MSG_ENABLEDS"},     {0x0503, "MSG_ENABLEDSUIONLY"},
-    {0x0601, "MSG_PROCESSEVENT"}, {0x0701, "MSG_ENDXFER"},     {0x0702, "MSG_STOPFEEDER"},
+    TW_NAME(MSG_NULL),        TW_NAME(MSG_GET),          TW_NAME(MSG_GETCURRENT),
+    TW_NAME(MSG_GETDEFAULT),  TW_NAME(MSG_GETFIRST),     TW_NAME(MSG_GETNEXT),
+    TW_NAME(MSG_SET),         TW_NAME(MSG_RESET),        TW_NAME(MSG_QUERYSUPPORT),
+    TW_NAME(MSG_XFERREADY),   TW_NAME(MSG_CLOSEDSREQ),   TW_NAME(MSG_CLOSEDSOK),
+    TW_NAME(MSG_DEVICEEVENT), TW_NAME(MSG_OPENDSM),      TW_NAME(MSG_CLOSEDSM),
+    TW_NAME(MSG_OPENDS),      TW_NAME(MSG_CLOSEDS),      TW_NAME(MSG_USERSELECT),
+    TW_NAME(MSG_DISABLEDS),   TW_NAME(MSG_ENABLEDS),     TW_NAME(MSG_ENABLEDSUIONLY),
+    TW_NAME(MSG_PROCESSEVENT), TW_NAME(MSG_ENDXFER),     TW_NAME(MSG_STOPFEEDER),
 };
 
 constexpr Name ReturnCodeNames[] = {
-    {0, "TWRC_SUCCESS"}, {1, "TWRC_FAILURE"},     {2, "TWRC_CHECKSTATUS"}, {3, "TWRC_CANCEL"},
-    {4, "TWRC_DSEVENT"}, {5, "TWRC_NOTDSEVENT"}, {6, "TWRC_XFERDONE"},    {7, "TWRC_ENDOFLIST"},
+    TW_NAME(TWRC_SUCCESS), TW_NAME(TWRC_FAILURE),     TW_NAME(TWRC_CHECKSTATUS), TW_NAME(TWRC_CANCEL),
+    TW_NAME(TWRC_DSEVENT), TW_NAME(TWRC_NOTDSEVENT), TW_NAME(TWRC_XFERDONE),    TW_NAME(TWRC_ENDOFLIST),
 };
 
 constexpr Name ConditionCodeNames[] = {
-    {0, "TWCC_SUCCESS"},         {1, "TWCC_BUMMER"},         {2, "TWCC_LOWMEMORY"},
-    {3, "TWCC_NODS"},            {4, "TWCC_MAXCONNECTIONS"}, {5, "TWCC_OPERATIONERROR"},
-    {6, "TWCC_BADCAP"},          {9, "TWCC_BADPROTOCOL"},    {10, "TWCC_BADVALUE"},
-    {11, "TWCC_SEQERROR"},       {12, "TWCC_BADDEST"},       {13, "TWCC_CAPUNSUPPORTED"},
-    {14, "TWCC_CAPBADOPERATION"}, {15, "TWCC_CAPSEQERROR"},  {16, "TWCC_DENIED"},
-    {17, "TWCC_FILEEXISTS"},     {18, "TWCC_FILENOTFOUND"},  {19, "TWCC_NOTEMPTY"},
-    {20, "TWCC_PAPERJAM"},       {21, "TWCC_PAPERDOUBLEFEED"}, {22, "TWCC_FILEWRITEERROR"},
-    {23, "TWCC_CHECKDEVICEONLINE"},
+    TW_NAME(TWCC_SUCCESS),         TW_NAME(TWCC_BUMMER),         TW_NAME(TWCC_LOWMEMORY),
+    TW_NAME(TWCC_NODS),            TW_NAME(TWCC_MAXCONNECTIONS), TW_NAME(TWCC_OPERATIONERROR),
+    TW_NAME(TWCC_BADCAP),          TW_NAME(TWCC_BADPROTOCOL),    TW_NAME(TWCC_BADVALUE),
+    TW_NAME(TWCC_SEQERROR),       TW_NAME(TWCC_BADDEST),       TW_NAME(TWCC_CAPUNSUPPORTED),
+    TW_NAME(TWCC_CAPBADOPERATION), TW_NAME(TWCC_CAPSEQERROR),  TW_NAME(TWCC_DENIED),
+    TW_NAME(TWCC_FILEEXISTS),     TW_NAME(TWCC_FILENOTFOUND),  TW_NAME(TWCC_NOTEMPTY),
+    TW_NAME(TWCC_PAPERJAM),       TW_NAME(TWCC_PAPERDOUBLEFEED), TW_NAME(TWCC_FILEWRITEERROR),
+    TW_NAME(TWCC_CHECKDEVICEONLINE),
 };
 
 constexpr Name ContainerNames[] = {
-    {3, "TWON_ARRAY"}, {4, "TWON_ENUMERATION"}, {5, "TWON_ONEVALUE"}, {6, "TWON_RANGE"}};
+    TW_NAME(TWON_ARRAY), TW_NAME(TWON_ENUMERATION), TW_NAME(TWON_ONEVALUE), TW_NAME(TWON_RANGE)};
 
 constexpr Name ItemTypeNames[] = {
-    {0, "TWTY_INT8"},    {1, "TWTY_INT16"},  {2, "TWTY_INT32"},   {3, "TWTY_UINT8"},
-    {4, "TWTY_UINT16"},  {5, "TWTY_UINT32"}, {6, "TWTY_BOOL"},    {7, "TWTY_FIX32"},
-    {8, "TWTY_FRAME"},   {9, "TWTY_STR32"},  {10, "TWTY_STR64"},  {11, "TWTY_STR128"},
-    {12, "TWTY_STR255"},
+    TW_NAME(TWTY_INT8),    TW_NAME(TWTY_INT16),  TW_NAME(TWTY_INT32),   TW_NAME(TWTY_UINT8),
+    TW_NAME(TWTY_UINT16),  TW_NAME(TWTY_UINT32), TW_NAME(TWTY_BOOL),    TW_NAME(TWTY_FIX32),
+    TW_NAME(TWTY_FRAME),   TW_NAME(TWTY_STR32),  TW_NAME(TWTY_STR64),  TW_NAME(TWTY_STR128),
+    TW_NAME(TWTY_STR255),
 };
 
 constexpr Name CapabilityNames[] = {
-    {0x0001, "CAP_XFERCOUNT"},         {0x0100, "ICAP_COMPRESSION"},
-    {0x0101, "ICAP_PIXELTYPE"},        {0x0102, "ICAP_UNITS"},
-    {0x0103, "ICAP_XFERMECH"},         {0x1000, "CAP_AUTHOR"},
-    {0x1001, "CAP_CAPTION"},           {0x1002, "CAP_FEEDERENABLED"},
-    {0x1003, "CAP_FEEDERLOADED"},      {0x1004, "CAP_TIMEDATE"},
-    {0x1005, "CAP_SUPPORTEDCAPS"},     {0x1006, "CAP_EXTENDEDCAPS"},
-    {0x1007, "CAP_AUTOFEED"},          {0x1008, "CAP_CLEARPAGE"},
-    {0x100b, "CAP_INDICATORS"},        {0x100d, "CAP_PAPERDETECTABLE"},
-    {0x100e, "CAP_UICONTROLLABLE"},    {0x100f, "CAP_DEVICEONLINE"},
-    {0x1010, "CAP_AUTOSCAN"},          {0x1011, "CAP_THUMBNAILSENABLED"},
-    {0x1012, "CAP_DUPLEX"},            {0x1013, "CAP_DUPLEXENABLED"},
-    {0x1014, "CAP_ENABLEDSUIONLY"},    {0x1015, "CAP_CUSTOMDSDATA"},
-    {0x1017, "CAP_JOBCONTROL"},        {0x101a, "CAP_DEVICETIMEDATE"},
-    {0x101b, "CAP_SERIALNUMBER"},      {0x1100, "ICAP_AUTOBRIGHT"},
-    {0x1101, "ICAP_BRIGHTNESS"},       {0x1103, "ICAP_CONTRAST"},
-    {0x1104, "ICAP_CUSTHALFTONE"},     {0x1105, "ICAP_EXPOSURETIME"},
-    {0x1106, "ICAP_FILTER"},           {0x1107, "ICAP_FLASHUSED"},
-    {0x1108, "ICAP_GAMMA"},            {0x1109, "ICAP_HALFTONES"},
-    {0x110a, "ICAP_HIGHLIGHT"},        {0x110c, "ICAP_IMAGEFILEFORMAT"},
-    {0x110d, "ICAP_LAMPSTATE"},        {0x110e, "ICAP_LIGHTSOURCE"},
-    {0x1110, "ICAP_ORIENTATION"},      {0x1111, "ICAP_PHYSICALWIDTH"},
-    {0x1112, "ICAP_PHYSICALHEIGHT"},   {0x1113, "ICAP_SHADOW"},
-    {0x1114, "ICAP_FRAMES"},           {0x1116, "ICAP_XNATIVERESOLUTION"},
-    {0x1117, "ICAP_YNATIVERESOLUTION"}, {0x1118, "ICAP_XRESOLUTION"},
-    {0x1119, "ICAP_YRESOLUTION"},      {0x111a, "ICAP_MAXFRAMES"},
-    {0x111b, "ICAP_TILES"},            {0x111c, "ICAP_BITORDER"},
-    {0x111d, "ICAP_CCITTKFACTOR"},     {0x111e, "ICAP_LIGHTPATH"},
-    {0x111f, "ICAP_PIXELFLAVOR"},      {0x1120, "ICAP_PLANARCHUNKY"},
-    {0x1121, "ICAP_ROTATION"},         {0x1122, "ICAP_SUPPORTEDSIZES"},
-    {0x1123, "ICAP_THRESHOLD"},        {0x1124, "ICAP_XSCALING"},
-    {0x1125, "ICAP_YSCALING"},         {0x1126, "ICAP_BITORDERCODES"},
-    {0x1127, "ICAP_PIXELFLAVORCODES"}, {0x1128, "ICAP_JPEGPIXELTYPE"},
-    {0x112a, "ICAP_TIMEFILL"},         {0x112b, "ICAP_BITDEPTH"},
-    {0x112c, "ICAP_BITDEPTHREDUCTION"}, {0x112d, "ICAP_UNDEFINEDIMAGESIZE"},
-    {0x112e, "ICAP_IMAGEDATASET"},     {0x112f, "ICAP_EXTIMAGEINFO"},
-    {0x1130, "ICAP_MINIMUMHEIGHT"},    {0x1131, "ICAP_MINIMUMWIDTH"},
-    {0x1136, "ICAP_AUTOMATICDESKEW"},  {0x1137, "ICAP_AUTOMATICROTATE"},
+    TW_NAME(CAP_XFERCOUNT),         TW_NAME(ICAP_COMPRESSION),
+    TW_NAME(ICAP_PIXELTYPE),        TW_NAME(ICAP_UNITS),
+    TW_NAME(ICAP_XFERMECH),         TW_NAME(CAP_AUTHOR),
+    TW_NAME(CAP_CAPTION),           TW_NAME(CAP_FEEDERENABLED),
+    TW_NAME(CAP_FEEDERLOADED),      TW_NAME(CAP_TIMEDATE),
+    TW_NAME(CAP_SUPPORTEDCAPS),     TW_NAME(CAP_EXTENDEDCAPS),
+    TW_NAME(CAP_AUTOFEED),          TW_NAME(CAP_CLEARPAGE),
+    TW_NAME(CAP_INDICATORS),        TW_NAME(CAP_PAPERDETECTABLE),
+    TW_NAME(CAP_UICONTROLLABLE),    TW_NAME(CAP_DEVICEONLINE),
+    TW_NAME(CAP_AUTOSCAN),          TW_NAME(CAP_THUMBNAILSENABLED),
+    TW_NAME(CAP_DUPLEX),            TW_NAME(CAP_DUPLEXENABLED),
+    TW_NAME(CAP_ENABLEDSUIONLY),    TW_NAME(CAP_CUSTOMDSDATA),
+    TW_NAME(CAP_JOBCONTROL),        TW_NAME(CAP_DEVICETIMEDATE),
+    TW_NAME(CAP_SERIALNUMBER),      TW_NAME(ICAP_AUTOBRIGHT),
+    TW_NAME(ICAP_BRIGHTNESS),       TW_NAME(ICAP_CONTRAST),
+    TW_NAME(ICAP_CUSTHALFTONE),     TW_NAME(ICAP_EXPOSURETIME),
+    TW_NAME(ICAP_FILTER),           TW_NAME(ICAP_FLASHUSED),
+    TW_NAME(ICAP_GAMMA),            TW_NAME(ICAP_HALFTONES),
+    TW_NAME(ICAP_HIGHLIGHT),        TW_NAME(ICAP_IMAGEFILEFORMAT),
+    TW_NAME(ICAP_LAMPSTATE),        TW_NAME(ICAP_LIGHTSOURCE),
+    TW_NAME(ICAP_ORIENTATION),      TW_NAME(ICAP_PHYSICALWIDTH),
+    TW_NAME(ICAP_PHYSICALHEIGHT),   TW_NAME(ICAP_SHADOW),
+    TW_NAME(ICAP_FRAMES),           TW_NAME(ICAP_XNATIVERESOLUTION),
+    TW_NAME(ICAP_YNATIVERESOLUTION), TW_NAME(ICAP_XRESOLUTION),
+    TW_NAME(ICAP_YRESOLUTION),      TW_NAME(ICAP_MAXFRAMES),
+    TW_NAME(ICAP_TILES),            TW_NAME(ICAP_BITORDER),
+    TW_NAME(ICAP_CCITTKFACTOR),     TW_NAME(ICAP_LIGHTPATH),
+    TW_NAME(ICAP_PIXELFLAVOR),      TW_NAME(ICAP_PLANARCHUNKY),
+    TW_NAME(ICAP_ROTATION),         TW_NAME(ICAP_SUPPORTEDSIZES),
+    TW_NAME(ICAP_THRESHOLD),        TW_NAME(ICAP_XSCALING),
+    TW_NAME(ICAP_YSCALING),         TW_NAME(ICAP_BITORDERCODES),
+    TW_NAME(ICAP_PIXELFLAVORCODES), TW_NAME(ICAP_JPEGPIXELTYPE),
+    TW_NAME(ICAP_TIMEFILL),         TW_NAME(ICAP_BITDEPTH),
+    TW_NAME(ICAP_BITDEPTHREDUCTION), TW_NAME(ICAP_UNDEFINEDIMAGESIZE),
+    TW_NAME(ICAP_IMAGEDATASET),     TW_NAME(ICAP_EXTIMAGEINFO),
+    TW_NAME(ICAP_MINIMUMHEIGHT),    TW_NAME(ICAP_MINIMUMWIDTH),
+    TW_NAME(ICAP_AUTOMATICDESKEW),  TW_NAME(ICAP_AUTOMATICROTATE),
 };
 
 // Values of the capabilities whose values are TWAIN codes.
-constexpr Name PixelTypes[] = {{0, "TWPT_BW"},    {1, "TWPT_GRAY"},    {2, "TWPT_RGB"},
-                               {3, "TWPT_PALETTE"}, {4, "TWPT_CMY"}, {5, "TWPT_CMYK"},
-                               {6, "TWPT_YUV"},   {7, "TWPT_YUVK"},    {8, "TWPT_CIEXYZ"}};
-constexpr Name Mechanisms[] = {{0, "TWSX_NATIVE"}, {1, "TWSX_FILE"}, {2, "TWSX_MEMORY"}};
-constexpr Name PixelFlavors[] = {{0, "TWPF_CHOCOLATE"}, {1, "TWPF_VANILLA"}};
-constexpr Name PlanarChunky[] = {{0, "TWPC_CHUNKY"}, {1, "TWPC_PLANAR"}};
-constexpr Name Compressions[] = {{0, "TWCP_NONE"},    {1, "TWCP_PACKBITS"}, {2, "TWCP_GROUP31D"},
-                                 {3, "TWCP_GROUP31DEOL"}, {4, "TWCP_GROUP32D"},
-                                 {5, "TWCP_GROUP4"},  {6, "TWCP_JPEG"},     {7, "TWCP_LZW"},
-                                 {8, "TWCP_JBIG"},    {9, "TWCP_PNG"},      {10, "TWCP_RLE4"},
-                                 {11, "TWCP_RLE8"},   {12, "TWCP_BITFIELDS"}};
-constexpr Name Units[] = {{0, "TWUN_INCHES"}, {1, "TWUN_CENTIMETERS"}, {2, "TWUN_PICAS"},
-                          {3, "TWUN_POINTS"}, {4, "TWUN_TWIPS"},       {5, "TWUN_PIXELS"}};
-constexpr Name BitOrders[] = {{0, "TWBO_LSBFIRST"}, {1, "TWBO_MSBFIRST"}};
-constexpr Name FileFormats[] = {{0, "TWFF_TIFF"},  {1, "TWFF_PICT"},      {2, "TWFF_BMP"},
-                                {3, "TWFF_XBM"},   {4, "TWFF_JFIF"},      {5, "TWFF_FPX"},
-                                {6, "TWFF_TIFFMULTI"}, {7, "TWFF_PNG"},   {8, "TWFF_SPIFF"},
-                                {9, "TWFF_EXIF"}};
-constexpr Name Booleans[] = {{0, "FALSE"}, {1, "TRUE"}};
+constexpr Name PixelTypes[] = {TW_NAME(TWPT_BW),    TW_NAME(TWPT_GRAY),    TW_NAME(TWPT_RGB),
+                               TW_NAME(TWPT_PALETTE), TW_NAME(TWPT_CMY), TW_NAME(TWPT_CMYK),
+                               TW_NAME(TWPT_YUV),   TW_NAME(TWPT_YUVK),    TW_NAME(TWPT_CIEXYZ)};
+constexpr Name Mechanisms[] = {TW_NAME(TWSX_NATIVE), TW_NAME(TWSX_FILE), TW_NAME(TWSX_MEMORY)};
+constexpr Name PixelFlavors[] = {TW_NAME(TWPF_CHOCOLATE), TW_NAME(TWPF_VANILLA)};
+constexpr Name PlanarChunky[] = {TW_NAME(TWPC_CHUNKY), TW_NAME(TWPC_PLANAR)};
+constexpr Name Compressions[] = {TW_NAME(TWCP_NONE),    TW_NAME(TWCP_PACKBITS), TW_NAME(TWCP_GROUP31D),
+                                 TW_NAME(TWCP_GROUP31DEOL), TW_NAME(TWCP_GROUP32D),
+                                 TW_NAME(TWCP_GROUP4),  TW_NAME(TWCP_JPEG),     TW_NAME(TWCP_LZW),
+                                 TW_NAME(TWCP_JBIG),    TW_NAME(TWCP_PNG),      TW_NAME(TWCP_RLE4),
+                                 TW_NAME(TWCP_RLE8),   TW_NAME(TWCP_BITFIELDS)};
+constexpr Name Units[] = {TW_NAME(TWUN_INCHES), TW_NAME(TWUN_CENTIMETERS), TW_NAME(TWUN_PICAS),
+                          TW_NAME(TWUN_POINTS), TW_NAME(TWUN_TWIPS),       TW_NAME(TWUN_PIXELS)};
+constexpr Name BitOrders[] = {TW_NAME(TWBO_LSBFIRST), TW_NAME(TWBO_MSBFIRST)};
+constexpr Name FileFormats[] = {TW_NAME(TWFF_TIFF),  TW_NAME(TWFF_PICT),      TW_NAME(TWFF_BMP),
+                                TW_NAME(TWFF_XBM),   TW_NAME(TWFF_JFIF),      TW_NAME(TWFF_FPX),
+                                TW_NAME(TWFF_TIFFMULTI), TW_NAME(TWFF_PNG),   TW_NAME(TWFF_SPIFF),
+                                TW_NAME(TWFF_EXIF)};
+constexpr Name Booleans[] = {TW_NAME(FALSE), TW_NAME(TRUE)};
+
+// The messages of MSG_QUERYSUPPORT's bits.
+constexpr Name SupportedMessages[] = {{TWQC_GET, "MSG_GET"},
+                                      {TWQC_SET, "MSG_SET"},
+                                      {TWQC_GETDEFAULT, "MSG_GETDEFAULT"},
+                                      {TWQC_GETCURRENT, "MSG_GETCURRENT"},
+                                      {TWQC_RESET, "MSG_RESET"}};
 
 struct ValueNames {
     TW_UINT16 cap;
@@ -127,9 +137,10 @@ constexpr ValueNames Values(TW_UINT16 cap, const Name (&names)[N]) {
 }
 
 constexpr ValueNames CapabilityValues[] = {
-    Values(0x0101, PixelTypes),   Values(0x0103, Mechanisms), Values(0x111f, PixelFlavors),
-    Values(0x1120, PlanarChunky), Values(0x0100, Compressions), Values(0x0102, Units),
-    Values(0x111c, BitOrders),    Values(0x110c, FileFormats),
+    Values(ICAP_PIXELTYPE, PixelTypes),     Values(ICAP_XFERMECH, Mechanisms),
+    Values(ICAP_PIXELFLAVOR, PixelFlavors), Values(ICAP_PLANARCHUNKY, PlanarChunky),
+    Values(ICAP_COMPRESSION, Compressions), Values(ICAP_UNITS, Units),
+    Values(ICAP_BITORDER, BitOrders),       Values(ICAP_IMAGEFILEFORMAT, FileFormats),
 };
 
 const char *Find(const Name *names, size_t count, unsigned value) {
@@ -151,6 +162,8 @@ bool NameMatches(const char *name, const std::string &text) {
     return underscore && lstrcmpiA(underscore + 1, text.c_str()) == 0;
 }
 
+}  // namespace
+
 bool ParseNumber(const std::string &text, TW_UINT32 *value) {
     if (text.empty()) return false;
     char *end = nullptr;
@@ -160,8 +173,6 @@ bool ParseNumber(const std::string &text, TW_UINT32 *value) {
     return true;
 }
 
-}  // namespace
-
 const char *DataGroupName(TW_UINT32 group) { return Lookup(GroupNames, group); }
 const char *DataTypeName(TW_UINT16 dataType) { return Lookup(DataTypeNames, dataType); }
 const char *MessageName(TW_UINT16 message) { return Lookup(MessageNames, message); }
@@ -169,6 +180,13 @@ const char *ReturnCodeName(TW_UINT16 code) { return Lookup(ReturnCodeNames, code
 const char *ConditionCodeName(TW_UINT16 code) { return Lookup(ConditionCodeNames, code); }
 const char *ContainerName(TW_UINT16 conType) { return Lookup(ContainerNames, conType); }
 const char *ItemTypeName(TW_UINT16 itemType) { return Lookup(ItemTypeNames, itemType); }
+
+std::vector<const char *> SupportedMessageNames(TW_UINT32 support) {
+    std::vector<const char *> names;
+    for (const Name &name : SupportedMessages)
+        if (support & name.value) names.push_back(name.text);
+    return names;
+}
 
 std::string CapabilityName(TW_UINT16 cap) {
     if (const char *name = Find(CapabilityNames, std::size(CapabilityNames), cap)) return name;

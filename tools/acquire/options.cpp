@@ -1,104 +1,149 @@
+// The command line: one table of options, read by the parser and printed by --help.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "acquire.h"
 
-void PrintUsage() {
-    printf(
-        "usage: qxacquire [options]\n"
-        "Acquires images from a TWAIN source through the TWAIN Source Manager.\n"
-        "\n"
-        "  --list               list the sources the Source Manager knows, and stop\n"
-        "  --source NAME        the source with this product name (default: the\n"
-        "                       Source Manager's default source)\n"
-        "  --dsm PATH           the Source Manager to load (default: TWAINDSM.DLL,\n"
-        "                       else TWAIN_32.DLL)\n"
-        "  --caps               print the source's capabilities as a table\n"
-        "  --json               with --caps: print them as JSON\n"
-        "  --set CAP=VALUE      set a capability, by name or number, to a value name or\n"
-        "                       number (e.g. --set ICAP_PIXELTYPE=TWPT_GRAY); repeatable\n"
-        "  --mech MECH          native, memory or file transfer (default native)\n"
-        "  --count N            frames to acquire (default 1)\n"
-        "  --ui                 show the source's dialog; acquire when the user presses\n"
-        "                       Acquire\n"
-        "  --out DIR            folder for the images (default out)\n"
-        "  --format FORMAT      png, bmp or tiff (default png)\n"
-        "  --verbose            print every TWAIN call and its result\n"
-        "  --version            print the version\n"
-        "  --help               print this text\n"
-        "\n"
-        "--list and --caps alone only report; with --mech, --count, --ui or --set frames\n"
-        "are acquired as well.\n"
-        "Exit status: 0 success, 1 the source refused or failed, 2 bad command line,\n"
-        "3 cancelled by the user, 4 no Source Manager or no such source.\n");
-}
-
 namespace {
 
-bool ParseCount(const char *text, uint32_t *count) {
-    char *end = nullptr;
-    unsigned long parsed = strtoul(text, &end, 10);
-    if (end == text || *end != 0 || parsed == 0 || parsed > 100000) return false;
-    *count = static_cast<uint32_t>(parsed);
+bool ParseCount(Options *o, const std::string &text) {
+    TW_UINT32 count = 0;
+    if (!ParseNumber(text, &count) || count == 0 || count > 100000) return false;
+    o->count = count;
     return true;
 }
 
-bool ParseMechanism(const std::string &text, Mechanism *mechanism) {
-    if (text == "native") *mechanism = Mechanism::Native;
-    else if (text == "memory") *mechanism = Mechanism::Memory;
-    else if (text == "file") *mechanism = Mechanism::File;
-    else return false;
+bool ParseBits(Options *o, const std::string &text) {
+    TW_UINT32 bits = 0;
+    if (!ParseNumber(text, &bits) || bits < 8 || bits > 16) return false;
+    o->bits = bits;
     return true;
 }
 
-bool ParseSetting(const std::string &text, std::vector<CapabilitySetting> *settings) {
+bool ParseSetting(Options *o, const std::string &text) {
     size_t equals = text.find('=');
     if (equals == 0 || equals == std::string::npos || equals + 1 == text.size()) return false;
-    settings->push_back({text.substr(0, equals), text.substr(equals + 1)});
+    o->settings.push_back({text.substr(0, equals), text.substr(equals + 1)});
     return true;
 }
 
-constexpr const char *ValueOptions[] = {"--dsm", "--source", "--set",    "--mech",
-                                        "--count", "--out",  "--format", "--screenshot"};
+struct Option {
+    const char *name;
+    const char *value;  // what its value is called; nullptr for a switch
+    bool acquires;      // frames are acquired when it is given
+    bool (*apply)(Options *, const std::string &);
+    const char *help;
+};
+
+constexpr Option OptionTable[] = {
+    {"--list", nullptr, false, [](Options *o, const std::string &) { return o->list = true; },
+     "list the sources the Source Manager knows, and stop"},
+    {"--source", "NAME", false,
+     [](Options *o, const std::string &v) { return o->sourceName = v, true; },
+     "the source with this product name (default: the\nSource Manager's default source)"},
+    {"--dsm", "PATH", false, [](Options *o, const std::string &v) { return o->dsmPath = v, true; },
+     "the Source Manager to load (default: TWAINDSM.DLL,\nelse TWAIN_32.DLL)"},
+    {"--caps", nullptr, false, [](Options *o, const std::string &) { return o->caps = true; },
+     "print the source's capabilities as a table"},
+    {"--json", nullptr, false, [](Options *o, const std::string &) { return o->json = true; },
+     "with --caps: print them as JSON"},
+    {"--set", "CAP=VALUE", true, ParseSetting,
+     "set a capability, by name or number, to a value name or\nnumber (e.g. --set "
+     "ICAP_PIXELTYPE=TWPT_GRAY); repeatable.\nICAP_XFERMECH chooses the transfer"},
+    {"--mech", "MECH", true,
+     [](Options *o, const std::string &v) { return o->mechanismGiven = MechanismByWord(v, &o->mechanism); },
+     "native, memory or file transfer (default native): the\nsame as --set ICAP_XFERMECH=TWSX_..."},
+    {"--count", "N", true, ParseCount, "frames to acquire (default 1)"},
+    {"--ui", nullptr, true, [](Options *o, const std::string &) { return o->ui = true; },
+     "show the source's dialog; acquire when the user presses\nAcquire"},
+    {"--out", "DIR", false, [](Options *o, const std::string &v) { return o->outFolder = v, true; },
+     "folder for the images (default out)"},
+    {"--format", "FORMAT", false,
+     [](Options *o, const std::string &v) { return qximg::ImageFormatFromName(v, &o->format); },
+     "png, bmp or tiff (default png)"},
+    {"--bits", "N", false, ParseBits,
+     "grey samples deeper than 8 bits carry N (8 to 16)\nsignificant bits: 16-bit files get them "
+     "scaled to the\nfull range, 8-bit files their top 8"},
+    {"--unattended", nullptr, false,
+     [](Options *o, const std::string &) { return o->unattended = true; },
+     "print every box the source shows (\"box: TITLE: TEXT\")\nand close it with its default "
+     "button"},
+    {"--verbose", nullptr, false, [](Options *o, const std::string &) { return o->verbose = true; },
+     "print every TWAIN call and its result"},
+};
+
+const Option *FindOption(const std::string &name) {
+    for (const Option &option : OptionTable)
+        if (name == option.name || (name == "-v" && !strcmp(option.name, "--verbose")))
+            return &option;
+    return nullptr;
+}
+
+bool Usage(const char *format, const char *what) {
+    printf("error: ");
+    printf(format, what);
+    printf("\n");
+    return false;
+}
+
+// --set ICAP_XFERMECH chooses the transfer as --mech does; the two must agree.
+bool ChooseMechanism(Options *options) {
+    for (const CapabilitySetting &setting : options->settings) {
+        TW_UINT16 cap = 0;
+        TW_UINT32 value = 0;
+        if (!CapabilityByName(setting.name, &cap) || cap != ICAP_XFERMECH) continue;
+        if (!CapabilityValueByName(cap, setting.value, &value) || !MechanismWord(value))
+            return Usage("qxacquire transfers by TWSX_NATIVE, TWSX_MEMORY or TWSX_FILE, not %s",
+                         setting.value.c_str());
+        if (options->mechanismGiven && value != options->mechanism)
+            return Usage("--mech %s and --set ICAP_XFERMECH disagree: give one of them",
+                         MechanismWord(options->mechanism));
+        options->mechanism = static_cast<TW_UINT16>(value);
+        options->mechanismGiven = true;
+    }
+    return true;
+}
 
 }  // namespace
+
+void PrintUsage() {
+    printf("usage: qxacquire [options]\n"
+           "Acquires images from a TWAIN source through the TWAIN Source Manager.\n\n");
+    for (const Option &option : OptionTable) {
+        std::string left = std::string(option.name) + (option.value ? " " : "") +
+                           (option.value ? option.value : "");
+        printf("  %-20s ", left.c_str());
+        for (const char *c = option.help; *c; ++c) {
+            if (*c == '\n') printf("\n%23s", "");
+            else putchar(*c);
+        }
+        printf("\n");
+    }
+    printf("  --version            print the version\n"
+           "  --help               print this text\n"
+           "\n"
+           "--list and --caps alone only report; with --mech, --count, --ui or --set frames\n"
+           "are acquired as well.\n"
+           "Exit status: 0 success, 1 the source refused or failed, 2 bad command line,\n"
+           "3 cancelled by the user, 4 no Source Manager or no such source.\n");
+}
 
 bool ParseOptions(int argc, char **argv, Options *options) {
     bool acquisitionAsked = false;
     for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        bool needsValue = false;
-        for (const char *name : ValueOptions) needsValue |= arg == name;
-        if (needsValue && i + 1 >= argc) {
-            printf("error: %s needs a value\n", arg.c_str());
-            return false;
-        }
-        std::string value = needsValue ? argv[++i] : "";
-        bool ok = true;
-        if (arg == "--list") options->list = true;
-        else if (arg == "--caps") options->caps = true;
-        else if (arg == "--json") options->json = true;
-        else if (arg == "--verbose" || arg == "-v") options->verbose = true;
-        else if (arg == "--ui") options->ui = acquisitionAsked = true;
-        else if (arg == "--dsm") options->dsmPath = value;
-        else if (arg == "--source") options->sourceName = value;
-        else if (arg == "--out") options->outFolder = value;
-        else if (arg == "--screenshot") options->screenshot = value, options->ui = acquisitionAsked = true;
-        else if (arg == "--set") ok = ParseSetting(value, &options->settings), acquisitionAsked = true;
-        else if (arg == "--mech") ok = ParseMechanism(value, &options->mechanism), acquisitionAsked = true;
-        else if (arg == "--count") ok = ParseCount(value.c_str(), &options->count), acquisitionAsked = true;
-        else if (arg == "--format") ok = qximg::ImageFormatFromName(value, &options->format);
-        else ok = false;
-        if (!ok) {
-            printf("error: bad option: %s%s%s\n", arg.c_str(), needsValue ? " " : "", value.c_str());
-            return false;
-        }
+        const Option *option = FindOption(argv[i]);
+        if (!option) return Usage("bad option: %s", argv[i]);
+        if (option->value && i + 1 >= argc) return Usage("%s needs a value", option->name);
+        std::string value = option->value ? argv[++i] : "";
+        if (!option->apply(options, value))
+            return Usage("bad option: %s", (std::string(option->name) + " " + value).c_str());
+        acquisitionAsked |= option->acquires;
     }
-    if (options->json && !options->caps) {
-        printf("error: --json goes with --caps\n");
-        return false;
-    }
+    if (options->json && !options->caps) return Usage("%s goes with --caps", "--json");
+    if (options->unattended && options->ui)
+        return Usage("%s: nobody answers the source's dialog", "--unattended goes without --ui");
+    if (!ChooseMechanism(options)) return false;
     options->acquire = acquisitionAsked || (!options->list && !options->caps);
     return true;
 }

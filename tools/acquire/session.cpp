@@ -7,21 +7,14 @@
 
 namespace {
 
-constexpr UINT_PTR ScriptTimer = 1;
-
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_TIMER:
-            if (wParam == ScriptTimer) DialogScriptTick();
-            return 0;
-        case WM_CLOSE:
-            g_app.finished = true;
-            return 0;
-        default:
-            return DefWindowProcA(window, message, wParam, lParam);
+    if (message == WM_CLOSE) {
+        auto *s = reinterpret_cast<Session *>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (s) s->finished = true;
+        return 0;
     }
+    return DefWindowProcA(window, message, wParam, lParam);
 }
-
 void CopyText(char (&field)[34], const char *text) {
     memset(field, 0, sizeof field);
     strncpy(field, text, sizeof field - 1);
@@ -46,7 +39,7 @@ std::string Field(const char (&field)[34]) { return std::string(field, strnlen(f
 
 std::string Groups(TW_UINT32 groups) {
     std::string text;
-    for (TW_UINT32 group : {DG_CONTROL, DG_IMAGE, TW_UINT32(0x0004)})
+    for (TW_UINT32 group : {DG_CONTROL, DG_IMAGE, DG_AUDIO})
         if (groups & group) text += std::string(text.empty() ? "" : "|") + DataGroupName(group);
     return text.empty() ? "none" : text;
 }
@@ -64,126 +57,117 @@ void PrintSourceLine(const TW_IDENTITY &identity) {
 
 }  // namespace
 
-bool CreateMainWindow() {
+bool CreateMainWindow(Session &s) {
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = MainWindowProc;
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     windowClass.lpszClassName = "QXAcquireMain";
-    if (!RegisterClassA(&windowClass)) return Fail(ExitSourceFailed, "cannot register the window class");
+    if (!RegisterClassA(&windowClass)) return Fail(s, ExitSourceFailed, "cannot register the window class");
     // A real top-level window, never shown: the parent of the source's dialog and boxes.
-    g_app.window = CreateWindowA("QXAcquireMain", "qxacquire", WS_OVERLAPPEDWINDOW, 680, 20, 400,
-                                 280, nullptr, nullptr, windowClass.hInstance, nullptr);
-    if (!g_app.window) return Fail(ExitSourceFailed, "cannot create the main window");
-    if (!g_app.options.screenshot.empty()) SetTimer(g_app.window, ScriptTimer, 100, nullptr);
+    s.window = CreateWindowA("QXAcquireMain", "qxacquire", WS_OVERLAPPEDWINDOW, 680, 20, 400, 280,
+                             nullptr, nullptr, windowClass.hInstance, nullptr);
+    if (!s.window) return Fail(s, ExitSourceFailed, "cannot create the main window");
+    SetWindowLongPtrA(s.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&s));
     return true;
 }
 
-bool OpenSourceManager() {
-    FillApplicationIdentity(&g_app.app);
-    TW_UINT16 result = Call(nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &g_app.window);
-    if (result != TWRC_SUCCESS)
-        return Refused(nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, result,
-                       "check the Source Manager's installation, or name another with --dsm",
-                       ExitNoSource);
-    g_app.dsmOpen = true;
+bool OpenSourceManager(Session &s) {
+    FillApplicationIdentity(&s.app);
+    if (!Succeeds(s, false, {DG_CONTROL, DAT_PARENT, MSG_OPENDSM}, &s.window,
+                  "check the Source Manager's installation, or name another with --dsm",
+                  ExitNoSource))
+        return false;
+    s.dsmOpen = true;
     return true;
 }
 
-bool ListSources() {
+bool ListSources(Session &s) {
     printf("%-34s %-24s %-20s %-8s %-8s %s\n", "product", "manufacturer", "family", "version",
            "protocol", "groups");
     TW_IDENTITY listed = {};
-    TW_UINT16 result = Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &listed);
+    TW_UINT16 result = Call(s, false, {DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST}, &listed);
     int count = 0;
     for (; result == TWRC_SUCCESS; ++count) {
         PrintSourceLine(listed);
         listed = {};
-        result = Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &listed);
+        result = Call(s, false, {DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT}, &listed);
     }
-    if (result != TWRC_ENDOFLIST)
-        return Refused(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, result, "");
+    if (result != TWRC_ENDOFLIST) return Refused(s, result, "");
     if (count == 0)
-        return Fail(ExitNoSource, "the Source Manager knows no source: install one (see README)");
+        return Fail(s, ExitNoSource, "the Source Manager knows no source: install one (see README)");
     return true;
 }
 
+namespace {
+
 // The source named by --source, or the Source Manager's default.
-bool ChooseSource() {
-    const std::string &wanted = g_app.options.sourceName;
-    if (wanted.empty()) {
-        TW_UINT16 result = Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &g_app.source);
-        if (result == TWRC_SUCCESS) return true;
-        return Refused(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, result,
-                       "install a source, or see which there are with --list", ExitNoSource);
-    }
+bool ChooseSource(Session &s) {
+    const std::string &wanted = s.options.sourceName;
+    if (wanted.empty())
+        return Succeeds(s, false, {DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT}, &s.source,
+                        "install a source, or see which there are with --list", ExitNoSource);
     TW_IDENTITY listed = {};
-    TW_UINT16 result = Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &listed);
-    for (; result == TWRC_SUCCESS; result = Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &listed)) {
+    for (TW_UINT16 message = MSG_GETFIRST;
+         Call(s, false, {DG_CONTROL, DAT_IDENTITY, message}, &listed) == TWRC_SUCCESS;
+         message = MSG_GETNEXT) {
         if (lstrcmpiA(Field(listed.ProductName).c_str(), wanted.c_str()) == 0) {
-            g_app.source = listed;
+            s.source = listed;
             return true;
         }
         listed = {};
     }
-    return Fail(ExitNoSource, "no source named \"%s\": --list shows the sources there are",
+    return Fail(s, ExitNoSource, "no source named \"%s\": --list shows the sources there are",
                 wanted.c_str());
 }
 
-bool OpenSource() {
-    if (!ChooseSource()) return false;
-    TW_UINT16 result = Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &g_app.source);
+}  // namespace
+
+bool OpenSource(Session &s) {
+    if (!ChooseSource(s)) return false;
+    TW_UINT16 result = Call(s, false, {DG_CONTROL, DAT_IDENTITY, MSG_OPENDS}, &s.source);
     if (result == TWRC_CANCEL)
-        return Fail(ExitCancelled, "the source was not opened: the user cancelled (MSG_OPENDS -> TWRC_CANCEL)");
+        return Fail(s, ExitCancelled, "the source was not opened: the user cancelled (MSG_OPENDS -> TWRC_CANCEL)");
     if (result != TWRC_SUCCESS)
-        return Refused(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, result,
-                       "check that the device is connected and its driver installed");
-    g_app.sourceOpen = true;
-    fprintf(InfoStream(), "Source: %s (%s, version %u.%u)\n", Field(g_app.source.ProductName).c_str(),
-           Field(g_app.source.Manufacturer).c_str(), g_app.source.Version.MajorNum,
-           g_app.source.Version.MinorNum);
+        return Refused(s, result, "check that the device is connected and its driver installed");
+    s.sourceOpen = true;
+    fprintf(InfoStream(s), "Source: %s (%s, version %u.%u)\n", Field(s.source.ProductName).c_str(),
+            Field(s.source.Manufacturer).c_str(), s.source.Version.MajorNum,
+            s.source.Version.MinorNum);
     return true;
 }
 
-bool EnableSource() {
-    bool showUI = g_app.options.ui;
-    TW_USERINTERFACE ui = {static_cast<TW_BOOL>(showUI), 0, g_app.window};
-    TW_UINT16 result = Call(&g_app.source, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui);
+bool EnableSource(Session &s) {
+    bool showUI = s.options.ui;
+    TW_USERINTERFACE ui = {static_cast<TW_BOOL>(showUI), 0, s.window};
+    TW_UINT16 result = Call(s, true, {DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS}, &ui);
     if (result != TWRC_SUCCESS && result != TWRC_CHECKSTATUS)
-        return Refused(&g_app.source, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, result,
-                       showUI ? "try without --ui" : "try with --ui");
-    g_app.enabled = true;
+        return Refused(s, result, showUI ? "try without --ui" : "try with --ui");
+    s.enabled = true;
     return true;
 }
 
-bool DisableSource() {
-    if (!g_app.enabled) return true;
-    g_app.enabled = false;
-    TW_USERINTERFACE ui = {0, 0, g_app.window};
-    TW_UINT16 result = Call(&g_app.source, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
-    if (result != TWRC_SUCCESS)
-        return Refused(&g_app.source, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, result, "");
-    return true;
+bool DisableSource(Session &s) {
+    if (!s.enabled) return true;
+    s.enabled = false;
+    TW_USERINTERFACE ui = {0, 0, s.window};
+    return Succeeds(s, true, {DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS}, &ui);
 }
 
 // Each step down is taken whatever happened before it.
-void ShutDown() {
-    DisableSource();
-    if (g_app.sourceOpen) {
-        g_app.sourceOpen = false;
-        TW_UINT16 result = Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &g_app.source);
-        if (result != TWRC_SUCCESS)
-            Refused(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, result, "");
+void ShutDown(Session &s) {
+    DisableSource(s);
+    if (s.sourceOpen) {
+        s.sourceOpen = false;
+        Succeeds(s, false, {DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS}, &s.source);
     }
-    if (g_app.dsmOpen) {
-        g_app.dsmOpen = false;
-        TW_UINT16 result = Call(nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &g_app.window);
-        if (result != TWRC_SUCCESS)
-            Refused(nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, result, "");
+    if (s.dsmOpen) {
+        s.dsmOpen = false;
+        Succeeds(s, false, {DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM}, &s.window);
     }
-    if (g_app.window) DestroyWindow(g_app.window);
-    g_app.window = nullptr;
-    if (g_app.dsmLibrary) FreeLibrary(g_app.dsmLibrary);
-    g_app.dsmLibrary = nullptr;
+    if (s.window) DestroyWindow(s.window);
+    s.window = nullptr;
+    if (s.dsmLibrary) FreeLibrary(s.dsmLibrary);
+    s.dsmLibrary = nullptr;
 }

@@ -6,14 +6,16 @@
 
 namespace {
 
-volatile LONG g_interrupted = 0;
+// The console handler runs on a thread of its own and takes no argument: the
+// one session of the run is reached through this pointer.
+Session *g_interruptible = nullptr;
 
 BOOL WINAPI OnConsoleEvent(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
         return FALSE;
-    InterlockedExchange(&g_interrupted, 1);
+    InterlockedExchange(&g_interruptible->interrupted, 1);
     // Wakes the event loop; the main thread then winds the session down.
-    if (g_app.window) PostMessageA(g_app.window, WM_NULL, 0, 0);
+    if (g_interruptible->window) PostMessageA(g_interruptible->window, WM_NULL, 0, 0);
     return TRUE;
 }
 
@@ -26,12 +28,15 @@ HMODULE TryLoad(const char *name) {
     return library;
 }
 
+std::string TripletName(const Triplet &t) {
+    return std::string(DataGroupName(t.group)) + " / " + DataTypeName(t.dataType) + " / " +
+           MessageName(t.message);
+}
+
 }  // namespace
 
-Application g_app;
-
-void Trace(const char *format, ...) {
-    if (!g_app.options.verbose) return;
+void Trace(const Session &s, const char *format, ...) {
+    if (!s.options.verbose) return;
     va_list args;
     va_start(args, format);
     printf("  . ");
@@ -40,69 +45,78 @@ void Trace(const char *format, ...) {
     va_end(args);
 }
 
-bool Fail(int exitCode, const char *format, ...) {
+bool Fail(Session &s, int exitCode, const char *format, ...) {
     va_list args;
     va_start(args, format);
     printf("error: ");
     vprintf(format, args);
     printf("\n");
     va_end(args);
-    if (g_app.exitCode == ExitSuccess) g_app.exitCode = exitCode;
+    if (s.exitCode == ExitSuccess) s.exitCode = exitCode;
     return false;
 }
 
-FILE *InfoStream() { return g_app.options.json ? stderr : stdout; }
+FILE *InfoStream(const Session &s) { return s.options.json ? stderr : stdout; }
 
-void InstallInterruptHandler() { SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
-bool Interrupted() { return g_interrupted != 0; }
+void InstallInterruptHandler(Session &s) {
+    g_interruptible = &s;
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
 
-bool LoadSourceManager() {
-    const std::string &chosen = g_app.options.dsmPath;
+bool LoadSourceManager(Session &s) {
+    const std::string &chosen = s.options.dsmPath;
     const char *tried = chosen.empty() ? "TWAINDSM.DLL or TWAIN_32.DLL" : chosen.c_str();
     if (!chosen.empty())
-        g_app.dsmLibrary = TryLoad(chosen.c_str());
-    else if (!(g_app.dsmLibrary = TryLoad("TWAINDSM.DLL")))
-        g_app.dsmLibrary = TryLoad("TWAIN_32.DLL");
-    if (!g_app.dsmLibrary)
-        return Fail(ExitNoSource,
+        s.dsmLibrary = TryLoad(chosen.c_str());
+    else if (!(s.dsmLibrary = TryLoad("TWAINDSM.DLL")))
+        s.dsmLibrary = TryLoad("TWAIN_32.DLL");
+    if (!s.dsmLibrary)
+        return Fail(s, ExitNoSource,
                     "no Source Manager: %s cannot be loaded or exports no DSM_Entry.\n"
                     "  Install the TWAIN Source Manager (TWAINDSM.DLL), or name one with --dsm PATH.",
                     tried);
-    g_app.dsmEntry = reinterpret_cast<DSMENTRYPROC>(
-        reinterpret_cast<void *>(GetProcAddress(g_app.dsmLibrary, "DSM_Entry")));
+    s.dsmEntry = reinterpret_cast<DSMENTRYPROC>(
+        reinterpret_cast<void *>(GetProcAddress(s.dsmLibrary, "DSM_Entry")));
     char path[MAX_PATH] = "";
-    GetModuleFileNameA(g_app.dsmLibrary, path, sizeof path);
-    fprintf(InfoStream(), "Source Manager: %s\n", path);
+    GetModuleFileNameA(s.dsmLibrary, path, sizeof path);
+    fprintf(InfoStream(s), "Source Manager: %s\n", path);
     return true;
 }
 
-TW_UINT16 Call(TW_IDENTITY *dest, TW_UINT32 group, TW_UINT16 dataType, TW_UINT16 message,
-               TW_MEMREF data) {
-    TW_UINT16 result = g_app.dsmEntry(&g_app.app, dest, group, dataType, message, data);
-    Trace("%s / %s / %s -> %s", DataGroupName(group), DataTypeName(dataType),
-          MessageName(message), ReturnCodeName(result));
+TW_UINT16 Call(Session &s, bool toSource, Triplet triplet, TW_MEMREF data, bool trace) {
+    s.last = triplet;
+    s.lastToSource = toSource;
+    TW_UINT16 result = s.dsmEntry(&s.app, toSource ? &s.source : nullptr, triplet.group,
+                                  triplet.dataType, triplet.message, data);
+    if (trace) Trace(s, "%s -> %s", TripletName(triplet).c_str(), ReturnCodeName(result));
     return result;
 }
 
-TW_UINT16 ConditionCode(TW_IDENTITY *dest) {
+TW_UINT16 ConditionCode(Session &s, bool ofSource) {
     TW_STATUS status = {};
-    if (g_app.dsmEntry(&g_app.app, dest, DG_CONTROL, DAT_STATUS, MSG_GET, &status) != TWRC_SUCCESS)
+    if (s.dsmEntry(&s.app, ofSource ? &s.source : nullptr, DG_CONTROL, DAT_STATUS, MSG_GET,
+                   &status) != TWRC_SUCCESS)
         return 0xFFFF;
     return status.ConditionCode;
 }
 
-bool Refused(TW_IDENTITY *dest, TW_UINT32 group, TW_UINT16 dataType, TW_UINT16 message,
-             TW_UINT16 result, const char *hint, int exitCode) {
-    TW_UINT16 code = ConditionCode(dest);
+bool Refused(Session &s, TW_UINT16 result, const char *hint, int exitCode) {
+    TW_UINT16 code = ConditionCode(s, s.lastToSource);
     // A triplet that the Source Manager refused never reached the source.
-    if (dest && (code == TWCC_SUCCESS || code == 0xFFFF)) {
-        TW_UINT16 own = ConditionCode(nullptr);
+    if (s.lastToSource && (code == TWCC_SUCCESS || code == 0xFFFF)) {
+        TW_UINT16 own = ConditionCode(s, false);
         if (own != TWCC_SUCCESS && own != 0xFFFF) code = own;
     }
-    printf("error: %s / %s / %s -> %s, condition code %s\n", DataGroupName(group),
-           DataTypeName(dataType), MessageName(message), ReturnCodeName(result),
+    printf("error: %s -> %s, condition code %s\n", TripletName(s.last).c_str(),
+           ReturnCodeName(result),
            code == 0xFFFF ? "unknown (DAT_STATUS failed)" : ConditionCodeName(code));
     if (hint && *hint) printf("  try: %s\n", hint);
-    if (g_app.exitCode == ExitSuccess) g_app.exitCode = exitCode;
+    if (s.exitCode == ExitSuccess) s.exitCode = exitCode;
     return false;
+}
+
+bool Succeeds(Session &s, bool toSource, Triplet triplet, TW_MEMREF data, const char *hint,
+              int exitCode) {
+    TW_UINT16 result = Call(s, toSource, triplet, data);
+    return result == TWRC_SUCCESS || Refused(s, result, hint, exitCode);
 }

@@ -1,0 +1,52 @@
+// cap_table_json DEPTH: the capability table the capability tests expect of a
+// fresh 320 x 200 board of DEPTH bits, in the words of qxacquire's --caps
+// --json (its own names), for caps_json_test.py to hold the output against.
+#include <cstdio>
+#include <cstdlib>
+
+#include "acquire.h"
+#include "cap_support.h"
+
+namespace {
+
+std::string Item(TW_UINT16 itemType, TW_UINT32 raw) {
+    char text[32];
+    if (itemType == TWTY_INT16) snprintf(text, sizeof text, "%d", static_cast<TW_INT16>(raw));
+    else if (itemType == TWTY_FIX32)
+        snprintf(text, sizeof text, "%g", static_cast<TW_INT16>(raw) + (raw >> 16) / 65536.0);
+    else snprintf(text, sizeof text, "%u", raw);
+    return text;
+}
+
+std::string Names(const std::vector<const char *> &names) {
+    std::string list;
+    for (const char *name : names) list += std::string(list.empty() ? "\"" : ", \"") + name + "\"";
+    return "[" + list + "]";
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    TW_UINT32 depth = argc > 1 ? strtoul(argv[1], nullptr, 10) : 8;
+    std::vector<qx::Expected> table = qx::FreshTable(depth, 320, 200);
+    // ICAP_BITDEPTH answers from the record of the current pixel type.
+    TW_UINT16 bitDepthRecord = qx::Find(table, ICAP_PIXELTYPE).currentValue == TWPT_RGB ? 0x9002 : 0x9001;
+    std::vector<TW_UINT32> codes = qx::SupportedCodes();
+    printf("[\n");
+    for (size_t i = 0; i < codes.size(); ++i) {
+        const TW_UINT16 code = static_cast<TW_UINT16>(codes[i]);
+        const qx::Expected &e = qx::Find(table, code == ICAP_BITDEPTH ? bitDepthRecord : code);
+        printf("  {\"name\": \"%s\", \"code\": %u, \"container\": \"%s\", \"itemType\": \"%s\", \"messages\": %s",
+               CapabilityName(code).c_str(), code, ContainerName(e.getContainer), ItemTypeName(e.itemType),
+               Names(SupportedMessageNames(e.messages)).c_str());
+        if (e.getContainer != TWON_ARRAY) printf(", \"current\": %s", Item(e.itemType, e.currentValue).c_str());
+        if (e.getContainer != TWON_ONEVALUE) {
+            std::string values;
+            for (TW_UINT32 v : e.list) values += (values.empty() ? "" : ", ") + Item(e.itemType, v);
+            printf(", \"values\": [%s]", values.c_str());
+        }
+        printf("}%s\n", i + 1 < codes.size() ? "," : "");
+    }
+    printf("]\n");
+    return 0;
+}

@@ -1,0 +1,11 @@
+#!/bin/sh
+# decode.sh IN OUT gray|rgb: ImageMagick's reading of IN as raw 16-bit grey
+# (little-endian) or 8-bit R, G, B samples, in OUT. OUT appears whole, only
+# when the decoder is done: the caller waits for it, since a Windows program
+# under Wine cannot wait for a Unix process. On failure OUT.failed says why.
+case "$3" in
+  gray) format="-endian LSB -depth 16 gray" ;;
+  *) format="-depth 8 rgb" ;;
+esac
+if convert "$1" $format:"$2.part" 2>"$2.why"; then mv "$2.part" "$2"; else mv "$2.why" "$2.failed"; fi
+rm -f "$2.why"
