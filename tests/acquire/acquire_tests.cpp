@@ -395,6 +395,8 @@ TEST_F(AcquireRun, CommandLineAndSourceErrors) {
         {"--mech file --set ICAP_XFERMECH=TWSX_MEMORY", 2, "--mech file and --set ICAP_XFERMECH disagree", false},
         {"--bits 7", 2, "bad option: --bits 7", false},
         {"--set ICAP_PHYSICALWIDTH=100", 1, "MSG_SET -> TWRC_FAILURE, condition code TWCC_CAPBADOPERATION", true},
+        {"--set ICAP_PIXELTYPE=TWPT_BW", 1, "MSG_SET -> TWRC_FAILURE, condition code TWCC_BADVALUE", true},
+        {"--set ICAP_XFERMECH=7", 1, "MSG_SET -> TWRC_FAILURE, condition code TWCC_BADVALUE", true},
         {"--source \"No Such Scanner\"", 4, "no source named \"No Such Scanner\"", false},
         {"--dsm Z:\\nowhere\\NOMANAGER.DLL", 4, "no Source Manager", false},
     };

@@ -93,7 +93,9 @@ bool ChooseMechanism(Options *options) {
         TW_UINT16 cap = 0;
         TW_UINT32 value = 0;
         if (!CapabilityByName(setting.name, &cap) || cap != ICAP_XFERMECH) continue;
-        if (!CapabilityValueByName(cap, setting.value, &value) || !MechanismWord(value))
+        // A number this program cannot transfer by still goes to the source,
+        // which may refuse it; one it takes stops the run before a transfer.
+        if (!CapabilityValueByName(cap, setting.value, &value))
             return Usage("qxacquire transfers by TWSX_NATIVE, TWSX_MEMORY or TWSX_FILE, not %s",
                          setting.value.c_str());
         if (options->mechanismGiven && value != options->mechanism)

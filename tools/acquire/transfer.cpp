@@ -249,6 +249,10 @@ bool MechanismByWord(const std::string &word, TW_UINT16 *mechanism) {
 }
 
 bool PrepareTransfers(Session &s) {
+    if (!FindMechanism(s.options.mechanism))
+        return Fail(s, ExitBadCommandLine,
+                    "qxacquire transfers by TWSX_NATIVE, TWSX_MEMORY or TWSX_FILE, not %u",
+                    static_cast<unsigned>(s.options.mechanism));
     if (!SetCapability(s, ICAP_XFERMECH, TWTY_UINT16, s.options.mechanism)) return false;
     // Not every source counts transfers; those that do stop offering frames after N.
     if (!SetCapability(s, CAP_XFERCOUNT, TWTY_INT16, static_cast<TW_UINT16>(s.options.count), true))
