@@ -5,9 +5,9 @@
 #include "ds/errors.h"
 #include "ds/operations.h"
 #include "ds/source_context.h"
+#include "pixel_kernels.h"
 #include "xfer/frame.h"
 #include "xfer/native_bitmap.h"
-#include "xfer/pixels.h"
 #include "xfer/transfer_start.h"
 #include "xfer/transfer_worker.h"
 

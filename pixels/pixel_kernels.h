@@ -1,5 +1,7 @@
-// Row kernels: one pass over one row of pixels, from a frame row into a row
-// of what the application receives. Tight loops, no per-pixel calls.
+// Row kernels: one pass over one row of pixels, the only per-pixel loops of
+// the source and the simulated board. Tight loops, no per-pixel calls; SSE2
+// where the compiler targets it (both Windows architectures), plain loops
+// otherwise. Rows of any length from 1 and any alignment.
 // Unless noted, dst and src may be the same row (conversion in place) but must
 // not otherwise overlap.
 #pragma once

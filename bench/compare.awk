@@ -1,0 +1,36 @@
+# The table scripts/bench.sh prints after both architectures' runs. Reads
+# "arch kind depth measured baseline floor" lines (qxbench's "@" lines, in
+# seconds, 2048 x 2048): per transfer and depth, the 32-bit source's time over
+# the 64-bit one's, and each over memcpy and over the fresh-block floor of a
+# native transfer of that depth; then QXIOWriteSingle over WriteFile + rename.
+function ratio(a, b) { return (a == "" || b == "" || b + 0 == 0) ? "-" : sprintf("%.2f", a / b) }
+{
+  key = $2 " " $3
+  if (!(key in seen)) { seen[key] = 1; order[++n] = key }
+  measured[$1, key] = $4; baseline[$1, key] = $5
+  if ($2 == "native") fresh[$1, $3] = $6
+}
+END {
+  print "\n== both architectures, 2048 x 2048 (source time: transfer less capture)"
+  print "| transfer | depth | win32 / win64 | win64 x memcpy | win32 x memcpy | win64 x fresh-block | win32 x fresh-block |"
+  print "|---|---|---|---|---|---|---|"
+  for (i = 1; i <= n; ++i) {
+    split(order[i], k, " ")
+    if (k[1] !~ /^(native|memory)$/) continue
+    printf "| %s | %s | %s | %s | %s | %s | %s |\n", k[1], k[2],
+      ratio(measured["win32", order[i]], measured["win64", order[i]]),
+      ratio(measured["win64", order[i]], baseline["win64", order[i]]),
+      ratio(measured["win32", order[i]], baseline["win32", order[i]]),
+      ratio(measured["win64", order[i]], fresh["win64", k[2]]),
+      ratio(measured["win32", order[i]], fresh["win32", k[2]])
+  }
+  print "\n| board | depth | win64 x WriteFile + rename | win32 x WriteFile + rename |"
+  print "|---|---|---|---|"
+  for (i = 1; i <= n; ++i) {
+    split(order[i], k, " ")
+    if (k[1] !~ /^write-/) continue
+    printf "| QXIOWriteSingle %s | %s | %s | %s |\n", substr(k[1], 7), k[2],
+      ratio(measured["win64", order[i]], baseline["win64", order[i]]),
+      ratio(measured["win32", order[i]], baseline["win32", order[i]])
+  }
+}
