@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dirs=()
-for dir in src boardsim dsm tools imaging; do [ -d "$dir" ] && dirs+=("$dir"); done
+for dir in src pixels boardsim dsm tools imaging; do [ -d "$dir" ] && dirs+=("$dir"); done
 # Once per architecture: the same code is built for Win64 and Win32.
 for platform in "win64 -D_WIN64" "win32A"; do
   read -r name defines <<<"$platform"

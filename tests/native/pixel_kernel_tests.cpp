@@ -1,7 +1,8 @@
-// The row kernels against a plain byte-by-byte reference: every row length
-// from 0 to 70 pixels (no vector group, one or several, and every tail),
-// every alignment 0-15 of the source and of the destination, and in place.
-// Nothing may be written outside the destination row.
+// The row kernels of every instruction set this processor runs against a plain
+// byte-by-byte reference: every row length from 0 to 70 pixels (no vector
+// group, one or several, and every tail), every alignment 0-15 of the source
+// and of the destination, and in place. Nothing may be written outside the
+// destination row.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -68,31 +69,39 @@ std::vector<Kernel> Kernels() {
     return ::testing::AssertionSuccess();
 }
 
+void ExpectMatchesReference(const Kernel &k, const std::vector<uint8_t> &input) {
+    for (size_t n = 0; n <= MaxPixels; ++n)
+        for (size_t from = 0; from < Alignments; ++from) {
+            SCOPED_TRACE(::testing::Message() << k.name << ", " << n << " pixels, source at " << from);
+            const uint8_t *src = input.data() + from;
+            std::vector<uint8_t> expected(n * k.outBytes);
+            k.reference(expected.data(), src, n);
+            std::vector<uint8_t> out(2 * Alignments + MaxPixels * MaxPixelBytes);
+            for (size_t to = 0; to < Alignments; ++to) {
+                std::fill(out.begin(), out.end(), Guard);
+                k.run(out.data() + to, src, n);
+                ASSERT_TRUE(RowAt(out, to, expected)) << "destination at " << to;
+            }
+            std::vector<uint8_t> row(out.size(), Guard);
+            std::copy(src, src + n * k.inBytes, row.begin() + from);
+            k.run(row.data() + from, row.data() + from, n);
+            row.resize(from + expected.size());
+            ASSERT_EQ(std::vector<uint8_t>(row.begin() + from, row.end()), expected) << "in place";
+        }
+}
+
 TEST(PixelKernels, MatchTheReferenceAtEveryLengthAndAlignment) {
     std::vector<uint8_t> input(Alignments + MaxPixels * MaxPixelBytes);
     uint32_t seed = 12345;
     for (uint8_t &b : input) b = uint8_t((seed = seed * 1103515245 + 12345) >> 16);
-
-    for (const Kernel &k : Kernels())
-        for (size_t n = 0; n <= MaxPixels; ++n)
-            for (size_t from = 0; from < Alignments; ++from) {
-                SCOPED_TRACE(::testing::Message() << k.name << ", " << n << " pixels, source at " << from);
-                const uint8_t *src = input.data() + from;
-                std::vector<uint8_t> expected(n * k.outBytes);
-                k.reference(expected.data(), src, n);
-                std::vector<uint8_t> out(2 * Alignments + MaxPixels * MaxPixelBytes);
-                for (size_t to = 0; to < Alignments; ++to) {
-                    std::fill(out.begin(), out.end(), Guard);
-                    k.run(out.data() + to, src, n);
-                    ASSERT_TRUE(RowAt(out, to, expected)) << "destination at " << to;
-                }
-                // In place: the rest of the input row stays as it was.
-                std::vector<uint8_t> row(out.size(), Guard);
-                std::copy(src, src + n * k.inBytes, row.begin() + from);
-                k.run(row.data() + from, row.data() + from, n);
-                row.resize(from + expected.size());
-                ASSERT_EQ(std::vector<uint8_t>(row.begin() + from, row.end()), expected) << "in place";
-            }
+    // Both Windows architectures build the vector kernels.
+    ASSERT_NE(BestPixelIsa(), PixelIsa::Plain);
+    for (int isa = 0; isa <= int(BestPixelIsa()); ++isa) {
+        SCOPED_TRACE(::testing::Message() << "instruction set " << isa);
+        UsePixelIsa(PixelIsa(isa));
+        for (const Kernel &k : Kernels()) ExpectMatchesReference(k, input);
+    }
+    UsePixelIsa(BestPixelIsa());
 }
 
 TEST(PixelKernels, HighByteMasks) {
