@@ -5,7 +5,8 @@
 namespace {
 
 void ShiftSamples(uint8_t *dst, const uint8_t *src, size_t samples, unsigned shift) {
-    for (size_t i = 0; i < samples; ++i) dst[i] = static_cast<uint8_t>((src[2 * i] | src[2 * i + 1] << 8) >> shift);
+    for (size_t i = 0; i < samples; ++i)
+        dst[i] = static_cast<uint8_t>((src[2 * i] | src[2 * i + 1] << 8) >> shift);
 }
 
 void Mask(uint8_t *dst, const uint8_t *src, size_t samples, uint8_t highByteMask) {

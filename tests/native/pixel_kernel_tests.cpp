@@ -29,7 +29,8 @@ struct Kernel {
 RowFunction Rearranged(size_t inBytes, std::vector<size_t> from) {
     return [inBytes, from](uint8_t *dst, const uint8_t *src, size_t pixels) {
         for (size_t i = 0; i < pixels; ++i)
-            for (size_t k = 0; k < from.size(); ++k) dst[from.size() * i + k] = src[inBytes * i + from[k]];
+            for (size_t k = 0; k < from.size(); ++k)
+                dst[from.size() * i + k] = src[inBytes * i + from[k]];
     };
 }
 
@@ -41,18 +42,20 @@ std::vector<Kernel> Kernels() {
     };
     // 1 to 8: the depths 9 to 16; 9 and 10: bits from beyond the sample are not taken.
     for (unsigned shift = 1; shift <= 10; ++shift)
-        kernels.push_back({"ShiftSamplesToBytes by " + std::to_string(shift), 2, 1,
-                           [shift](uint8_t *d, const uint8_t *s, size_t n) { ShiftSamplesToBytes(d, s, n, shift); },
-                           [shift](uint8_t *d, const uint8_t *s, size_t n) {
-                               for (size_t i = 0; i < n; ++i) d[i] = uint8_t((s[2 * i] | s[2 * i + 1] << 8) >> shift);
-                           }});
+        kernels.push_back(
+            {"ShiftSamplesToBytes by " + std::to_string(shift), 2, 1,
+             [shift](uint8_t *d, const uint8_t *s, size_t n) { ShiftSamplesToBytes(d, s, n, shift); },
+             [shift](uint8_t *d, const uint8_t *s, size_t n) {
+                 for (size_t i = 0; i < n; ++i) d[i] = uint8_t((s[2 * i] | s[2 * i + 1] << 8) >> shift);
+             }});
     for (unsigned depth = 9; depth <= 16; ++depth) {
         uint8_t mask = HighByteMaskFor(depth);
-        kernels.push_back({"MaskSamples for depth " + std::to_string(depth), 2, 2,
-                           [mask](uint8_t *d, const uint8_t *s, size_t n) { MaskSamples(d, s, n, mask); },
-                           [depth](uint8_t *d, const uint8_t *s, size_t n) {
-                               for (size_t i = 0; i < 2 * n; ++i) d[i] = i % 2 ? s[i] % (1u << (depth - 8)) : s[i];
-                           }});
+        kernels.push_back(
+            {"MaskSamples for depth " + std::to_string(depth), 2, 2,
+             [mask](uint8_t *d, const uint8_t *s, size_t n) { MaskSamples(d, s, n, mask); },
+             [depth](uint8_t *d, const uint8_t *s, size_t n) {
+                 for (size_t i = 0; i < 2 * n; ++i) d[i] = i % 2 ? s[i] % (1u << (depth - 8)) : s[i];
+             }});
     }
     return kernels;
 }
@@ -64,7 +67,9 @@ std::vector<Kernel> Kernels() {
     for (size_t i = 0; i < buffer.size(); ++i) {
         bool inRow = i >= from && i - from < expected.size();
         if (buffer[i] != (inRow ? expected[i - from] : Guard))
-            return ::testing::AssertionFailure() << (inRow ? "wrong byte " : "wrote outside the row at ") << i - from;
+            return ::testing::AssertionFailure()
+                   << (inRow ? "wrong row byte " : "wrote outside the row, buffer byte ")
+                   << (inRow ? i - from : i);
     }
     return ::testing::AssertionSuccess();
 }
