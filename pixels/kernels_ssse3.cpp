@@ -46,9 +46,19 @@ QX_SSSE3 inline __m128i Part(__m128i in, size_t r, size_t s) {
     return _mm_shuffle_epi8(in, Load(Masks<InBytes, Swapped>.masks[r][s].data()));
 }
 
+// True when output register r takes no byte from an input register outside [first, last].
+template <size_t InBytes, bool Swapped> constexpr bool TakesOnly(size_t r, size_t first, size_t last) {
+    for (size_t s = 0; s < InBytes; ++s)
+        if ((s < first || s > last) && Masks<InBytes, Swapped>.uses[r][s]) return false;
+    return true;
+}
+
 // 4-byte pixels: output register r takes input registers r and r + 1.
-static_assert(Masks<4, false>.uses[0][2] == false && Masks<4, false>.uses[2][1] == false &&
-              Masks<4, true>.uses[0][2] == false && Masks<4, true>.uses[2][1] == false);
+template <bool Swapped> constexpr bool TakesTwoEach() {
+    return TakesOnly<4, Swapped>(0, 0, 1) && TakesOnly<4, Swapped>(1, 1, 2) &&
+           TakesOnly<4, Swapped>(2, 2, 3);
+}
+static_assert(TakesTwoEach<false>() && TakesTwoEach<true>());
 template <bool Swapped> QX_SSSE3 size_t RearrangeFour(uint8_t *dst, const uint8_t *src, size_t pixels) {
     size_t i = 0;
     for (; i + 16 <= pixels; i += 16, src += 64, dst += 48) {
@@ -62,7 +72,7 @@ template <bool Swapped> QX_SSSE3 size_t RearrangeFour(uint8_t *dst, const uint8_
 
 // 3-byte pixels: the first and last output registers take no bytes from the
 // register farthest from them.
-static_assert(Masks<3, true>.uses[0][2] == false && Masks<3, true>.uses[2][0] == false);
+static_assert(TakesOnly<3, true>(0, 0, 1) && TakesOnly<3, true>(2, 1, 2));
 QX_SSSE3 size_t RearrangeThree(uint8_t *dst, const uint8_t *src, size_t pixels) {
     size_t i = 0;
     for (; i + 16 <= pixels; i += 16, src += 48, dst += 48) {
