@@ -110,6 +110,11 @@ Timing MeasureMemcpy(size_t bytes, int repetitions) {
     return Summarize(times);
 }
 
+void Record(const char *kind, const Case &c, double measured, double baseline, double floor) {
+    if (c.width == 2048 && c.height == 2048)
+        printf("@ %s %u %.4e %.4e %.4e\n", kind, c.depth, measured, baseline, floor);
+}
+
 void EndTransfer(qx::LoadedSource &source) {
     if (qx::PendingXfers(source, MSG_ENDXFER) != TWRC_SUCCESS) Fail("MSG_ENDXFER failed");
 }

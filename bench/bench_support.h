@@ -64,5 +64,9 @@ Timing MeasureCapture(const BoardLibrary &kv, const Case &c);
 // One memcpy of `bytes` between two buffers already in use.
 Timing MeasureMemcpy(size_t bytes, int repetitions);
 
+// For scripts/bench.sh's table over both architectures: one line
+// "@ kind depth measured baseline floor" (seconds) for the 2048 x 2048 cases.
+void Record(const char *kind, const Case &c, double measured, double baseline, double floor);
+
 // DAT_PENDINGXFERS / MSG_ENDXFER after a transfer: the source is in 600 again.
 void EndTransfer(qx::LoadedSource &source);

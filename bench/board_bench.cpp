@@ -99,6 +99,8 @@ void RunBoardBench(const BoardLibrary &kv, int scale) {
             files.push_back({std::string("QXIOWriteSingle ") + ext, c, Summarize(measured),
                              Summarize(baseline)});
             Print(files.back(), "WriteFile + rename");
+            Record((std::string("write-") + ext).c_str(), c, files.back().measured.fastest,
+                   files.back().baseline.fastest, 0);
             DeleteFileA(name.c_str());
         }
     printf("\n| board cost | depth | ms | baseline ms | ratio |\n|---|---|---|---|---|\n");

@@ -96,6 +96,7 @@ void RunMemoryAndFileBench(const BoardLibrary &kv, int scale) {
                    "%zu bytes (%.3f ms); capture %.3f ms\n",
                    c.width, c.height, c.depth, KindName(kind), r.perSecond(), r.own() * 1e3,
                    r.ratio(), ImageBytes(c), r.copy.fastest * 1e3, r.capture.fastest * 1e3);
+            if (kind == Kind::MemoryPreferred) Record("memory", c, r.own(), r.copy.fastest, 0);
             fflush(stdout);
             results.push_back(r);
         }

@@ -96,6 +96,7 @@ void RunNativeBench(const BoardLibrary &kv, int scale) {
                c.width, c.height, c.depth, r.perSecond(), r.own() * 1e3, r.overMemcpy(),
                ImageBytes(c), r.copy.fastest * 1e3, r.overFresh(), r.fresh.fastest * 1e3,
                r.capture.fastest * 1e3);
+        Record("native", c, r.own(), r.copy.fastest, r.fresh.fastest);
         fflush(stdout);
         results.push_back(r);
     }

@@ -2,12 +2,17 @@
 # Installs what is missing, builds the source, the simulated board and the
 # benchmark, and runs it under Wine, for each architecture of QX_ARCHS
 # (default "win64 win32"). An optional argument multiplies the repetitions
-# (default 1).
+# (default 1). After both, one table compares them (bench/compare.awk).
 set -euo pipefail
 source "$(dirname "$0")/setup-env.sh"
+figures=$(mktemp)
 for arch in $QX_ARCHS; do
   qx_use_arch "$arch"
   echo "== benchmark, $arch"
   qx_build --target qxbench
-  (cd "$QX_BIN" && wine ./qxbench.exe "$@")
+  (cd "$QX_BIN" && wine ./qxbench.exe "$@") | while IFS= read -r line; do
+    if [[ $line == "@ "* ]]; then echo "$arch ${line#@ }" >>"$figures"; else echo "$line"; fi
+  done
 done
+awk -f "$QX_ROOT/bench/compare.awk" "$figures"
+rm -f "$figures"

@@ -1,33 +1,7 @@
 // Uncompressed BMP: 8-bit grey with a grey palette (deep grey reduced to its top
 // 8 bits), or 24-bit colour (32-bit pixels lose their fourth byte); bottom-up
 // rows padded to 4 bytes.
-#include <cstring>
-
 #include "image_file.h"
-
-namespace {
-
-// Four samples a word: after the shift, the low byte of each 16-bit lane holds
-// that sample's top 8 bits (the shift is at most 8), and the lanes are packed.
-void TopEightBits(const uint8_t *in, uint8_t *out, uint32_t width, uint32_t depth) {
-    const unsigned shift = depth - 8;
-    uint32_t x = 0;
-    for (; x + 4 <= width; x += 4) {
-        uint64_t w;
-        memcpy(&w, in + 2 * size_t(x), 8);
-        w = (w >> shift) & 0x00FF00FF00FF00FFull;
-        w = (w | w >> 8) & 0x0000FFFF0000FFFFull;
-        uint32_t packed = static_cast<uint32_t>(w | w >> 16);
-        memcpy(out + x, &packed, 4);
-    }
-    for (; x < width; ++x) {
-        uint16_t v;
-        memcpy(&v, in + 2 * size_t(x), 2);
-        out[x] = static_cast<uint8_t>(v >> shift);
-    }
-}
-
-}  // namespace
 
 FileLayout BmpLayout(const PackedImage &image) {
     const bool colour = image.depth >= 24;
@@ -37,9 +11,9 @@ FileLayout BmpLayout(const PackedImage &image) {
     const uint32_t offBits = 14 + 40 + paletteBytes;
     const uint32_t imageBytes = rowBytes * image.height;
 
-    FileLayout layout{{}, rowBytes, size_t(image.width) * outBytes, true, CopyRow};
-    if (image.depth == 32) layout.convertRow = DropFourthByte;
-    if (image.depth > 8 && image.depth <= 16) layout.convertRow = TopEightBits;
+    FileLayout layout{{}, rowBytes, size_t(image.width) * outBytes, true, RowForm::AsDelivered};
+    if (image.depth == 32) layout.form = RowForm::DropFourth;
+    if (image.depth > 8 && image.depth <= 16) layout.form = RowForm::TopEightBits;
     std::vector<uint8_t> &out = layout.header;
     out.reserve(offBits);
     out.push_back('B'), out.push_back('M');

@@ -7,6 +7,8 @@
 #include <mutex>
 #include <string>
 
+#include "pixel_kernels.h"
+
 uint32_t SampleBytes(uint32_t depth) {
     if (depth == 8) return 1;
     if (depth >= 10 && depth <= 16) return 2;
@@ -15,29 +17,15 @@ uint32_t SampleBytes(uint32_t depth) {
     return 0;
 }
 
-void CopyRow(const uint8_t *in, uint8_t *out, uint32_t width, uint32_t depth) {
-    memcpy(out, in, size_t(width) * SampleBytes(depth));
-}
-
-// Four pixels at a time: two 64-bit words in, each packed to 6 bytes, and
-// written as one 8-byte and one 4-byte store.
-void DropFourthByte(const uint8_t *in, uint8_t *out, uint32_t width, uint32_t) {
-    uint32_t x = 0;
-    for (; x + 4 <= width; x += 4, in += 16, out += 12) {
-        uint64_t a, b;
-        memcpy(&a, in, 8);
-        memcpy(&b, in + 8, 8);
-        a = (a & 0xFFFFFF) | ((a >> 8) & 0xFFFFFF000000ull);
-        b = (b & 0xFFFFFF) | ((b >> 8) & 0xFFFFFF000000ull);
-        uint64_t first = a | b << 48;
-        uint32_t second = static_cast<uint32_t>(b >> 16);
-        memcpy(out, &first, 8);
-        memcpy(out + 8, &second, 4);
-    }
-    for (; x < width; ++x, in += 4, out += 3) memcpy(out, in, 3);
-}
-
 namespace {
+
+void ConvertRow(const FileLayout &layout, const PackedImage &image, const uint8_t *in, uint8_t *out) {
+    switch (layout.form) {
+    case RowForm::TopEightBits: ShiftSamplesToBytes(out, in, image.width, image.depth - 8); break;
+    case RowForm::DropFourth: DropFourthByte(out, in, image.width); break;
+    case RowForm::AsDelivered: memcpy(out, in, layout.pixelBytes); break;
+    }
+}
 
 std::string FolderOf(const char *name) {
     std::string path(name);
@@ -59,7 +47,7 @@ bool WriteAll(HANDLE file, const uint8_t *bytes, size_t size) {
 // kept for the next image: fresh pages cost as much as the conversion.
 bool WriteImage(HANDLE file, const FileLayout &layout, const PackedImage &image) {
     if (!WriteAll(file, layout.header.data(), layout.header.size())) return false;
-    if (!layout.bottomUp && layout.convertRow == CopyRow)
+    if (!layout.bottomUp && layout.form == RowForm::AsDelivered)
         return WriteAll(file, image.pixels, layout.rowBytes * image.height);
     constexpr size_t BlockBytes = 1u << 20;
     static std::mutex blockLock;
@@ -75,8 +63,7 @@ bool WriteImage(HANDLE file, const FileLayout &layout, const PackedImage &image)
         const size_t firstLine = layout.bottomUp ? image.height - done - rows : done;
         for (size_t i = 0; i < rows; ++i) {
             uint8_t *out = block.data() + (layout.bottomUp ? rows - 1 - i : i) * layout.rowBytes;
-            layout.convertRow(image.pixels + (firstLine + i) * lineBytes, out, image.width,
-                              image.depth);
+            ConvertRow(layout, image, image.pixels + (firstLine + i) * lineBytes, out);
             memset(out + layout.pixelBytes, 0, layout.rowBytes - layout.pixelBytes);
         }
         if (!WriteAll(file, block.data(), rows * layout.rowBytes)) return false;

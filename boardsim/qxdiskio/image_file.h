@@ -25,23 +25,26 @@ struct PackedImage {
 // Bytes of one pixel for a depth the writer takes (8, 10 to 16, 24, 32); 0 for others.
 uint32_t SampleBytes(uint32_t depth);
 
+// What a file row makes of a packed line.
+enum class RowForm {
+    AsDelivered,
+    TopEightBits,  // deep grey reduced to its top 8 bits
+    DropFourth,    // 32-bit pixels without their fourth byte
+};
+
 // How an image is laid out in its file: the header, then height rows of
-// rowBytes each (pixelBytes, then zero padding), made one at a time by convertRow from the
+// rowBytes each (pixelBytes, then zero padding), made one at a time from the
 // packed lines, first row the bottom line when bottomUp.
 struct FileLayout {
     std::vector<uint8_t> header;
     size_t rowBytes;
     size_t pixelBytes;  // of a row, before its padding
     bool bottomUp;
-    void (*convertRow)(const uint8_t *in, uint8_t *out, uint32_t width, uint32_t depth);
+    RowForm form;
 };
 
 FileLayout BmpLayout(const PackedImage &image);
 FileLayout TiffLayout(const PackedImage &image);
-
-// Row converters shared by the layouts, each one pass over the line.
-void CopyRow(const uint8_t *in, uint8_t *out, uint32_t width, uint32_t depth);
-void DropFourthByte(const uint8_t *in, uint8_t *out, uint32_t width, uint32_t depth);
 
 // Writes the file to a temporary file beside name, then renames it over name,
 // so a failure never leaves a partial file under the name. 0 or a QXIO_ code.

@@ -59,7 +59,7 @@ FileLayout TiffLayout(const PackedImage &image) {
     };
 
     FileLayout layout{{}, size_t(image.width) * outBytes, size_t(image.width) * outBytes, false,
-                      image.depth == 32 ? DropFourthByte : CopyRow};
+                      image.depth == 32 ? RowForm::DropFourth : RowForm::AsDelivered};
     std::vector<uint8_t> &out = layout.header;
     out.reserve(DataOffset);
     out.push_back('I'), out.push_back('I');

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ds/source_context.h"
+#include "pixel_kernels.h"
 
 namespace {
 
@@ -43,10 +44,7 @@ void CopyFrameToSurface(const PreviewImage &image) {
     uint32_t bytes = ReadableImageBytes(image);
     if (image.converted) {
         uint32_t samples = bytes / 2;
-        for (uint32_t i = 0; i < samples; ++i) {
-            uint16_t sample = static_cast<uint16_t>(source[2 * i] | source[2 * i + 1] << 8);
-            image.converted[i] = static_cast<uint8_t>(sample >> image.shift);
-        }
+        ShiftSamplesToBytes(image.converted, source, samples, image.shift);
         source = image.converted;
         bytes = samples;
     }

@@ -58,6 +58,7 @@ NativeBitmapLayout NativeBitmapLayoutFor(const FrameGeometry &frame) {
     layout.sizeImage = padded ? paddedPixels : PackedSizeImage(frame);
     // The block holds a whole image size of pixels even when conversion shrank it.
     layout.blockBytes = layout.pixelOffset + std::max<uint64_t>(frame.imageBytes, paddedPixels);
+    layout.writtenBytes = layout.pixelOffset + paddedPixels;
     return layout;
 }
 

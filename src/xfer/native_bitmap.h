@@ -17,6 +17,7 @@ struct NativeBitmapLayout {
     size_t rowStride;      // rowBytes padded to the DIB's 4-byte rows
     uint64_t sizeImage;    // biSizeImage
     uint64_t blockBytes;   // whole block; bytes not written stay zero
+    uint64_t writtenBytes; // header, palette and converted rows
 };
 
 NativeBitmapLayout NativeBitmapLayoutFor(const FrameGeometry &frame);

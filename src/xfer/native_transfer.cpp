@@ -5,9 +5,9 @@
 #include "ds/errors.h"
 #include "ds/operations.h"
 #include "ds/source_context.h"
+#include "pixel_kernels.h"
 #include "xfer/frame.h"
 #include "xfer/native_bitmap.h"
-#include "xfer/pixels.h"
 #include "xfer/transfer_start.h"
 #include "xfer/transfer_worker.h"
 
@@ -79,11 +79,14 @@ TW_UINT16 ImageNativeXfeMsg(const OperationRequest *request) {
             GlobalFree(bitmap);
             return Fail(TWCC_OPERATIONERROR);
         }
+        // The next block is made while this one is filled: making it costs
+        // more than the conversion, which this thread then does alone.
+        PrepareNextBitmapBlock(static_cast<SIZE_T>(layout.blockBytes),
+                               static_cast<SIZE_T>(layout.writtenBytes));
         BottomUpConversion job{block.data() + layout.pixelOffset, &layout, &frame};
         ConvertRows(frame.height, ConvertLinesBottomUp, &job);
     }
     HandOver(request->data, bitmap);
-    PrepareNextBitmapBlock(static_cast<SIZE_T>(layout.blockBytes));
     g_source.sourceState = STATE_TRANSFERRING;
     return TWRC_XFERDONE;
 }

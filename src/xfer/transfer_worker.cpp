@@ -23,13 +23,13 @@ struct Locked {
     void Changed() { WakeAllConditionVariable(&Worker().changed); }
 };
 
-// Allocates the block and writes a zero into each of its pages, which keeps
-// it zero-initialised and brings every page in.
-HGLOBAL AllocateTouched(SIZE_T bytes) {
+// Allocates the block and writes a zero into each page of its first `touch`
+// bytes, which keeps it zero-initialised and brings those pages in.
+HGLOBAL AllocateTouched(SIZE_T bytes, SIZE_T touch) {
     HGLOBAL block = GlobalAlloc(BitmapFlags, bytes);
     if (!block) return nullptr;
     if (auto *pages = static_cast<volatile uint8_t *>(GlobalLock(block))) {
-        for (SIZE_T offset = 0; offset < bytes; offset += PageBytes) pages[offset] = 0;
+        for (SIZE_T offset = 0; offset < touch && offset < bytes; offset += PageBytes) pages[offset] = 0;
         GlobalUnlock(block);
     }
     return block;
@@ -49,9 +49,9 @@ unsigned __stdcall WorkerLoop(void *) {
             w.rows = nullptr;
         } else {
             w.blockWanted = false;
-            SIZE_T bytes = w.blockBytes;
+            SIZE_T bytes = w.blockBytes, touch = w.touchBytes;
             ReleaseSRWLockExclusive(&w.lock);
-            HGLOBAL block = AllocateTouched(bytes);
+            HGLOBAL block = AllocateTouched(bytes, touch);
             AcquireSRWLockExclusive(&w.lock);
             w.block = block;
             w.blockReady = true;
@@ -84,6 +84,13 @@ HGLOBAL TakePrepared() {
     return block;
 }
 
+// True while the worker makes a block asked for.
+bool MakingBlock() {
+    if (!Worker().blockPending) return false;
+    Locked locked;
+    return !Worker().blockReady;
+}
+
 }  // namespace
 
 HGLOBAL AllocateBitmapBlock(SIZE_T bytes) {
@@ -93,19 +100,20 @@ HGLOBAL AllocateBitmapBlock(SIZE_T bytes) {
     return GlobalAlloc(BitmapFlags, bytes);
 }
 
-void PrepareNextBitmapBlock(SIZE_T bytes) {
+void PrepareNextBitmapBlock(SIZE_T bytes, SIZE_T written) {
     TransferWorker &w = Worker();
     if (w.blockPending || !StartWorker()) return;
     w.blockPending = true;
     Locked locked;
     w.blockBytes = bytes;
+    w.touchBytes = written;
     w.blockWanted = true;
     locked.Changed();
 }
 
 void ConvertRows(uint32_t rows, RowRange convert, const void *context) {
     TransferWorker &w = Worker();
-    if (rows < RowsWorthSharing || !StartWorker()) {
+    if (rows < RowsWorthSharing || MakingBlock() || !StartWorker()) {
         convert(0, rows, context);
         return;
     }

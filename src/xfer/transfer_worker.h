@@ -9,7 +9,7 @@
 // next one.
 //
 // It also converts half of a frame's rows while the application's thread
-// converts the other half.
+// converts the other half, unless it is making a block.
 #pragma once
 
 #include <windows.h>
@@ -24,10 +24,12 @@ struct TransferWorker {
     SRWLOCK lock;
     CONDITION_VARIABLE changed;
     bool stop;
-    // A bitmap block of `blockBytes` is to be made; `blockReady` once `block` holds it.
+    // A bitmap block of `blockBytes` is to be made, its first `touchBytes`
+    // brought in; `blockReady` once `block` holds it.
     bool blockWanted;
     bool blockReady;
     SIZE_T blockBytes;
+    SIZE_T touchBytes;
     HGLOBAL block;
     bool blockPending;  // asked for and not yet taken (application's thread only)
     // Rows [rowsFirst, rowsEnd) are to be converted by `rows`; cleared when done.
@@ -41,11 +43,13 @@ struct TransferWorker {
 // when it has that size, otherwise a new one. nullptr when none can be had.
 HGLOBAL AllocateBitmapBlock(SIZE_T bytes);
 
-// Has a block of `bytes` made ready for the next transfer.
-void PrepareNextBitmapBlock(SIZE_T bytes);
+// Has a block of `bytes` made ready for the next transfer, the pages of its
+// first `written` bytes brought in: the rest stay zero pages that nobody
+// needs to touch.
+void PrepareNextBitmapBlock(SIZE_T bytes, SIZE_T written);
 
 // Runs convert over rows [0, rows): the worker takes the second half when it
-// can, this thread the first; returns when all are done.
+// is free, this thread the first; returns when all are done.
 void ConvertRows(uint32_t rows, RowRange convert, const void *context);
 
 // Frees a block made ready and not taken, and ends the worker.

@@ -1,5 +1,8 @@
-// Row kernels: one pass over one row of pixels, from a frame row into a row
-// of what the application receives. Tight loops, no per-pixel calls.
+// Row kernels: one pass over one row of pixels, the only per-pixel loops of
+// the source and the simulated board. Tight loops, no per-pixel calls. Built
+// for SSE2 on both Windows architectures; the kernels that move whole bytes
+// use SSSE3's byte shuffle where the processor has it. Rows of any length
+// and any alignment.
 // Unless noted, dst and src may be the same row (conversion in place) but must
 // not otherwise overlap.
 #pragma once
@@ -28,3 +31,12 @@ void DropFourthAndSwap(uint8_t *dst, const uint8_t *src, size_t pixels);
 constexpr uint8_t HighByteMaskFor(unsigned bitDepth) {
     return bitDepth >= 16 ? 0xFF : static_cast<uint8_t>((1u << (bitDepth - 8)) - 1);
 }
+
+// The instruction sets the kernels are built for, each including the one before.
+enum class PixelIsa { Plain, Sse2, Ssse3 };
+
+// The richest set this build and processor run; the kernels use it unless told otherwise.
+PixelIsa BestPixelIsa();
+
+// Makes the kernels use `isa` (at most BestPixelIsa()): lets tests compare every set.
+void UsePixelIsa(PixelIsa isa);
