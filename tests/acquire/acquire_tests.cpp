@@ -148,11 +148,11 @@ protected:
                       OutputFile("decode"));
         decoder.Finish();
         for (DWORD start = GetTickCount(); GetTickCount() - start < 60000; Sleep(50)) {
-            if (GetFileAttributesA((raw + ".failed").c_str()) != INVALID_FILE_ATTRIBUTES)
+            if (GetFileAttributesA((raw + ".failed").c_str()) != INVALID_FILE_ATTRIBUTES) {
                 ADD_FAILURE() << Text(raw + ".failed");
-            else if (GetFileAttributesA(raw.c_str()) == INVALID_FILE_ATTRIBUTES)
-                continue;
-            break;
+                break;
+            }
+            if (GetFileAttributesA(raw.c_str()) != INVALID_FILE_ATTRIBUTES) break;
         }
         return qx::FileBytes(raw);
     }
