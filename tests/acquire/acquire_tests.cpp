@@ -11,6 +11,7 @@
 #include "support/harness.h"
 #include "support/sentences.h"
 #include "support/transfer.h"
+#include "support/window_list.h"
 
 namespace {
 
@@ -69,28 +70,10 @@ struct Child {
 };
 
 // Message boxes and the source's dialog in the child: the test plays their user.
-struct ChildWindow {
-    DWORD process;
-    const char *title;
-    HWND found;
-};
-
-BOOL CALLBACK MatchChildWindow(HWND window, LPARAM param) {
-    auto *wanted = reinterpret_cast<ChildWindow *>(param);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    char title[64] = "";
-    GetWindowTextA(window, title, sizeof title);
-    if (process != wanted->process || !IsWindowVisible(window) || strcmp(title, wanted->title))
-        return TRUE;
-    wanted->found = window;
-    return FALSE;
-}
-
 HWND FindChildWindow(DWORD process, const char *title) {
-    ChildWindow wanted = {process, title, nullptr};
-    EnumWindows(MatchChildWindow, reinterpret_cast<LPARAM>(&wanted));
-    return wanted.found;
+    for (HWND window : qx::ProcessWindows(process))
+        if (IsWindowVisible(window) && qx::WindowText(window) == title) return window;
+    return nullptr;
 }
 
 class AcquireRun : public ::testing::Test {

@@ -9,18 +9,17 @@ BOOL CALLBACK Collect(HWND window, LPARAM windows) {
     return TRUE;
 }
 
-BOOL CALLBACK CollectOwn(HWND window, LPARAM windows) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    return process == GetCurrentProcessId() ? Collect(window, windows) : TRUE;
-}
-
 }  // namespace
 
-std::vector<HWND> ProcessWindows() {
-    std::vector<HWND> windows;
-    EnumWindows(CollectOwn, reinterpret_cast<LPARAM>(&windows));
-    return windows;
+std::vector<HWND> ProcessWindows(DWORD process) {
+    std::vector<HWND> windows, owned;
+    EnumWindows(Collect, reinterpret_cast<LPARAM>(&windows));
+    for (HWND window : windows) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == process) owned.push_back(window);
+    }
+    return owned;
 }
 
 std::vector<HWND> ThreadWindows(DWORD thread) {

@@ -1,5 +1,5 @@
-// The top-level windows of this process or of one of its threads, in the
-// order the system enumerates them.
+// The top-level windows of a process (this one by default) or of one of its
+// threads, in the order the system enumerates them.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +9,7 @@
 
 namespace qx {
 
-std::vector<HWND> ProcessWindows();
+std::vector<HWND> ProcessWindows(DWORD process = GetCurrentProcessId());
 std::vector<HWND> ThreadWindows(DWORD thread = GetCurrentThreadId());
 std::string WindowText(HWND window);
 std::string ClassName(HWND window);
