@@ -1,6 +1,7 @@
 #include "grey16.h"
 
 #include "wic_image.h"
+#include "pixel_kernels.h"
 
 #include <zlib.h>
 
@@ -83,14 +84,10 @@ uint32_t Grey16SignificantBits(const uint8_t *rows, uint32_t width, uint32_t hei
 
 std::vector<uint8_t> Grey16To8(const uint8_t *rows, uint32_t width, uint32_t height, size_t stride,
                                uint32_t bits) {
+    // The top 8 of `bits` bits are the low byte of the sample shifted right by bits - 8.
     std::vector<uint8_t> grey(size_t(width) * height);
-    const uint32_t mask = (1u << bits) - 1, shift = bits - 8;
-    uint8_t *out = grey.data();
-    for (uint32_t y = 0; y < height; ++y) {
-        const uint8_t *in = rows + stride * y;
-        for (uint32_t x = 0; x < width; ++x, in += 2)
-            *out++ = uint8_t(((in[0] | in[1] << 8) & mask) >> shift);
-    }
+    for (uint32_t y = 0; y < height; ++y)
+        ShiftSamplesToBytes(grey.data() + size_t(width) * y, rows + stride * y, width, bits - 8);
     return grey;
 }
 
