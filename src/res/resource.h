@@ -9,3 +9,9 @@
 #define IDD_USER_INTERFACE 1010
 #define IDC_PREVIEW 1027
 #define IDC_PREVIEW_GROUP -1
+
+// Texts of dialog IDD_USER_INTERFACE that code reads as well as the resource
+// script: the title, and the Preview button's captions (its visible state).
+#define QX_DIALOG_TITLE "Quorvex User Interface"
+#define QX_PREVIEW_IDLE_CAPTION "Preview"
+#define QX_PREVIEW_RUNNING_CAPTION "Stop Preview"

@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
+#include "res/resource.h"
+
 // Captions of the Preview button: the preview's visible state.
-constexpr const char *PreviewIdleCaption = "Preview";
-constexpr const char *PreviewRunningCaption = "Stop Preview";
+constexpr const char *PreviewIdleCaption = QX_PREVIEW_IDLE_CAPTION;
+constexpr const char *PreviewRunningCaption = QX_PREVIEW_RUNNING_CAPTION;
 
 // The Preview / Stop Preview button was pressed in dialog.
 void PreviewButtonPressed(HWND dialog);
