@@ -1,5 +1,7 @@
 // Inside the kernel library: the kernels built for each instruction set, one
-// of which pixel_kernels.cpp chooses at run time.
+// of which pixel_kernels.cpp chooses at run time. Each set's functions are
+// named here, so that the sets are tables of function addresses, constant
+// when the program starts, whatever the order of the files' initialisation.
 #pragma once
 
 #include "pixel_kernels.h"
@@ -21,9 +23,27 @@ struct KernelSet {
 };
 
 // Whole rows one pixel at a time; the vector kernels finish their rows with them.
-extern const KernelSet PlainKernels;
+namespace plain {
+void ShiftSamples(uint8_t *dst, const uint8_t *src, size_t samples, unsigned shift);
+void Mask(uint8_t *dst, const uint8_t *src, size_t samples, uint8_t highByteMask);
+void DropFourth(uint8_t *dst, const uint8_t *src, size_t pixels);
+void Swap(uint8_t *dst, const uint8_t *src, size_t pixels);
+void DropFourthSwapped(uint8_t *dst, const uint8_t *src, size_t pixels);
+}  // namespace plain
 
 #if QX_PIXELS_SSE2
-extern const KernelSet Sse2Kernels;
-extern const KernelSet Ssse3Kernels;
+namespace sse2 {
+void ShiftSamples(uint8_t *dst, const uint8_t *src, size_t samples, unsigned shift);
+void Mask(uint8_t *dst, const uint8_t *src, size_t samples, uint8_t highByteMask);
+void DropFourth(uint8_t *dst, const uint8_t *src, size_t pixels);
+void Swap(uint8_t *dst, const uint8_t *src, size_t pixels);
+void DropFourthSwapped(uint8_t *dst, const uint8_t *src, size_t pixels);
+}  // namespace sse2
+
+// The kernels that move whole bytes; the deep-grey ones are SSE2's.
+namespace ssse3 {
+void DropFourth(uint8_t *dst, const uint8_t *src, size_t pixels);
+void Swap(uint8_t *dst, const uint8_t *src, size_t pixels);
+void DropFourthSwapped(uint8_t *dst, const uint8_t *src, size_t pixels);
+}  // namespace ssse3
 #endif

@@ -48,7 +48,9 @@ constexpr std::array<uint8_t, 18> EveryThird = [] {
     return bytes;
 }();
 
-void ShiftSamples(uint8_t *dst, const uint8_t *src, size_t samples, unsigned shift) {
+}  // namespace
+
+void sse2::ShiftSamples(uint8_t *dst, const uint8_t *src, size_t samples, unsigned shift) {
     const __m128i count = _mm_cvtsi32_si128(int(shift));
     const __m128i low = _mm_set1_epi16(0xFF);
     size_t i = 0;
@@ -57,10 +59,10 @@ void ShiftSamples(uint8_t *dst, const uint8_t *src, size_t samples, unsigned shi
         __m128i b = _mm_and_si128(_mm_srl_epi16(Load(src + 2 * i + 16), count), low);
         Store(dst + i, _mm_packus_epi16(a, b));
     }
-    PlainKernels.shiftSamplesToBytes(dst + i, src + 2 * i, samples - i, shift);
+    plain::ShiftSamples(dst + i, src + 2 * i, samples - i, shift);
 }
 
-void Mask(uint8_t *dst, const uint8_t *src, size_t samples, uint8_t highByteMask) {
+void sse2::Mask(uint8_t *dst, const uint8_t *src, size_t samples, uint8_t highByteMask) {
     const __m128i mask = _mm_set1_epi16(static_cast<short>(highByteMask << 8 | 0xFF));
     size_t i = 0;
     for (; i + 16 <= samples; i += 16) {
@@ -68,30 +70,30 @@ void Mask(uint8_t *dst, const uint8_t *src, size_t samples, uint8_t highByteMask
         Store(dst + 2 * i, _mm_and_si128(a, mask));
         Store(dst + 2 * i + 16, _mm_and_si128(b, mask));
     }
-    PlainKernels.maskSamples(dst + 2 * i, src + 2 * i, samples - i, highByteMask);
+    plain::Mask(dst + 2 * i, src + 2 * i, samples - i, highByteMask);
 }
 
-void DropFourth(uint8_t *dst, const uint8_t *src, size_t pixels) {
+void sse2::DropFourth(uint8_t *dst, const uint8_t *src, size_t pixels) {
     size_t i = 0;
     for (; i + 16 <= pixels; i += 16, src += 64, dst += 48) {
         __m128i a = Load(src), b = Load(src + 16), c = Load(src + 32), d = Load(src + 48);
         StoreFourTwelves(dst, PackThreeOfFour(a), PackThreeOfFour(b), PackThreeOfFour(c),
                          PackThreeOfFour(d));
     }
-    PlainKernels.dropFourthByte(dst, src, pixels - i);
+    plain::DropFourth(dst, src, pixels - i);
 }
 
-void DropFourthSwapped(uint8_t *dst, const uint8_t *src, size_t pixels) {
+void sse2::DropFourthSwapped(uint8_t *dst, const uint8_t *src, size_t pixels) {
     size_t i = 0;
     for (; i + 16 <= pixels; i += 16, src += 64, dst += 48) {
         __m128i a = Load(src), b = Load(src + 16), c = Load(src + 32), d = Load(src + 48);
         StoreFourTwelves(dst, PackThreeOfFour(SwapInFour(a)), PackThreeOfFour(SwapInFour(b)),
                          PackThreeOfFour(SwapInFour(c)), PackThreeOfFour(SwapInFour(d)));
     }
-    PlainKernels.dropFourthAndSwap(dst, src, pixels - i);
+    plain::DropFourthSwapped(dst, src, pixels - i);
 }
 
-void Swap(uint8_t *dst, const uint8_t *src, size_t pixels) {
+void sse2::Swap(uint8_t *dst, const uint8_t *src, size_t pixels) {
     // Sixteen pixels are three registers a, b, c. Byte g of the group stays
     // when g % 3 == 1, takes byte g + 2 when g % 3 == 0 and byte g - 2 when
     // g % 3 == 2; a register starts one place further along that cycle than
@@ -115,10 +117,7 @@ void Swap(uint8_t *dst, const uint8_t *src, size_t pixels) {
         Store(dst + 32, _mm_or_si128(_mm_and_si128(c, m2),
                                      _mm_or_si128(_mm_and_si128(cUp, m1), _mm_and_si128(cDown, m0))));
     }
-    PlainKernels.swapFirstAndThird(dst, src, pixels - i);
+    plain::Swap(dst, src, pixels - i);
 }
 
-}  // namespace
-
-const KernelSet Sse2Kernels = {ShiftSamples, Mask, DropFourth, Swap, DropFourthSwapped};
 #endif

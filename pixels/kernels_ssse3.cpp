@@ -85,23 +85,21 @@ QX_SSSE3 size_t RearrangeThree(uint8_t *dst, const uint8_t *src, size_t pixels) 
     return i;
 }
 
-void DropFourth(uint8_t *dst, const uint8_t *src, size_t pixels) {
-    size_t i = RearrangeFour<false>(dst, src, pixels);
-    PlainKernels.dropFourthByte(dst + 3 * i, src + 4 * i, pixels - i);
-}
-
-void Swap(uint8_t *dst, const uint8_t *src, size_t pixels) {
-    size_t i = RearrangeThree(dst, src, pixels);
-    PlainKernels.swapFirstAndThird(dst + 3 * i, src + 3 * i, pixels - i);
-}
-
-void DropFourthSwapped(uint8_t *dst, const uint8_t *src, size_t pixels) {
-    size_t i = RearrangeFour<true>(dst, src, pixels);
-    PlainKernels.dropFourthAndSwap(dst + 3 * i, src + 4 * i, pixels - i);
-}
-
 }  // namespace
 
-const KernelSet Ssse3Kernels = {Sse2Kernels.shiftSamplesToBytes, Sse2Kernels.maskSamples, DropFourth,
-                                Swap, DropFourthSwapped};
+void ssse3::DropFourth(uint8_t *dst, const uint8_t *src, size_t pixels) {
+    size_t i = RearrangeFour<false>(dst, src, pixels);
+    plain::DropFourth(dst + 3 * i, src + 4 * i, pixels - i);
+}
+
+void ssse3::Swap(uint8_t *dst, const uint8_t *src, size_t pixels) {
+    size_t i = RearrangeThree(dst, src, pixels);
+    plain::Swap(dst + 3 * i, src + 3 * i, pixels - i);
+}
+
+void ssse3::DropFourthSwapped(uint8_t *dst, const uint8_t *src, size_t pixels) {
+    size_t i = RearrangeFour<true>(dst, src, pixels);
+    plain::DropFourthSwapped(dst + 3 * i, src + 4 * i, pixels - i);
+}
+
 #endif

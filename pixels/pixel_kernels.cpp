@@ -23,6 +23,15 @@ bool HasSsse3() {
 #endif
 }
 
+constexpr KernelSet PlainKernels = {plain::ShiftSamples, plain::Mask, plain::DropFourth, plain::Swap,
+                                    plain::DropFourthSwapped};
+#if QX_PIXELS_SSE2
+constexpr KernelSet Sse2Kernels = {sse2::ShiftSamples, sse2::Mask, sse2::DropFourth, sse2::Swap,
+                                   sse2::DropFourthSwapped};
+constexpr KernelSet Ssse3Kernels = {sse2::ShiftSamples, sse2::Mask, ssse3::DropFourth, ssse3::Swap,
+                                    ssse3::DropFourthSwapped};
+#endif
+
 const KernelSet &SetFor(PixelIsa isa) {
 #if QX_PIXELS_SSE2
     if (isa == PixelIsa::Ssse3) return Ssse3Kernels;

@@ -2,21 +2,19 @@
 // byte is read before it is written.
 #include "kernel_sets.h"
 
-namespace {
-
-void ShiftSamples(uint8_t *dst, const uint8_t *src, size_t samples, unsigned shift) {
+void plain::ShiftSamples(uint8_t *dst, const uint8_t *src, size_t samples, unsigned shift) {
     for (size_t i = 0; i < samples; ++i)
         dst[i] = static_cast<uint8_t>((src[2 * i] | src[2 * i + 1] << 8) >> shift);
 }
 
-void Mask(uint8_t *dst, const uint8_t *src, size_t samples, uint8_t highByteMask) {
+void plain::Mask(uint8_t *dst, const uint8_t *src, size_t samples, uint8_t highByteMask) {
     for (size_t i = 0; i < samples; ++i) {
         dst[2 * i] = src[2 * i];
         dst[2 * i + 1] = src[2 * i + 1] & highByteMask;
     }
 }
 
-void DropFourth(uint8_t *dst, const uint8_t *src, size_t pixels) {
+void plain::DropFourth(uint8_t *dst, const uint8_t *src, size_t pixels) {
     for (size_t i = 0; i < pixels; ++i, src += 4, dst += 3) {
         dst[0] = src[0];
         dst[1] = src[1];
@@ -24,8 +22,10 @@ void DropFourth(uint8_t *dst, const uint8_t *src, size_t pixels) {
     }
 }
 
+namespace {
+
 // InBytes a pixel in, 3 out, first and third exchanged.
-template <size_t InBytes> void Swap(uint8_t *dst, const uint8_t *src, size_t pixels) {
+template <size_t InBytes> void Swapped(uint8_t *dst, const uint8_t *src, size_t pixels) {
     for (size_t i = 0; i < pixels; ++i, src += InBytes, dst += 3) {
         uint8_t first = src[0], second = src[1], third = src[2];
         dst[0] = third;
@@ -36,4 +36,8 @@ template <size_t InBytes> void Swap(uint8_t *dst, const uint8_t *src, size_t pix
 
 }  // namespace
 
-const KernelSet PlainKernels = {ShiftSamples, Mask, DropFourth, Swap<3>, Swap<4>};
+void plain::Swap(uint8_t *dst, const uint8_t *src, size_t pixels) { Swapped<3>(dst, src, pixels); }
+
+void plain::DropFourthSwapped(uint8_t *dst, const uint8_t *src, size_t pixels) {
+    Swapped<4>(dst, src, pixels);
+}

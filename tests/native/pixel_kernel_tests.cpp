@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "luminance.h"
 #include "pixel_kernels.h"
 
 namespace {
@@ -22,7 +23,16 @@ struct Kernel {
     std::string name;
     size_t inBytes, outBytes;  // of one pixel
     RowFunction run, reference;
+    bool inPlace = true;  // whether it may convert a row in place
 };
+
+// 256 entries of 4 bytes with no two neighbours alike.
+const uint8_t (*LookUpTable())[4] {
+    static uint8_t table[256][4];
+    for (size_t i = 0; i < 256; ++i)
+        for (size_t k = 0; k < 4; ++k) table[i][k] = uint8_t((4 * i + k) * 37 + 11);
+    return table;
+}
 
 // Output byte k of a pixel is input byte from[k]: the reference of the kernels
 // that keep or move whole bytes.
@@ -57,6 +67,64 @@ std::vector<Kernel> Kernels() {
                  for (size_t i = 0; i < 2 * n; ++i) d[i] = i % 2 ? s[i] % (1u << (depth - 8)) : s[i];
              }});
     }
+    for (unsigned out = 1; out <= 4; ++out) {
+        const std::string bytes = std::to_string(out) + " bytes";
+        std::vector<size_t> first = {0, 1, 2, 3};
+        first.resize(out);
+        for (uint8_t fourth : {uint8_t(0xFF), uint8_t(0)})
+            kernels.push_back({"NarrowPixels to " + bytes + ", fourth mask " + std::to_string(fourth), 4, out,
+                               [out, fourth](uint8_t *d, const uint8_t *s, size_t n) {
+                                   NarrowPixels(d, s, n, out, fourth);
+                               },
+                               [out, fourth, first](uint8_t *d, const uint8_t *s, size_t n) {
+                                   Rearranged(4, first)(d, s, n);
+                                   for (size_t i = 3; out == 4 && i < 4 * n; i += 4) d[i] &= fourth;
+                               }});
+        kernels.push_back({"LookUpPixels to " + bytes, 1, out,
+                           [out](uint8_t *d, const uint8_t *s, size_t n) {
+                               LookUpPixels(d, s, n, LookUpTable(), out);
+                           },
+                           [out](uint8_t *d, const uint8_t *s, size_t n) {
+                               for (size_t i = 0; i < n * out; ++i) d[i] = LookUpTable()[s[i / out]][i % out];
+                           },
+                           false});
+        kernels.push_back({"RepeatPixel of " + bytes, 0, out,
+                           [out](uint8_t *d, const uint8_t *s, size_t n) { RepeatPixel(d, s, out, n); },
+                           [out](uint8_t *d, const uint8_t *s, size_t n) {
+                               for (size_t i = 0; i < n * out; ++i) d[i] = s[i % out];
+                           },
+                           false});
+    }
+    kernels.push_back({"GreyOfFour", 4, 1,
+                       [](uint8_t *d, const uint8_t *s, size_t n) { GreyOfFour(d, s, n); },
+                       Rearranged(4, {0})});
+    kernels.push_back({"LuminanceOfFour", 4, 1, LuminanceOfFour,
+                       [](uint8_t *d, const uint8_t *s, size_t n) {
+                           for (size_t i = 0; i < n; ++i) d[i] = Luminance(s[4 * i], s[4 * i + 1], s[4 * i + 2]);
+                       }});
+    // Bit replication: the sample's bits, most significant first, repeated
+    // until 16 bits are filled; bits above the depth are ignored.
+    for (unsigned bits = 8; bits <= 16; ++bits)
+        for (ByteOrder order : {ByteOrder::LittleEndian, ByteOrder::BigEndian}) {
+            const size_t big = order == ByteOrder::BigEndian;
+            kernels.push_back(
+                {"ScaleSamplesToFullRange from " + std::to_string(bits) + (big ? " bits, big-endian" : " bits"),
+                 2, 2,
+                 [bits, order](uint8_t *d, const uint8_t *s, size_t n) {
+                     ScaleSamplesToFullRange(d, s, n, bits, order);
+                 },
+                 [bits, big](uint8_t *d, const uint8_t *s, size_t n) {
+                     for (size_t i = 0; i < n; ++i) {
+                         uint32_t v = (s[2 * i] | s[2 * i + 1] << 8) % (1u << bits), scaled = 0;
+                         for (int to = 15, from = int(bits) - 1; to >= 0; --to) {
+                             scaled |= (v >> from & 1) << to;
+                             from = from ? from - 1 : int(bits) - 1;
+                         }
+                         d[2 * i + big] = uint8_t(scaled);
+                         d[2 * i + 1 - big] = uint8_t(scaled >> 8);
+                     }
+                 }});
+        }
     return kernels;
 }
 
@@ -87,6 +155,7 @@ void ExpectMatchesReference(const Kernel &k, const std::vector<uint8_t> &input) 
                 k.run(out.data() + to, src, n);
                 ASSERT_TRUE(RowAt(out, to, expected)) << "destination at " << to;
             }
+            if (!k.inPlace) continue;
             std::vector<uint8_t> row(out.size(), Guard);
             std::copy(src, src + n * k.inBytes, row.begin() + from);
             k.run(row.data() + from, row.data() + from, n);
@@ -107,6 +176,31 @@ TEST(PixelKernels, MatchTheReferenceAtEveryLengthAndAlignment) {
         for (const Kernel &k : Kernels()) ExpectMatchesReference(k, input);
     }
     UsePixelIsa(BestPixelIsa());
+}
+
+// The kernels that answer about a row.
+TEST(PixelKernels, SummariesOfARow) {
+    uint8_t grey[4 * 20], row[20];
+    for (size_t i = 0; i < sizeof grey; ++i) grey[i] = i % 4 == 3 ? uint8_t(i) : uint8_t(7 * (i / 4));
+    EXPECT_TRUE(GreyOfFour(row, grey, 20));
+    EXPECT_TRUE(GreyOfFour(row, grey, 0));
+    for (size_t i = 0; i < sizeof grey; ++i) {
+        if (i % 4 == 3) continue;
+        uint8_t keep = grey[i];
+        grey[i] ^= 0x10;
+        EXPECT_FALSE(GreyOfFour(row, grey, 20)) << "byte " << i << " differs";
+        grey[i] = keep;
+    }
+    const uint8_t samples[] = {0x01, 0x00, 0x00, 0x02, 0x80, 0x00, 0x00, 0x40};
+    EXPECT_EQ(OrOfSamples(samples, 0), 0u);
+    EXPECT_EQ(OrOfSamples(samples, 1), 0x0001u);
+    EXPECT_EQ(OrOfSamples(samples, 4), 0x4281u);
+    // The scaling's known pairs, little-endian.
+    const uint8_t in[] = {0x00, 0x00, 0xFF, 0x0F, 0xBC, 0x0A};
+    uint8_t scaled[6];
+    ScaleSamplesToFullRange(scaled, in, 3, 12, ByteOrder::LittleEndian);
+    EXPECT_EQ(std::vector<uint8_t>(scaled, scaled + 6),
+              (std::vector<uint8_t>{0x00, 0x00, 0xFF, 0xFF, 0xCA, 0xAB}));
 }
 
 TEST(PixelKernels, HighByteMasks) {
