@@ -1,7 +1,8 @@
 #include "grey16.h"
 
-#include "wic_image.h"
 #include "pixel_kernels.h"
+#include "tiff_format.h"
+#include "wic_image.h"
 
 #include <zlib.h>
 
@@ -28,20 +29,6 @@ bool Finish(File file, const std::string &path, std::string *error) {
     written &= fclose(file.release()) == 0;
     if (!written && error) *error = "cannot write " + path;
     return written;
-}
-
-// One row at full range in the byte order asked: v << (16 - bits) repeats the
-// sample's top bits into the bits below it, so 0 stays 0 and the maximum
-// becomes 65535.
-void FullRangeRow(const uint8_t *in, uint32_t width, uint32_t bits, bool bigEndian, uint8_t *out) {
-    const uint32_t mask = (1u << bits) - 1, up = 16 - bits, down = 2 * bits - 16;
-    const int high = bigEndian ? 0 : 1;
-    for (uint32_t x = 0; x < width; ++x, in += 2, out += 2) {
-        uint32_t v = (in[0] | in[1] << 8) & mask;
-        v = (v << up | v >> down) & 0xFFFF;
-        out[high] = uint8_t(v >> 8);
-        out[1 - high] = uint8_t(v);
-    }
 }
 
 void Put32(uint8_t *at, uint32_t v) {
@@ -73,10 +60,7 @@ struct Deflater {
 
 uint32_t Grey16SignificantBits(const uint8_t *rows, uint32_t width, uint32_t height, size_t stride) {
     uint32_t all = 0;
-    for (uint32_t y = 0; y < height; ++y) {
-        const uint8_t *in = rows + stride * y;
-        for (uint32_t x = 0; x < width; ++x, in += 2) all |= in[0] | in[1] << 8;
-    }
+    for (uint32_t y = 0; y < height; ++y) all |= OrOfSamples(rows + stride * y, width);
     uint32_t bits = 8;
     while (bits < 16 && (all >> bits)) ++bits;
     return bits;
@@ -112,7 +96,9 @@ bool WriteGrey16Png(const std::string &path, uint32_t width, uint32_t height, co
     z_stream &z = deflater.z;
     for (uint32_t y = 0; y <= height; ++y) {
         const bool last = y == height;
-        if (!last) FullRangeRow(rows + stride * y, width, bits, true, line.data() + 1);
+        if (!last)
+            ScaleSamplesToFullRange(line.data() + 1, rows + stride * y, width, bits,
+                                    ByteOrder::BigEndian);
         z.next_in = last ? nullptr : line.data();
         z.avail_in = last ? 0 : static_cast<uInt>(line.size());
         int status;
@@ -139,31 +125,32 @@ bool WriteGrey16Tiff(const std::string &path, uint32_t width, uint32_t height, c
     if (!file) return false;
     // Little-endian baseline TIFF: header, one strip of pixels, then the directory.
     const uint32_t bytes = width * 2 * height, directory = 8 + bytes;
-    struct Entry {
-        uint16_t tag, type;
-        uint32_t count, value;
-    };
-    constexpr uint16_t Short = 3, Long = 4;
+    using namespace tiff;
     const Entry entries[] = {
-        {256, Long, 1, width},  {257, Long, 1, height}, {258, Short, 1, 16},
-        {259, Short, 1, 1},     {262, Short, 1, 1},     {273, Long, 1, 8},
-        {277, Short, 1, 1},     {278, Long, 1, height}, {279, Long, 1, bytes},
+        {ImageWidth, Long, 1, width},
+        {ImageLength, Long, 1, height},
+        {BitsPerSample, Short, 1, 16},
+        {Compression, Short, 1, Uncompressed},
+        {PhotometricInterpretation, Short, 1, BlackIsZero},
+        {StripOffsets, Long, 1, 8},
+        {SamplesPerPixel, Short, 1, 1},
+        {RowsPerStrip, Long, 1, height},
+        {StripByteCounts, Long, 1, bytes},
     };
-    const uint8_t head[8] = {'I', 'I', 42, 0, uint8_t(directory), uint8_t(directory >> 8),
+    const uint8_t head[8] = {LittleEndian[0],        LittleEndian[1],
+                             uint8_t(Magic),         uint8_t(Magic >> 8),
+                             uint8_t(directory),     uint8_t(directory >> 8),
                              uint8_t(directory >> 16), uint8_t(directory >> 24)};
     fwrite(head, 1, sizeof head, file.get());
     std::vector<uint8_t> line(size_t(width) * 2);
     for (uint32_t y = 0; y < height; ++y) {
-        FullRangeRow(rows + stride * y, width, bits, false, line.data());
+        ScaleSamplesToFullRange(line.data(), rows + stride * y, width, bits,
+                                ByteOrder::LittleEndian);
         fwrite(line.data(), 1, line.size(), file.get());
     }
     const uint16_t count = sizeof entries / sizeof entries[0];
     fwrite(&count, 2, 1, file.get());
-    for (const Entry &entry : entries) {
-        // A SHORT value sits in the first two bytes of the value field.
-        fwrite(&entry, 8, 1, file.get());
-        fwrite(&entry.value, 4, 1, file.get());
-    }
+    fwrite(entries, sizeof entries[0], count, file.get());
     const uint32_t next = 0;
     fwrite(&next, 4, 1, file.get());
     return Finish(std::move(file), path, error);

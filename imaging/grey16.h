@@ -12,6 +12,10 @@
 
 namespace qximg {
 
+// The significant bits of 16-bit grey rows: the bit length of the largest
+// sample, at least 8.
+uint32_t Grey16SignificantBits(const uint8_t *rows, uint32_t width, uint32_t height, size_t stride);
+
 // Rows to 8 bits: the top 8 of each sample's `bits` bits.
 std::vector<uint8_t> Grey16To8(const uint8_t *rows, uint32_t width, uint32_t height, size_t stride,
                                uint32_t bits);

@@ -178,21 +178,41 @@ const char *ImageFormatExtension(ImageFormat format) {
     return "png";
 }
 
-bool KeepsGrey16(ImageFormat format) { return format != ImageFormat::Bmp; }
+namespace {
+
+// The writer of each format that keeps 16-bit grey as 16 bits; none for the others.
+using Grey16Writer = bool (*)(const std::string &path, uint32_t width, uint32_t height,
+                              const uint8_t *rows, size_t stride, uint32_t bits, std::string *error);
+
+Grey16Writer Grey16WriterFor(ImageFormat format) {
+    switch (format) {
+    case ImageFormat::Png: return WriteGrey16Png;
+    case ImageFormat::Tiff: return WriteGrey16Tiff;
+    case ImageFormat::Bmp: break;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool KeepsGrey16(ImageFormat format) { return Grey16WriterFor(format) != nullptr; }
 
 bool WriteImage(const std::string &path, ImageFormat format, PixelLayout layout, uint32_t width,
                 uint32_t height, const uint8_t *rows, size_t stride, std::string *error,
                 uint32_t significantBits) {
-    if (width == 0 || height == 0 || !rows || stride < size_t(width) * BytesPerPixel(layout) ||
-        significantBits < 8 || significantBits > 16) {
+    if (width == 0 || height == 0 || !rows || stride < size_t(width) * BytesPerPixel(layout)) {
         if (error) *error = "no pixels to write to " + path;
         return false;
     }
+    if (significantBits < 8 || significantBits > 16) {
+        if (error)
+            *error = "16-bit grey carries 8 to 16 significant bits, not " +
+                     std::to_string(significantBits) + ", for " + path;
+        return false;
+    }
     if (layout == PixelLayout::Gray16) {
-        if (format == ImageFormat::Png)
-            return WriteGrey16Png(path, width, height, rows, stride, significantBits, error);
-        if (format == ImageFormat::Tiff)
-            return WriteGrey16Tiff(path, width, height, rows, stride, significantBits, error);
+        if (Grey16Writer write = Grey16WriterFor(format))
+            return write(path, width, height, rows, stride, significantBits, error);
         std::vector<uint8_t> grey = Grey16To8(rows, width, height, stride, significantBits);
         return WriteImage(path, format, PixelLayout::Gray8, width, height, grey.data(), width, error);
     }

@@ -26,12 +26,8 @@ bool ImageFormatFromName(const std::string &name, ImageFormat *format);
 const char *ImageFormatExtension(ImageFormat format);
 
 // Whether the format keeps 16-bit grey as 16 bits (PNG and TIFF); the others
-// take its top 8 significant bits.
+// take its top 8 significant bits. WriteImage follows this rule.
 bool KeepsGrey16(ImageFormat format);
-
-// The significant bits of 16-bit grey rows: the bit length of the largest
-// sample, at least 8.
-uint32_t Grey16SignificantBits(const uint8_t *rows, uint32_t width, uint32_t height, size_t stride);
 
 // Writes width x height pixels, rows `stride` bytes apart, to path (replacing
 // a file that is there). 16-bit grey carries significantBits (8 to 16) a

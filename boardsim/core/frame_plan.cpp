@@ -9,11 +9,13 @@
 #include <new>
 
 #include "frame_plan.h"
-#include "luminance.h"
+#include "pixel_kernels.h"
 
 namespace {
 
+// A pixel as the board stores it, in its first bytes_per_pixel bytes.
 using Pixel = std::array<uint8_t, 4>;
+static_assert(sizeof(Pixel) == 4, "rows of Pixel are rows of 4-byte pixels");
 
 bool IsColour(const QxsSettings &s) { return s.depth >= 24; }
 
@@ -34,12 +36,16 @@ Pixel Level(const QxsSettings &s, uint32_t num, uint32_t den) {
     return IsColour(s) ? Colour(uint8_t(v), uint8_t(v), uint8_t(v)) : Grey(s, v);
 }
 
+// Pixels of the board's size in a line of prepared pixels.
 struct LineWriter {
     uint8_t *at;
     uint32_t bpp;
-    void Put(size_t x, const Pixel &p) const { memcpy(at + x * bpp, p.data(), bpp); }
     void Fill(size_t from, size_t count, const Pixel &p) const {
-        for (size_t x = from; x < from + count; ++x) Put(x, p);
+        RepeatPixel(at + from * bpp, p.data(), bpp, count);
+    }
+    // Pixels computed one by one, stored at the board's size from the start.
+    void Put(const std::vector<Pixel> &pixels) const {
+        NarrowPixels(at, pixels[0].data(), pixels.size(), bpp, 0xFF);
     }
 };
 
@@ -62,30 +68,30 @@ void PrepareRamp(FramePlan &p) {
     const QxsSettings &s = p.settings;
     p.period = IsColour(s) ? 256 : 1u << s.depth;
     const size_t count = size_t(p.period) + s.width;
-    p.lines.resize(count * s.bytesPerPixel);
-    LineWriter line{p.lines.data(), s.bytesPerPixel};
+    std::vector<Pixel> pixels(count);
     for (size_t i = 0; i < count; ++i) {
-        Pixel px;
         if (IsColour(s))
-            for (uint32_t k = 0; k < 4; ++k) px[k] = uint8_t(i + 80 * k);
+            for (uint32_t k = 0; k < 4; ++k) pixels[i][k] = uint8_t(i + 80 * k);
         else
-            px = Grey(s, uint32_t(i) & (p.period - 1));
-        line.Put(i, px);
+            pixels[i] = Grey(s, uint32_t(i) & (p.period - 1));
     }
+    p.lines.resize(count * s.bytesPerPixel);
+    LineWriter{p.lines.data(), s.bytesPerPixel}.Put(pixels);
 }
 
 void PrepareNoise(FramePlan &p) {
     const QxsSettings &s = p.settings;
     p.period = NoisePeriod;
     const size_t count = size_t(p.period) + s.width;
-    p.lines.resize(count * s.bytesPerPixel);
-    LineWriter line{p.lines.data(), s.bytesPerPixel};
+    std::vector<Pixel> pixels(count);
     uint64_t state = s.seed;
-    for (size_t i = 0; i < count; ++i) {
+    for (Pixel &pixel : pixels) {
         uint64_t r = SplitMix(state);
-        line.Put(i, IsColour(s) ? Colour(uint8_t(r), uint8_t(r >> 8), uint8_t(r >> 16))
-                                : Grey(s, uint32_t(r) & FullScale(s)));
+        pixel = IsColour(s) ? Colour(uint8_t(r), uint8_t(r >> 8), uint8_t(r >> 16))
+                            : Grey(s, uint32_t(r) & FullScale(s));
     }
+    p.lines.resize(count * s.bytesPerPixel);
+    LineWriter{p.lines.data(), s.bytesPerPixel}.Put(pixels);
 }
 
 void PrepareBars(FramePlan &p) {
@@ -95,10 +101,12 @@ void PrepareBars(FramePlan &p) {
                                            {255, 0, 255},   {0, 0, 255},   {255, 0, 0},   {0, 0, 0}};
     p.lines.resize(p.pixelBytes);
     LineWriter line{p.lines.data(), s.bytesPerPixel};
-    for (size_t x = 0; x < s.width; ++x) {
-        uint32_t bar = uint32_t(x * 8 / s.width);
-        line.Put(x, IsColour(s) ? Colour(Bars[bar][0], Bars[bar][1], Bars[bar][2])
-                                : Level(s, bar, 7));
+    // Bar b covers the x with floor(8x / width) = b.
+    for (uint32_t bar = 0; bar < 8; ++bar) {
+        const size_t first = (size_t(bar) * s.width + 7) / 8;
+        const size_t end = (size_t(bar + 1) * s.width + 7) / 8;
+        line.Fill(first, end - first,
+                  IsColour(s) ? Colour(Bars[bar][0], Bars[bar][1], Bars[bar][2]) : Level(s, bar, 7));
     }
 }
 
@@ -108,7 +116,8 @@ void PrepareChecker(FramePlan &p) {
     const Pixel black = Level(s, 0, 1), white = Level(s, 1, 1);
     for (uint32_t phase = 0; phase < 2; ++phase) {
         LineWriter line{p.lines.data() + phase * p.pixelBytes, s.bytesPerPixel};
-        for (size_t x = 0; x < s.width; ++x) line.Put(x, ((x / 16 + phase) & 1) ? white : black);
+        for (size_t x = 0; x < s.width; x += 16)
+            line.Fill(x, std::min<size_t>(16, s.width - x), ((x / 16 + phase) & 1) ? white : black);
     }
 }
 
@@ -137,9 +146,10 @@ bool PreparePlayback(FramePlan &p, std::string *why) {
     std::vector<qximg::DecodedImage> decoded;
     if (!DecodePlaybackFiles(s.frames, &decoded, why)) return false;
     // Grey from the luminance of the 8-bit colour, scaled to the depth.
-    std::array<Pixel, 256> greys;
-    for (uint32_t v = 0; v < 256; ++v) greys[v] = Level(s, v, 255);
+    uint8_t greys[256][4];
+    for (uint32_t v = 0; v < 256; ++v) memcpy(greys[v], Level(s, v, 255).data(), 4);
     const uint32_t bpp = s.bytesPerPixel;
+    std::vector<uint8_t> luminance(s.width);
     for (const qximg::DecodedImage &picture : decoded) {
         std::vector<uint8_t> image(s.imageBytes, 0);
         const uint32_t width = std::min(picture.width, s.width);
@@ -149,10 +159,12 @@ bool PreparePlayback(FramePlan &p, std::string *why) {
             size_t start = size_t(y) * s.lineBytes;
             if (start >= image.size()) break;
             size_t count = std::min(pixels, (image.size() - start) / bpp);
-            LineWriter line{image.data() + start, bpp};
-            for (size_t x = 0; x < count; ++x, in += 4)
-                line.Put(x, IsColour(s) ? Colour(in[0], in[1], in[2])
-                                        : greys[Luminance(in[0], in[1], in[2])]);
+            if (IsColour(s)) {
+                NarrowPixels(image.data() + start, in, count, bpp, 0);  // B, G, R and 0
+            } else {
+                LuminanceOfFour(luminance.data(), in, count);
+                LookUpPixels(image.data() + start, luminance.data(), count, greys, bpp);
+            }
         }
         p.pictures.push_back(std::move(image));
     }

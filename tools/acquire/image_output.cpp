@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "acquire.h"
+#include "grey16.h"
+#include "pixel_kernels.h"
 
 namespace {
 
@@ -77,21 +79,20 @@ bool WriteDib(Session &s, const std::string &path, HGLOBAL dib) {
     else
         return Fail(s, ExitSourceFailed, "bitmaps of %u bits a pixel are not written", bits);
 
-    // Top line first, as the encoder takes it; a coloured palette is expanded.
+    // Top line first, as the encoder takes it; a coloured palette is expanded
+    // (an index past its end takes its first entry).
+    uint8_t colours[256][4] = {};
+    for (uint32_t i = 0; i < 256 && paletteEntries; ++i)
+        memcpy(colours[i], &palette[i < paletteEntries ? i : 0], 4);
+    const bool expand = bits == 8 && layout != qximg::PixelLayout::Gray8;
     size_t outStride = width * outBytes;
     std::vector<uint8_t> rows(outStride * height);
     for (uint32_t y = 0; y < height; ++y) {
         uint32_t from = header->biHeight > 0 ? height - 1 - y : y;
         const uint8_t *in = pixels + from * stride;
         uint8_t *out = rows.data() + y * outStride;
-        if (bits != 8 || layout == qximg::PixelLayout::Gray8) {
-            memcpy(out, in, outStride);
-            continue;
-        }
-        for (uint32_t x = 0; x < width; ++x, out += 3) {
-            const RGBQUAD &entry = palette[in[x] < paletteEntries ? in[x] : 0];
-            out[0] = entry.rgbBlue, out[1] = entry.rgbGreen, out[2] = entry.rgbRed;
-        }
+        if (expand) LookUpPixels(out, in, width, colours, 3);
+        else memcpy(out, in, outStride);
     }
     return Write(s, path, layout, width, height, rows.data(), outStride);
 }
@@ -108,12 +109,9 @@ bool WriteStrips(Session &s, const std::string &path, const std::vector<uint8_t>
         return Fail(s, ExitSourceFailed, "strips of %u bits a pixel are not written", bitsPerPixel);
     // TWAIN strips carry R, G, B; the encoder takes B, G, R.
     std::vector<uint8_t> bgr(size_t(columns) * rows * 3);
-    for (uint32_t y = 0; y < rows; ++y) {
-        const uint8_t *in = image.data() + size_t(y) * bytesPerRow;
-        uint8_t *out = bgr.data() + size_t(y) * columns * 3;
-        for (uint32_t x = 0; x < columns; ++x, in += pixelBytes, out += 3)
-            out[0] = in[2], out[1] = in[1], out[2] = in[0];
-    }
+    const auto toBgr = pixelBytes == 3 ? SwapFirstAndThird : DropFourthAndSwap;
+    for (uint32_t y = 0; y < rows; ++y)
+        toBgr(bgr.data() + size_t(y) * columns * 3, image.data() + size_t(y) * bytesPerRow, columns);
     return Write(s, path, qximg::PixelLayout::Bgr24, columns, rows, bgr.data(), size_t(columns) * 3);
 }
 
@@ -121,16 +119,9 @@ bool ConvertFile(Session &s, const std::string &from, const std::string &to) {
     qximg::DecodedImage image;
     std::string error;
     if (!qximg::ReadImage(from, &image, &error)) return Fail(s, ExitSourceFailed, "%s", error.c_str());
-    size_t pixels = size_t(image.width) * image.height;
-    bool grey = true;
-    for (size_t i = 0; i < pixels && grey; ++i) {
-        const uint8_t *p = &image.bgra[i * 4];
-        grey = p[0] == p[1] && p[1] == p[2];
-    }
-    if (!grey)
+    std::vector<uint8_t> levels(size_t(image.width) * image.height);
+    if (!GreyOfFour(levels.data(), image.bgra.data(), levels.size()))
         return Write(s, to, qximg::PixelLayout::Bgrx32, image.width, image.height, image.bgra.data(),
                      size_t(image.width) * 4);
-    std::vector<uint8_t> levels(pixels);
-    for (size_t i = 0; i < pixels; ++i) levels[i] = image.bgra[i * 4];
     return Write(s, to, qximg::PixelLayout::Gray8, image.width, image.height, levels.data(), image.width);
 }
