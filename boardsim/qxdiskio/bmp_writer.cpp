@@ -6,18 +6,21 @@
 FileLayout BmpLayout(const PackedImage &image) {
     const bool colour = image.depth >= 24;
     const uint32_t outBytes = colour ? 3 : 1;
-    const uint32_t rowBytes = (image.width * outBytes + 3) & ~3u;
+    const uint64_t rowBytes = (uint64_t(image.width) * outBytes + 3) & ~uint64_t(3);
     const uint32_t paletteBytes = colour ? 0 : 256 * 4;
     const uint32_t offBits = 14 + 40 + paletteBytes;
-    const uint32_t imageBytes = rowBytes * image.height;
+    const uint64_t fileBytes = offBits + rowBytes * image.height;
+    const uint32_t imageBytes = static_cast<uint32_t>(fileBytes - offBits);
 
-    FileLayout layout{{}, rowBytes, size_t(image.width) * outBytes, true, RowForm::AsDelivered};
+    FileLayout layout{{}, size_t(rowBytes), size_t(image.width) * outBytes, true,
+                      RowForm::AsDelivered, fileBytes};
     if (image.depth == 32) layout.form = RowForm::DropFourth;
     if (image.depth > 8 && image.depth <= 16) layout.form = RowForm::TopEightBits;
     std::vector<uint8_t> &out = layout.header;
     out.reserve(offBits);
-    out.push_back('B'), out.push_back('M');
-    Put32(out, offBits + imageBytes);
+    out.push_back('B');
+    out.push_back('M');
+    Put32(out, static_cast<uint32_t>(fileBytes));
     Put32(out, 0);
     Put32(out, offBits);
     Put32(out, 40);

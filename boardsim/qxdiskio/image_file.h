@@ -34,13 +34,16 @@ enum class RowForm {
 
 // How an image is laid out in its file: the header, then height rows of
 // rowBytes each (pixelBytes, then zero padding), made one at a time from the
-// packed lines, first row the bottom line when bottomUp.
+// packed lines, first row the bottom line when bottomUp. fileBytes, the size
+// of the whole file, is counted in 64 bits: the other sizes hold only for a
+// file that is not too large to write.
 struct FileLayout {
     std::vector<uint8_t> header;
     size_t rowBytes;
     size_t pixelBytes;  // of a row, before its padding
     bool bottomUp;
     RowForm form;
+    uint64_t fileBytes;
 };
 
 FileLayout BmpLayout(const PackedImage &image);

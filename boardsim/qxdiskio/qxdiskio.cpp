@@ -12,6 +12,8 @@
 
 namespace {
 
+// The largest file written: the files' 32-bit size fields, read signed by
+// many programs, stop at 2 GB.
 constexpr uint64_t LargestFile = 0x7FFFFFFF;
 
 struct ErrorText {
@@ -46,11 +48,12 @@ uint32_t Write(const char *name, const void *pixels, uint32_t width, uint32_t he
     if (!pixels) return QXIO_NO_PIXELS;
     if (width == 0 || height == 0) return QXIO_NO_SIZE;
     if (SampleBytes(depth) == 0) return QXIO_BAD_DEPTH;
-    if (static_cast<uint64_t>(width) * height * 4 + 2048 > LargestFile) return QXIO_TOO_LARGE;
     PackedImage image = {static_cast<const uint8_t *>(pixels), width, height, depth};
     try {
         bool tiff = EndsWith(name, ".tif") || EndsWith(name, ".tiff");
-        return WriteFileSafely(name, tiff ? TiffLayout(image) : BmpLayout(image), image);
+        FileLayout layout = tiff ? TiffLayout(image) : BmpLayout(image);
+        if (layout.fileBytes > LargestFile) return QXIO_TOO_LARGE;
+        return WriteFileSafely(name, layout, image);
     } catch (const std::bad_alloc &) {
         return QXIO_TOO_LARGE;
     }

@@ -183,6 +183,36 @@ TEST_F(DiskTest, FailuresHaveTheirOwnCodesAndLeaveNoFile) {
               static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
 }
 
+// Files up to 2 GB (2147483647 bytes) are written, larger ones refused: the
+// largest height of each file whose width is 65535, and one more line. The
+// name lies in a missing folder, so an image within the limit fails at the
+// file's creation (5) before a byte of its pixels is read.
+TEST_F(DiskTest, OnlyFilesOver2GBAreTooLarge) {
+    struct Case {
+        const char *name;
+        uint32_t depth, height;  // height: the last that fits
+    } cases[] = {
+        // BMP grey: 1078 bytes of headers and palette, rows of 65536 bytes.
+        {"x.bmp", 8, 32767}, {"x.bmp", 12, 32767}, {"x.bmp", 16, 32767},
+        // BMP colour: 54 bytes of headers, rows of 196608 bytes.
+        {"x.bmp", 24, 10922}, {"x.bmp", 32, 10922},
+        // TIFF: 192 bytes before the pixels, rows of 65535, 131070 and 196605 bytes.
+        {"x.tif", 8, 32768}, {"x.tif", 10, 16384}, {"x.tif", 16, 16384},
+        {"x.tif", 24, 10922}, {"x.tif", 32, 10922},
+    };
+    const uint8_t pixel[4] = {};
+    const std::string missing = Path("missing\\");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.name) + ", depth " + std::to_string(c.depth));
+        std::string name = missing + c.name;
+        EXPECT_EQ(QXIOWriteSingle(name.c_str(), pixel, 65535, c.height, c.depth, 0), 5u);
+        EXPECT_EQ(QXIOWriteSingle(name.c_str(), pixel, 65535, c.height + 1, c.depth, 0), 8u);
+    }
+    // Sizes that pass 32 bits in a row or in the whole file.
+    EXPECT_EQ(QXIOWriteSingle((missing + "x.bmp").c_str(), pixel, 0xFFFFFFFF, 1, 32, 0), 8u);
+    EXPECT_EQ(QXIOWriteSingle((missing + "x.tif").c_str(), pixel, 0x10000, 0x10000, 8, 0), 8u);
+}
+
 TEST_F(DiskTest, ErrorShowExplainsEachCode) {
     for (uint32_t code = 1; code <= 8; ++code) EXPECT_EQ(QXIOErrorShow(code), 0u);
     QXIOErrorShow(99);
