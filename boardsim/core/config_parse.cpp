@@ -1,9 +1,9 @@
 #include "config_parse.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string_view>
 
 #include "frame_plan.h"
@@ -69,51 +69,43 @@ template <class T, size_t N> string MustBeOneOf(const T (&values)[N]) {
     return text;
 }
 
-// Whether a key sizes the image: the image's size is checked, and reported
-// at the last such line, once all lines are read.
-enum Sizing : bool { Other = false, SizesImage = true };
-
-// Keys that are plain numbers within a range.
-struct NumberKey {
-    const char *name;
-    uint32_t QxsSettings::*field;
-    uint32_t min;
-    uint32_t max;
-    Sizing sizing = Other;
+// Every key of the configuration. The parser names a key through this list
+// (Key::LineBytes, not "line_bytes"), so a misspelt key does not compile.
+enum class Key {
+    Boards,
+    Depth,
+    VersionMajor,
+    VersionMinor,
+    Width,
+    Height,
+    BytesPerPixel,
+    LineBytes,
+    ImageBytes,
+    SignalsPerFrame,
+    FrameMs,
+    QtabMode,
+    FindResult,
+    OpenResult,
+    SetupResult,
+    RearmResult,
+    WriteResult,
+    CancelSignalMs,
+    HighBits,
+    Seed,
+    Pattern,
+    Frames,
+    Select,
+    Waits,
+    Log,
+    Count
 };
+constexpr size_t KeyCount = size_t(Key::Count);
+
+// Whether a key's value enters the image's size: the size is checked once
+// all lines are read, and reported at the last line of such a key.
+enum class Sizes : bool { Nothing, TheImage };
 
 constexpr uint32_t Any = 0xFFFFFFFFu;
-
-constexpr NumberKey NumberKeys[] = {
-    {"version_major", &QxsSettings::versionMajor, 0, Any},
-    {"version_minor", &QxsSettings::versionMinor, 0, Any},
-    {"width", &QxsSettings::width, 1, 65535, SizesImage},
-    {"height", &QxsSettings::height, 1, 65535, SizesImage},
-    {"bytes_per_pixel", &QxsSettings::bytesPerPixel, 1, 4, SizesImage},
-    {"line_bytes", &QxsSettings::lineBytes, 1, uint32_t(QXS_MAX_IMAGE_BYTES), SizesImage},
-    {"image_bytes", &QxsSettings::imageBytes, 1, uint32_t(QXS_MAX_IMAGE_BYTES), SizesImage},
-    {"signals_per_frame", &QxsSettings::signalsPerFrame, 1, 16},
-    {"frame_ms", &QxsSettings::frameMs, 0, Any},
-    {"qtab_mode", &QxsSettings::qtabMode, 0, Any},
-    {"find_result", &QxsSettings::findResult, 0, Any},
-    {"open_result", &QxsSettings::openResult, 0, Any},
-    {"setup_result", &QxsSettings::setupResult, 0, Any},
-    {"rearm_result", &QxsSettings::rearmResult, 0, Any},
-    {"write_result", &QxsSettings::writeResult, 0, Any},
-    {"cancel_signal_ms", &QxsSettings::cancelSignalMs, 0, Any},
-    {"high_bits", &QxsSettings::highBits, 0, 1},
-    {"seed", &QxsSettings::seed, 0, Any},
-};
-
-// What the lines gave beyond the settings: the line of each key that was
-// set (keys whose default derives from others look here), and the last line
-// of a key that sizes the image.
-struct Given {
-    std::map<string_view, int> lines;
-    int sizeLine = 0;
-    bool Has(string_view key) const { return lines.count(key) != 0; }
-    int Line(string_view key) const { return Has(key) ? lines.at(key) : 0; }
-};
 
 constexpr uint32_t Depths[] = {8, 10, 12, 14, 16, 24, 32};
 
@@ -127,8 +119,8 @@ string SetDepth(string_view v, SimConfig &c) {
 }
 
 string SetBoards(string_view v, SimConfig &c) {
-    uint32_t counts[3] = {0, 0, 0};
-    bool seen[3] = {false, false, false};
+    uint32_t counts[QXS_FAMILY_COUNT] = {};
+    bool seen[QXS_FAMILY_COUNT] = {};
     if (!SameWord(Trim(v), "none")) {
         while (true) {
             size_t comma = v.find(',');
@@ -211,44 +203,98 @@ string SetText(string_view v, char (&field)[QXS_PATH_MAX]) {
 string SetLog(string_view v, SimConfig &c) { return SetText(v, c.settings.log); }
 string SetFrames(string_view v, SimConfig &c) { return SetText(v, c.settings.frames); }
 
-struct WordKey {
+// How a key is read: a number within [min, max] into a field of the
+// settings, or a word that its own function reads.
+struct KeyRule {
+    Key key;
     const char *name;
-    string (*set)(string_view value, SimConfig &config);
-    Sizing sizing = Other;
+    uint32_t QxsSettings::*number;  // null for a word
+    uint32_t min, max;
+    string (*word)(string_view value, SimConfig &config);
+    Sizes sizes;
 };
 
-constexpr WordKey WordKeys[] = {
-    {"depth", SetDepth, SizesImage}, {"boards", SetBoards}, {"select", SetSelect}, {"waits", SetWaits},
-    {"pattern", SetPattern},         {"log", SetLog},       {"frames", SetFrames},
+constexpr KeyRule Number(Key key, const char *name, uint32_t QxsSettings::*field, uint32_t min,
+                         uint32_t max, Sizes sizes = Sizes::Nothing) {
+    return {key, name, field, min, max, nullptr, sizes};
+}
+
+constexpr KeyRule Word(Key key, const char *name, string (*read)(string_view, SimConfig &),
+                       Sizes sizes = Sizes::Nothing) {
+    return {key, name, nullptr, 0, 0, read, sizes};
+}
+
+// In the order `qxsim show` prints the numbers.
+constexpr KeyRule Keys[] = {
+    Word(Key::Boards, "boards", SetBoards),
+    Word(Key::Depth, "depth", SetDepth, Sizes::TheImage),
+    Number(Key::VersionMajor, "version_major", &QxsSettings::versionMajor, 0, Any),
+    Number(Key::VersionMinor, "version_minor", &QxsSettings::versionMinor, 0, Any),
+    Number(Key::Width, "width", &QxsSettings::width, 1, 65535, Sizes::TheImage),
+    Number(Key::Height, "height", &QxsSettings::height, 1, 65535, Sizes::TheImage),
+    Number(Key::BytesPerPixel, "bytes_per_pixel", &QxsSettings::bytesPerPixel, 1, 4, Sizes::TheImage),
+    Number(Key::LineBytes, "line_bytes", &QxsSettings::lineBytes, 1, uint32_t(QXS_MAX_IMAGE_BYTES),
+           Sizes::TheImage),
+    Number(Key::ImageBytes, "image_bytes", &QxsSettings::imageBytes, 1, uint32_t(QXS_MAX_IMAGE_BYTES),
+           Sizes::TheImage),
+    Number(Key::SignalsPerFrame, "signals_per_frame", &QxsSettings::signalsPerFrame, 1, 16),
+    Number(Key::FrameMs, "frame_ms", &QxsSettings::frameMs, 0, Any),
+    Number(Key::QtabMode, "qtab_mode", &QxsSettings::qtabMode, 0, Any),
+    Number(Key::FindResult, "find_result", &QxsSettings::findResult, 0, Any),
+    Number(Key::OpenResult, "open_result", &QxsSettings::openResult, 0, Any),
+    Number(Key::SetupResult, "setup_result", &QxsSettings::setupResult, 0, Any),
+    Number(Key::RearmResult, "rearm_result", &QxsSettings::rearmResult, 0, Any),
+    Number(Key::WriteResult, "write_result", &QxsSettings::writeResult, 0, Any),
+    Number(Key::CancelSignalMs, "cancel_signal_ms", &QxsSettings::cancelSignalMs, 0, Any),
+    Number(Key::HighBits, "high_bits", &QxsSettings::highBits, 0, 1),
+    Number(Key::Seed, "seed", &QxsSettings::seed, 0, Any),
+    Word(Key::Pattern, "pattern", SetPattern),
+    Word(Key::Frames, "frames", SetFrames),
+    Word(Key::Select, "select", SetSelect),
+    Word(Key::Waits, "waits", SetWaits),
+    Word(Key::Log, "log", SetLog),
 };
 
-string SetNumber(const NumberKey &k, string_view value, SimConfig &c) {
+constexpr bool EveryKeyInItsPlace() {
+    if (std::size(Keys) != KeyCount) return false;
+    for (size_t i = 0; i < KeyCount; ++i)
+        if (size_t(Keys[i].key) != i) return false;
+    return true;
+}
+static_assert(EveryKeyInItsPlace(), "Keys lists every Key once, in the order of Key");
+
+const char *NameOf(Key key) { return Keys[size_t(key)].name; }
+
+// What the lines gave beyond the settings: the line of each key that was
+// set (keys whose default derives from others look here), and the last line
+// of a key that sizes the image.
+struct Given {
+    std::array<int, KeyCount> lines{};
+    int sizeLine = 0;
+    bool Has(Key key) const { return Line(key) != 0; }
+    int Line(Key key) const { return lines[size_t(key)]; }
+};
+
+string SetNumber(const KeyRule &k, string_view value, SimConfig &c) {
     uint32_t v;
     if (!ParseNumber(value, &v)) return NotANumber;
     if (v < k.min || v > k.max)
         return "must be " + std::to_string(k.min) + " to " + std::to_string(k.max);
-    c.settings.*k.field = v;
+    c.settings.*k.number = v;
     return {};
 }
 
 // Sets one key; on success notes its line in given.
-string SetKey(string_view key, string_view value, int line, SimConfig &c, Given &given) {
-    string why = "unknown key";
-    Sizing sizing = Other;
-    for (const WordKey &k : WordKeys)
-        if (key == k.name) {
-            why = k.set(value, c);
-            sizing = k.sizing;
-        }
-    for (const NumberKey &k : NumberKeys)
-        if (key == k.name) {
-            why = SetNumber(k, value, c);
-            sizing = k.sizing;
-        }
-    if (!why.empty()) return why;
-    given.lines[key] = line;
-    if (sizing == SizesImage) given.sizeLine = line;
-    return {};
+string SetKey(string_view name, string_view value, int line, SimConfig &c, Given &given) {
+    for (const KeyRule &k : Keys) {
+        if (name != k.name) continue;
+        string why = k.number ? SetNumber(k, value, c) : k.word(value, c);
+        if (!why.empty()) return why;
+        given.lines[size_t(k.key)] = line;
+        if (k.sizes == Sizes::TheImage) given.sizeLine = line;
+        return {};
+    }
+    return "unknown key";
 }
 
 uint32_t BytesPerPixelFor(uint32_t depth) {
@@ -260,9 +306,9 @@ uint32_t BytesPerPixelFor(uint32_t depth) {
 // Fills in the derived sizes; false when the image would pass 1 GiB.
 bool DeriveDefaults(SimConfig &c, const Given &given, uint64_t *imageBytes) {
     QxsSettings &s = c.settings;
-    if (!given.Has("bytes_per_pixel")) s.bytesPerPixel = BytesPerPixelFor(s.depth);
-    uint64_t line = given.Has("line_bytes") ? s.lineBytes : uint64_t(s.width) * s.bytesPerPixel;
-    *imageBytes = given.Has("image_bytes") ? s.imageBytes : line * s.height;
+    if (!given.Has(Key::BytesPerPixel)) s.bytesPerPixel = BytesPerPixelFor(s.depth);
+    uint64_t line = given.Has(Key::LineBytes) ? s.lineBytes : uint64_t(s.width) * s.bytesPerPixel;
+    *imageBytes = given.Has(Key::ImageBytes) ? s.imageBytes : line * s.height;
     if (line > QXS_MAX_IMAGE_BYTES || *imageBytes > QXS_MAX_IMAGE_BYTES) return false;
     s.lineBytes = static_cast<uint32_t>(line);
     s.imageBytes = static_cast<uint32_t>(*imageBytes);
@@ -299,7 +345,7 @@ void ReadLines(string_view rest, SimConfig &c, Given &given, std::vector<ConfigE
 void CheckImageSize(SimConfig &c, const Given &given, std::vector<ConfigError> &errors) {
     uint64_t imageBytes;
     if (!DeriveDefaults(c, given, &imageBytes))
-        AddError(errors, given.sizeLine, "image_bytes",
+        AddError(errors, given.sizeLine, NameOf(Key::ImageBytes),
                  "the image would be " + std::to_string(imageBytes) +
                      " bytes (line_bytes x height); the board delivers at most 1 GiB (1073741824 "
                      "bytes)");
@@ -309,18 +355,19 @@ void CheckImageSize(SimConfig &c, const Given &given, std::vector<ConfigError> &
 // the playback files checked, so that their faults are reported too.
 void PrepareFrames(SimConfig &c, const Given &given, std::vector<ConfigError> &errors) {
     const bool playback = c.settings.pattern == QXS_PATTERN_FILES;
-    const int framesLine = given.Line("frames");
+    const int framesLine = given.Line(Key::Frames);
     if (playback && !c.settings.frames[0])
-        AddError(errors, given.Line("pattern"), "pattern", "files needs a frames key naming the images");
+        AddError(errors, given.Line(Key::Pattern), NameOf(Key::Pattern),
+                 "files needs a frames key naming the images");
     string why;
     if (errors.empty()) {
         c.plan = BuildFramePlan(c.settings, &why);
-        if (!c.plan && playback) AddError(errors, framesLine, "frames", why);
-        else if (!c.plan) AddError(errors, std::max(1, given.sizeLine), "image_bytes", why);
+        if (!c.plan && playback) AddError(errors, framesLine, NameOf(Key::Frames), why);
+        else if (!c.plan) AddError(errors, std::max(1, given.sizeLine), NameOf(Key::ImageBytes), why);
     } else if (playback && framesLine) {
         std::vector<qximg::DecodedImage> pictures;
         if (!DecodePlaybackFiles(c.settings.frames, &pictures, &why))
-            AddError(errors, framesLine, "frames", why);
+            AddError(errors, framesLine, NameOf(Key::Frames), why);
     }
 }
 
@@ -363,30 +410,31 @@ int ParseConfig(const char *text, SimConfig *config, std::vector<ConfigError> *e
 
 string FormatConfig(const SimConfig &c) {
     const QxsSettings &s = c.settings;
-    string text = "boards = ";
+    string text;
+    auto put = [&text](Key key, const string &value) { text += NameOf(key) + (" = " + value) + "\n"; };
     string boards;
-    for (int i = 0; i < 3; ++i) {
+    for (size_t i = 0; i < QXS_FAMILY_COUNT; ++i) {
         char pair[32];
         snprintf(pair, sizeof pair, "%s0x%X:%u", boards.empty() ? "" : ", ", KV_FAMILIES[i],
                  s.boardCount[i]);
         if (s.boardCount[i]) boards += pair;
     }
-    text += boards.empty() ? "none" : boards;
-    text += "\ndepth = " + std::to_string(s.depth);
-    for (const NumberKey &k : NumberKeys)
-        text += "\n" + string(k.name) + " = " + std::to_string(s.*k.field);
-    text += "\npattern = " + string(PatternNames[s.pattern]);
-    if (s.frames[0]) text += "\nframes = " + string(s.frames);
-    if (s.selectMode == QXS_SELECT_CANCEL) text += "\nselect = cancel";
+    put(Key::Boards, boards.empty() ? "none" : boards);
+    put(Key::Depth, std::to_string(s.depth));
+    for (const KeyRule &k : Keys)
+        if (k.number) put(k.key, std::to_string(s.*k.number));
+    put(Key::Pattern, PatternNames[s.pattern]);
+    if (s.frames[0]) put(Key::Frames, s.frames);
+    if (s.selectMode == QXS_SELECT_CANCEL) put(Key::Select, "cancel");
     if (s.selectMode == QXS_SELECT_BOARD) {
         char select[32];
         snprintf(select, sizeof select, "0x%X:%u", s.selectFamily, s.selectNumber);
-        text += "\nselect = " + string(select);
+        put(Key::Select, select);
     }
     string waits;
     for (const ScriptedWait &w : c.waits)
         waits += (waits.empty() ? "" : ", ") + (w.normal ? string("ok") : std::to_string(w.result));
-    text += "\nwaits = " + waits;
-    if (s.log[0]) text += "\nlog = " + string(s.log);
-    return text + "\n";
+    put(Key::Waits, waits);
+    if (s.log[0]) put(Key::Log, s.log);
+    return text;
 }

@@ -26,18 +26,21 @@ constexpr uint64_t QXS_MAX_IMAGE_BYTES = uint64_t(1) << 30;
 
 constexpr size_t QXS_PATH_MAX = 260;
 
+// The board families the simulator installs, those of KV_FAMILIES.
+constexpr size_t QXS_FAMILY_COUNT = sizeof KV_FAMILIES / sizeof KV_FAMILIES[0];
+
 // Where a family stands in KV_FAMILIES (and boardCount); -1 for a family the
 // board does not know.
 constexpr int QxsFamilyIndex(uint32_t family) {
-    for (int i = 0; i < 3; ++i)
-        if (KV_FAMILIES[i] == family) return i;
+    for (size_t i = 0; i < QXS_FAMILY_COUNT; ++i)
+        if (KV_FAMILIES[i] == family) return int(i);
     return -1;
 }
 
 // One configuration, every key resolved (defaults and derived values filled in).
 struct QxsSettings {
     // Installed boards per family, in the order of KV_FAMILIES.
-    uint32_t boardCount[3];
+    uint32_t boardCount[QXS_FAMILY_COUNT];
     uint32_t versionMajor;
     uint32_t versionMinor;
     uint32_t width;
