@@ -7,18 +7,9 @@
 namespace tiff {
 
 enum Tag : uint16_t {
-    ImageWidth = 256,
-    ImageLength = 257,
-    BitsPerSample = 258,
-    Compression = 259,
-    PhotometricInterpretation = 262,
-    StripOffsets = 273,
-    SamplesPerPixel = 277,
-    RowsPerStrip = 278,
-    StripByteCounts = 279,
-    XResolution = 282,
-    YResolution = 283,
-    PlanarConfiguration = 284,
+    ImageWidth = 256, ImageLength = 257, BitsPerSample = 258, Compression = 259,
+    PhotometricInterpretation = 262, StripOffsets = 273, SamplesPerPixel = 277, RowsPerStrip = 278,
+    StripByteCounts = 279, XResolution = 282, YResolution = 283, PlanarConfiguration = 284,
     ResolutionUnit = 296,
 };
 

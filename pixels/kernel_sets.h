@@ -14,36 +14,35 @@
 #define QX_PIXELS_SSE2 0
 #endif
 
+// The kernels' function types: deep grey with a shift or a mask, and whole pixels.
+using ShiftKernel = void(uint8_t *dst, const uint8_t *src, size_t samples, unsigned shift);
+using MaskKernel = void(uint8_t *dst, const uint8_t *src, size_t samples, uint8_t highByteMask);
+using PixelKernel = void(uint8_t *dst, const uint8_t *src, size_t pixels);
+
 struct KernelSet {
-    void (*shiftSamplesToBytes)(uint8_t *dst, const uint8_t *src, size_t samples, unsigned shift);
-    void (*maskSamples)(uint8_t *dst, const uint8_t *src, size_t samples, uint8_t highByteMask);
-    void (*dropFourthByte)(uint8_t *dst, const uint8_t *src, size_t pixels);
-    void (*swapFirstAndThird)(uint8_t *dst, const uint8_t *src, size_t pixels);
-    void (*dropFourthAndSwap)(uint8_t *dst, const uint8_t *src, size_t pixels);
+    ShiftKernel *shiftSamplesToBytes;
+    MaskKernel *maskSamples;
+    PixelKernel *dropFourthByte;
+    PixelKernel *swapFirstAndThird;
+    PixelKernel *dropFourthAndSwap;
 };
 
 // Whole rows one pixel at a time; the vector kernels finish their rows with them.
 namespace plain {
-void ShiftSamples(uint8_t *dst, const uint8_t *src, size_t samples, unsigned shift);
-void Mask(uint8_t *dst, const uint8_t *src, size_t samples, uint8_t highByteMask);
-void DropFourth(uint8_t *dst, const uint8_t *src, size_t pixels);
-void Swap(uint8_t *dst, const uint8_t *src, size_t pixels);
-void DropFourthSwapped(uint8_t *dst, const uint8_t *src, size_t pixels);
+ShiftKernel ShiftSamples;
+MaskKernel Mask;
+PixelKernel DropFourth, Swap, DropFourthSwapped;
 }  // namespace plain
 
 #if QX_PIXELS_SSE2
 namespace sse2 {
-void ShiftSamples(uint8_t *dst, const uint8_t *src, size_t samples, unsigned shift);
-void Mask(uint8_t *dst, const uint8_t *src, size_t samples, uint8_t highByteMask);
-void DropFourth(uint8_t *dst, const uint8_t *src, size_t pixels);
-void Swap(uint8_t *dst, const uint8_t *src, size_t pixels);
-void DropFourthSwapped(uint8_t *dst, const uint8_t *src, size_t pixels);
+ShiftKernel ShiftSamples;
+MaskKernel Mask;
+PixelKernel DropFourth, Swap, DropFourthSwapped;
 }  // namespace sse2
 
 // The kernels that move whole bytes; the deep-grey ones are SSE2's.
 namespace ssse3 {
-void DropFourth(uint8_t *dst, const uint8_t *src, size_t pixels);
-void Swap(uint8_t *dst, const uint8_t *src, size_t pixels);
-void DropFourthSwapped(uint8_t *dst, const uint8_t *src, size_t pixels);
+PixelKernel DropFourth, Swap, DropFourthSwapped;
 }  // namespace ssse3
 #endif
