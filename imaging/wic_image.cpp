@@ -4,9 +4,10 @@
 #include <wincodec.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "grey16.h"
-#include "luminance.h"
+#include "pixel_kernels.h"
 
 namespace qximg {
 namespace {
@@ -100,6 +101,18 @@ WICPixelFormatGUID SourceFormatFor(PixelLayout layout) {
     return GUID_WICPixelFormat32bppBGR;
 }
 
+// Grey levels as B, G, R and an opaque fourth byte.
+struct GreyColours {
+    uint8_t entries[256][4];
+    constexpr GreyColours() : entries() {
+        for (unsigned v = 0; v < 256; ++v) {
+            for (unsigned k = 0; k < 3; ++k) entries[v][k] = uint8_t(v);
+            entries[v][3] = 255;
+        }
+    }
+};
+constexpr GreyColours GreyAsColour;
+
 // One line from our layout into a format an encoder offered instead of it
 // (not every encoder, nor every converter, takes every layout). Grey becomes
 // equal B, G and R; colour becomes grey by the luminance rule.
@@ -113,24 +126,11 @@ bool ConvertLine(PixelLayout layout, const WICPixelFormatGUID &to, const uint8_t
     else return false;
     line->resize(size_t(width) * outBytes);
     uint8_t *out = line->data();
-    for (uint32_t x = 0; x < width; ++x, in += inBytes, out += outBytes) {
-        uint8_t b, g, r;
-        if (inBytes == 1) {
-            b = g = r = in[0];
-        } else {
-            b = in[0];
-            g = in[1];
-            r = in[2];
-        }
-        if (outBytes == 1) {
-            out[0] = Luminance(b, g, r);
-            continue;
-        }
-        out[0] = b;
-        out[1] = g;
-        out[2] = r;
-        if (outBytes == 4) out[3] = 255;
-    }
+    if (inBytes == 1) LookUpPixels(out, in, width, GreyAsColour.entries, outBytes);
+    else if (outBytes == 1) LuminanceOfPixels(out, in, width, inBytes);
+    else if (outBytes == 4) OpaquePixels(out, in, width, inBytes);
+    else if (inBytes == 4) DropFourthByte(out, in, width);
+    else memcpy(out, in, size_t(width) * 3);
     return true;
 }
 

@@ -1,10 +1,8 @@
 // Row kernels: one pass over one row of pixels. Every loop of the source, the
 // tools, the image library and the simulated board that converts, copies,
-// looks up or fills pixels is one of these, with two kinds of exception: the
-// loops that compute a pattern's samples from their position (the simulated
-// board's ramp and noise lines, made once per configuration), and the image
-// library's fallback for an encoder that refuses our layout (ConvertLine in
-// wic_image.cpp, any layout to any format such an encoder offers). Tight
+// looks up or fills pixels is one of these; the loops that compute a
+// pattern's samples from their position (the simulated board's ramp and
+// noise lines, made once per configuration) are the pattern's own. Tight
 // loops, no per-pixel calls, rows of any length and any alignment. The
 // kernels of the transfer paths are built for SSE2 on both Windows
 // architectures, and those that move whole bytes use SSSE3's byte shuffle
@@ -42,8 +40,12 @@ void NarrowPixels(uint8_t *dst, const uint8_t *src, size_t pixels, unsigned outB
 // whether every pixel was grey (its first three bytes equal).
 bool GreyOfFour(uint8_t *dst, const uint8_t *src, size_t pixels);
 
-// 4-byte B, G, R(, A) pixels to their luminance (luminance.h), one byte each.
-void LuminanceOfFour(uint8_t *dst, const uint8_t *src, size_t pixels);
+// B, G, R pixels of inBytes bytes (3 or 4) to their luminance (luminance.h),
+// one byte each.
+void LuminanceOfPixels(uint8_t *dst, const uint8_t *src, size_t pixels, unsigned inBytes);
+
+// B, G, R pixels of inBytes bytes (3 or 4) to 4 bytes: B, G, R and 255. Not in place.
+void OpaquePixels(uint8_t *dst, const uint8_t *src, size_t pixels, unsigned inBytes);
 
 // Each byte of src picks an entry of table (256 entries of 4 bytes), whose
 // first outBytes bytes (1 to 4) are written. Not in place.

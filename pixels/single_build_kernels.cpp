@@ -22,8 +22,17 @@ bool GreyOfFour(uint8_t *dst, const uint8_t *src, size_t pixels) {
     return differs == 0;
 }
 
-void LuminanceOfFour(uint8_t *dst, const uint8_t *src, size_t pixels) {
-    for (size_t i = 0; i < pixels; ++i, src += 4) dst[i] = Luminance(src[0], src[1], src[2]);
+void LuminanceOfPixels(uint8_t *dst, const uint8_t *src, size_t pixels, unsigned inBytes) {
+    for (size_t i = 0; i < pixels; ++i, src += inBytes) dst[i] = Luminance(src[0], src[1], src[2]);
+}
+
+void OpaquePixels(uint8_t *dst, const uint8_t *src, size_t pixels, unsigned inBytes) {
+    for (size_t i = 0; i < pixels; ++i, src += inBytes, dst += 4) {
+        dst[0] = src[0];
+        dst[1] = src[1];
+        dst[2] = src[2];
+        dst[3] = 255;
+    }
 }
 
 void LookUpPixels(uint8_t *dst, const uint8_t *src, size_t pixels, const uint8_t (*table)[4],

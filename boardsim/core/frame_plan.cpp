@@ -162,7 +162,7 @@ bool PreparePlayback(FramePlan &p, std::string *why) {
             if (IsColour(s)) {
                 NarrowPixels(image.data() + start, in, count, bpp, 0);  // B, G, R and 0
             } else {
-                LuminanceOfFour(luminance.data(), in, count);
+                LuminanceOfPixels(luminance.data(), in, count, 4);
                 LookUpPixels(image.data() + start, luminance.data(), count, greys, bpp);
             }
         }

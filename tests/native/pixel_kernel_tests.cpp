@@ -98,10 +98,19 @@ std::vector<Kernel> Kernels() {
     kernels.push_back({"GreyOfFour", 4, 1,
                        [](uint8_t *d, const uint8_t *s, size_t n) { GreyOfFour(d, s, n); },
                        Rearranged(4, {0})});
-    kernels.push_back({"LuminanceOfFour", 4, 1, LuminanceOfFour,
-                       [](uint8_t *d, const uint8_t *s, size_t n) {
-                           for (size_t i = 0; i < n; ++i) d[i] = Luminance(s[4 * i], s[4 * i + 1], s[4 * i + 2]);
-                       }});
+    for (unsigned in : {3u, 4u}) {
+        kernels.push_back({"LuminanceOfPixels of " + std::to_string(in) + " bytes", in, 1,
+                           [in](uint8_t *d, const uint8_t *s, size_t n) { LuminanceOfPixels(d, s, n, in); },
+                           [in](uint8_t *d, const uint8_t *s, size_t n) {
+                               for (size_t i = 0; i < n; ++i, s += in) d[i] = Luminance(s[0], s[1], s[2]);
+                           }});
+        kernels.push_back({"OpaquePixels of " + std::to_string(in) + " bytes", in, 4,
+                           [in](uint8_t *d, const uint8_t *s, size_t n) { OpaquePixels(d, s, n, in); },
+                           [in](uint8_t *d, const uint8_t *s, size_t n) {
+                               for (size_t i = 0; i < 4 * n; ++i) d[i] = i % 4 == 3 ? 255 : s[in * (i / 4) + i % 4];
+                           },
+                           false});
+    }
     // Bit replication: the sample's bits, most significant first, repeated
     // until 16 bits are filled; bits above the depth are ignored.
     for (unsigned bits = 8; bits <= 16; ++bits)
