@@ -35,10 +35,13 @@ out=$(realpath -m out)
 # One architecture: win64 unless QX_ARCHS names another (QX_ARCHS=win32 scripts/demo.sh).
 QX_ARCHS=${QX_ARCHS:-win64}
 source "$(dirname "$0")/setup-env.sh"
-# Only qxacquire and what it loads are built; the build folder's test setting
-# is left as it is (a cached QX_BUILD_TESTS=OFF would silently drop the tests
-# from a later scripts/test.sh in the same folder).
-qx_build --target qxacquire
+# Only qxacquire and what it loads are built (and tools/qxdialog for the
+# screenshot); the build folder's test setting is left as it is (a cached
+# QX_BUILD_TESTS=OFF would silently drop the tests from a later
+# scripts/test.sh in the same folder).
+targets=(--target qxacquire)
+if [ -n "$shot" ]; then targets+=(--target qxdialog); fi
+qx_build "${targets[@]}"
 cd "$QX_BIN"
 # The simulated board reads qxsim.ini beside Kvd.dll when the source loads it.
 # The dialog's live preview shows the moving target, where motion is plain.

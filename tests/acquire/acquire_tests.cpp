@@ -6,6 +6,8 @@
 
 #include <fstream>
 
+#include "names.h"
+#include "res/resource.h"
 #include "support/bytes.h"
 #include "support/child_process.h"
 #include "support/harness.h"
@@ -44,27 +46,22 @@ bool Contains(const std::string &text, const std::string &part) {
     return text.find(part) != std::string::npos;
 }
 
-// A program of ours, or ImageMagick, started with its output in a file.
+// A program of ours, or ImageMagick, started with its output in a file; it
+// is ended with the test, however the test ends.
 struct Child {
-    PROCESS_INFORMATION process = {};
-    bool started = false;
+    qx::ChildProcess process;
     bool finished = false;
-    DWORD exitCode = 0xFFFFFFFF;
+    DWORD exitCode = qx::NotRun;
     std::string outputPath, output;
-    Child(const std::string &command, std::string outputFile) : outputPath(std::move(outputFile)) {
-        started = qx::StartWithOutputTo(command, outputPath, &process);
-        EXPECT_TRUE(started) << command;
+    Child(const std::string &command, const std::string &outputFile)
+        : process(command, outputFile), outputPath(outputFile) {
+        EXPECT_TRUE(process.Started()) << command;
     }
-    bool Running() { return started && WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT; }
+    bool Running() { return process.Running(50); }
     // A generous bound that only stops a hung child from hanging the suite.
     void Finish() {
-        if (!started) return;
-        finished = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
-        if (!finished) TerminateProcess(process.hProcess, 99);
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-        started = false;
+        exitCode = process.Finish(120000);
+        finished = exitCode != qx::NotRun;
         output = Text(outputPath);
     }
 };
@@ -112,8 +109,8 @@ protected:
                     OutputFile("output"));
         SetEnvironmentVariableA("QXSIM_CONFIG", nullptr);
         for (DWORD start = GetTickCount(); child.Running() && GetTickCount() - start < 120000;) {
-            if (dismissBoxes) DismissBoxes(child.process.dwProcessId);
-            onWindow(child.process.dwProcessId);
+            if (dismissBoxes) DismissBoxes(child.process.Id());
+            onWindow(child.process.Id());
         }
         child.Finish();
         return child;
@@ -196,12 +193,15 @@ uint32_t FrameBits(const AcquireCase &run, uint32_t width, uint32_t height, uint
     return bits;
 }
 
-// Sample (x, y) of frame n as ImageMagick reads the file: 16-bit grey.
-uint32_t Expected(const AcquireCase &run, uint32_t x, uint32_t y, uint32_t n, uint32_t frameBits) {
+// Whether ImageMagick's 16-bit reading of sample (x, y) of frame n is the
+// board's sample: as it came, in its top bits when --bits scaled it (the
+// low bits are held against known pairs by DeclaredBitsScaleToTheFullRange),
+// or its top 8 of the kept bits in an 8-bit file.
+bool Holds(const AcquireCase &run, uint32_t value, uint32_t x, uint32_t y, uint32_t n, uint32_t frameBits) {
     uint32_t s = qx::RampSample(x, y, n, run.depth);
-    if (Writes16(run)) return run.bits ? (s << (16 - run.bits) | s >> (2 * run.bits - 16)) : s;
+    if (Writes16(run)) return run.bits ? value >> (16 - run.bits) == s : value == s;
     uint32_t kept = Is(run.mechanism, "memory") ? (run.bits ? run.bits : frameBits) : run.depth;
-    return (s >> (kept - 8)) * 257;
+    return value == (s >> (kept - 8)) * 257;
 }
 
 // The frame that the file holds exactly, or -1.
@@ -217,7 +217,7 @@ int MatchingFrame(const AcquireCase &run, const qx::Bytes &raw, uint32_t width, 
                 if (colour)  // R, G, B: the board's bytes B, G, R, but as they lie in the source's TIFF
                     for (uint32_t k = 0; k < 3; ++k) same &= raw[at + k] == qx::RampByte(x, y, n, sourceTiff ? k : 2 - k);
                 else
-                    same = qx::Get16(raw, at) == Expected(run, x, y, n, frameBits);
+                    same = Holds(run, qx::Get16(raw, at), x, y, n, frameBits);
             }
         if (same) return int(n);
     }
@@ -276,6 +276,20 @@ TEST_F(AcquireRun, TheNegotiatedMechanismTransfers) {
     }
 }
 
+// --bits 12 scales to the full 16-bit range. Known pairs, on a board 4096
+// samples wide whose line holds every 12-bit sample once, from sample
+// (0 + 5n) mod 4096 at x = 0; the top 12 bits of a scaled sample are the sample.
+TEST_F(AcquireRun, DeclaredBitsScaleToTheFullRange) {
+    Child child = Run("--mech memory --format png --bits 12", "width = 4096\nheight = 1\ndepth = 12\n");
+    ASSERT_EQ(child.exitCode, 0u) << child.output;
+    qx::Bytes raw = ReadBack("memory-001.png", false);
+    ASSERT_EQ(raw.size(), 4096u * 2);
+    const uint32_t first = qx::Get16(raw, 0) >> 4;
+    const std::pair<uint32_t, uint32_t> known[] = {{0, 0}, {0xFFF, 0xFFFF}, {0xABC, 0xABCA}};
+    for (auto [sample, scaled] : known)
+        EXPECT_EQ(qx::Get16(raw, (sample + 4096 - first) % 4096 * 2), scaled) << sample;
+}
+
 // The source's own file stays beside the converted PNG, in the format asked of it.
 TEST_F(AcquireRun, FileTransferAsksTheSourceForTheFormat) {
     Child child = Run("--mech file --format bmp");
@@ -329,7 +343,7 @@ TEST_F(AcquireRun, UnattendedRunPrintsAndClosesTheSourcesBoxes) {
 TEST_F(AcquireRun, CancelInTheDialogExitsThree) {
     bool pressed = false;
     Child child = Run("--ui", "", [&](DWORD process) {
-        HWND dialog = FindChildWindow(process, "Quorvex User Interface");
+        HWND dialog = FindChildWindow(process, QX_DIALOG_TITLE);
         if (dialog && !pressed)
             pressed = PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                                    reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
@@ -372,22 +386,36 @@ TEST_F(AcquireRun, CommandLineAndSourceErrors) {
         DWORD exitCode;
         const char *said;
         bool sourceOpened;  // and closed again
+        TW_UINT16 conditionCode;  // of a refused triplet, whose hint follows; 0 for none
+        const char *board;
     };
-    const ErrorCase cases[] = {
-        {"--mech carrier-pigeon", 2, "bad option: --mech carrier-pigeon", false},
-        {"--mech file --set ICAP_XFERMECH=TWSX_MEMORY", 2, "--mech file and --set ICAP_XFERMECH disagree", false},
-        {"--bits 7", 2, "bad option: --bits 7", false},
-        {"--set ICAP_PHYSICALWIDTH=100", 1, "MSG_SET -> TWRC_FAILURE, condition code TWCC_CAPBADOPERATION", true},
-        {"--set ICAP_PIXELTYPE=TWPT_BW", 1, "MSG_SET -> TWRC_FAILURE, condition code TWCC_BADVALUE", true},
-        {"--set ICAP_XFERMECH=7", 1, "MSG_SET -> TWRC_FAILURE, condition code TWCC_BADVALUE", true},
-        {"--source \"No Such Scanner\"", 4, "no source named \"No Such Scanner\"", false},
-        {"--dsm Z:\\nowhere\\NOMANAGER.DLL", 4, "no Source Manager", false},
+    std::vector<ErrorCase> cases = {
+        {"--mech carrier-pigeon", 2, "bad option: --mech carrier-pigeon", false, 0, ""},
+        {"--mech file --set ICAP_XFERMECH=TWSX_MEMORY", 2, "--mech file and --set ICAP_XFERMECH disagree", false, 0, ""},
+        {"--bits 7", 2, "bad option: --bits 7", false, 0, ""},
+        {"--set ICAP_PHYSICALWIDTH=100", 1, "MSG_SET -> TWRC_FAILURE, condition code TWCC_CAPBADOPERATION (ICAP_PHYSICALWIDTH)",
+         true, TWCC_CAPBADOPERATION, ""},
+        {"--set ICAP_PIXELTYPE=TWPT_BW", 1, "MSG_SET -> TWRC_FAILURE, condition code TWCC_BADVALUE (ICAP_PIXELTYPE)", true,
+         TWCC_BADVALUE, ""},
+        {"--set ICAP_XFERMECH=7", 1, "MSG_SET -> TWRC_FAILURE, condition code TWCC_BADVALUE", true, TWCC_BADVALUE, ""},
+        {"", 1, "MSG_ENABLEDS -> TWRC_FAILURE, condition code TWCC_OPERATIONERROR", true, TWCC_OPERATIONERROR,
+         "setup_result = 1\n"},
+        {"--source \"No Such Scanner\"", 4, "no source named \"No Such Scanner\"", false, 0, ""},
+        {"--dsm Z:\\nowhere\\NOMANAGER.DLL", 4, "no Source Manager", false, 0, ""},
     };
+    // A 1 GiB frame's buffer and its 1 GiB bitmap do not both fit a 32-bit
+    // process's 2 GiB: enable or the transfer fails, whichever finds no room.
+    if (sizeof(void *) == 4)
+        cases.push_back({"", 1, "-> TWRC_FAILURE, condition code TWCC_LOWMEMORY", true, TWCC_LOWMEMORY,
+                         "width = 65535\nheight = 16384\n"});
     for (const ErrorCase &error : cases) {
-        Child child = Run(error.arguments);
+        Child child = Run(error.arguments, error.board);
         EXPECT_EQ(child.exitCode, error.exitCode) << child.output;
         EXPECT_TRUE(Contains(child.output, error.said)) << child.output;
         if (error.sourceOpened) ExpectClosed(child);
+        EXPECT_EQ(Contains(child.output, "hint: "), error.conditionCode != 0) << child.output;
+        std::string hint = error.conditionCode ? std::string("hint: ") + ConditionCodeHint(error.conditionCode) : "";
+        EXPECT_TRUE(Contains(child.output, hint)) << child.output;
     }
 }
 

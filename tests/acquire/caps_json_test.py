@@ -1,17 +1,25 @@
 #!/usr/bin/env python3
 """qxacquire --caps --json on the simulated board: the output parses as JSON
-and says what the capability tests' table (printed by cap_table_json.exe)
-holds for 8-, 12- and 24-bit boards.
-Usage: caps_json_test.py QXACQUIRE.EXE CAP_TABLE_JSON.EXE"""
+and says what the capability tests' table (printed in codes by
+cap_table_json.exe) holds for 8-, 12- and 24-bit boards; every name it prints
+is the TWAIN header's name of that code.
+Usage: caps_json_test.py QXACQUIRE.EXE CAP_TABLE_JSON.EXE TWAIN.H"""
 import json
 import os
+import re
 import subprocess
 import sys
 import tempfile
 
 
+def header_codes(path):
+    with open(path) as f:
+        return {name: int(value, 0) for name, value in
+                re.findall(r"constexpr\s+\w+\s+(\w+)\s*=\s*(0x[0-9A-Fa-f]+|\d+)\s*;", f.read())}
+
+
 def run(exe, *args, config=None):
-    env = dict(os.environ, WINEDLLOVERRIDES="twain_32=n,b", WINEDEBUG="-all")
+    env = dict(os.environ, WINEDEBUG="-all")
     if config:
         env["QXSIM_CONFIG"] = "Z:" + config.replace("/", "\\")
     done = subprocess.run(["wine", exe, *args], env=env, cwd=os.path.dirname(exe),
@@ -20,24 +28,38 @@ def run(exe, *args, config=None):
     return json.loads(done.stdout)
 
 
-def plain(value):
-    return value["value"] if isinstance(value, dict) else value
+def plain(value, codes):
+    """A number, or a code with its name: the header's name of that code."""
+    if not isinstance(value, dict):
+        return value
+    assert value["name"].startswith("0x") or codes[value["name"]] == value["value"], value
+    return value["value"]
 
 
-def check(exe, table_exe, depth):
+def in_codes(cap, codes):
+    """The capability's names as the header's codes; MSG_X of a support bit is TWQC_X."""
+    if not cap["name"].startswith("0x"):
+        assert codes[cap["name"]] == cap["code"], cap
+    return {"code": cap["code"], "container": codes[cap["container"]],
+            "itemType": codes[cap["itemType"]],
+            "messages": sum(codes["TWQC_" + m[len("MSG_"):]] for m in cap.get("messages", []))}
+
+
+def check(exe, table_exe, codes, depth):
     with tempfile.TemporaryDirectory() as folder:
         config = os.path.join(folder, "board.ini")
         with open(config, "w") as f:
             f.write(f"width = 320\nheight = 200\ndepth = {depth}\n")
         caps = run(exe, "--dsm", "TWAIN_32.DLL", "--caps", "--json", config=config)
     expected = run(table_exe, str(depth))
-    assert [c["name"] for c in caps] == [e["name"] for e in expected], [c["name"] for c in caps]
+    assert [c["code"] for c in caps] == [e["code"] for e in expected], [c["name"] for c in caps]
     for cap, want in zip(caps, expected):
-        got = {key: cap.get(key) for key in want}
+        got = in_codes(cap, codes)
+        got.update({key: cap.get(key) for key in ("current", "values") if key in want})
         if "current" in want:
-            got["current"] = plain(got["current"])
+            got["current"] = plain(got["current"], codes)
         if "values" in want:
-            got["values"] = [plain(v) for v in got["values"] or []]
+            got["values"] = [plain(v, codes) for v in got["values"] or []]
         assert got == want and ("values" in cap) == ("values" in want), (depth, cap, want)
     supported = caps[0]
     assert [v["value"] for v in supported["values"]] == [c["code"] for c in caps]
@@ -47,5 +69,6 @@ def check(exe, table_exe, depth):
 
 
 if __name__ == "__main__":
+    header = header_codes(sys.argv[3])
     for board_depth in (8, 12, 24):
-        check(sys.argv[1], sys.argv[2], board_depth)
+        check(sys.argv[1], sys.argv[2], header, board_depth)

@@ -25,17 +25,39 @@ bool StartWithOutputTo(std::string command, const std::string &outputPath,
     return started != FALSE;
 }
 
+ChildProcess::ChildProcess(const std::string &command, const std::string &outputPath)
+    : started_(StartWithOutputTo(command, outputPath, &process_)) {}
+
+ChildProcess::ChildProcess(ChildProcess &&other) noexcept
+    : process_(other.process_), started_(other.started_) {
+    other.started_ = false;
+}
+
+ChildProcess::~ChildProcess() { Finish(0); }
+
+bool ChildProcess::Running(DWORD ms) {
+    return started_ && WaitForSingleObject(process_.hProcess, ms) == WAIT_TIMEOUT;
+}
+
+DWORD ChildProcess::Finish(DWORD ms) {
+    if (!started_) return NotRun;
+    started_ = false;
+    DWORD code = NotRun;
+    if (WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(process_.hProcess, &code);
+    } else {
+        TerminateProcess(process_.hProcess, NotRun);
+        WaitForSingleObject(process_.hProcess, 10000);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+    return code;
+}
+
 DWORD RunProgram(const std::string &command, std::string *output, DWORD ms) {
     static int runs = 0;
     const std::string outputPath = TempFile("child-output-" + std::to_string(++runs) + ".txt");
-    PROCESS_INFORMATION process;
-    DWORD code = NotRun;
-    if (StartWithOutputTo(command, outputPath, &process)) {
-        if (WaitForSingleObject(process.hProcess, ms) == WAIT_OBJECT_0)
-            GetExitCodeProcess(process.hProcess, &code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
+    DWORD code = ChildProcess(command, outputPath).Finish(ms);
     std::ifstream in(outputPath);
     output->assign(std::istreambuf_iterator<char>(in), {});
     in.close();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "names.h"
 #include "twain.h"
 #include "wic_image.h"
 
@@ -38,6 +39,7 @@ struct Options {
     bool verbose = false;
     bool unattended = false;
     bool acquire = true;  // false when only --list or --caps were asked for
+    bool answered = false;  // --help or --version said all there was to say
     std::vector<CapabilitySetting> settings;
     TW_UINT16 mechanism = TWSX_NATIVE;
     bool mechanismGiven = false;  // by --mech or --set ICAP_XFERMECH
@@ -53,6 +55,25 @@ struct Triplet {
     TW_UINT16 message;
 };
 
+// Where a triplet goes through DSM_Entry.
+enum Destination { ToSourceManager, ToSource };
+// Whether --verbose prints a call.
+enum Tracing { Traced, Untraced };
+// Whether a refusal is reported (and ends the run) or only noted.
+enum Refusal { Reported, Quiet };
+
+// The TWAIN states an application passes through, as the protocol numbers
+// them; the session is always in one.
+enum class TwainState {
+    PreSession = 1,      // no Source Manager loaded
+    ManagerLoaded = 2,   // loaded, not open
+    ManagerOpen = 3,     // open: sources can be listed and opened
+    SourceOpen = 4,      // capabilities can be negotiated
+    SourceEnabled = 5,   // the source acquires (or shows its dialog)
+    TransferReady = 6,   // MSG_XFERREADY came: frames are pending
+    Transferring = 7,    // the source is handing a frame over
+};
+
 struct Session {
     Options options;
     HMODULE dsmLibrary = nullptr;
@@ -60,12 +81,12 @@ struct Session {
     HWND window = nullptr;
     TW_IDENTITY app = {};
     TW_IDENTITY source = {};
-    bool dsmOpen = false;
-    bool sourceOpen = false;
-    bool enabled = false;
-    // The last triplet sent and to whom: what a failure report names.
+    TwainState state = TwainState::PreSession;
+    // The last triplet sent, to whom, and the capability it was about (0
+    // for none): what a failure report names.
     Triplet last = {};
-    bool lastToSource = false;
+    Destination lastTo = ToSourceManager;
+    TW_UINT16 lastCapability = 0;
     // Set when the event loop should end; exitCode is what the run ends with.
     bool finished = false;
     int exitCode = ExitSuccess;
@@ -83,47 +104,22 @@ struct Session {
 
 // options.cpp
 bool ParseOptions(int argc, char **argv, Options *options);
-void PrintUsage();
-
-// names.cpp: TWAIN names of codes, and codes of names.
-struct Name {
-    unsigned value;
-    const char *text;
-};
-const char *DataGroupName(TW_UINT32 group);
-const char *DataTypeName(TW_UINT16 dataType);
-const char *MessageName(TW_UINT16 message);
-const char *ReturnCodeName(TW_UINT16 code);
-const char *ConditionCodeName(TW_UINT16 code);
-const char *ContainerName(TW_UINT16 conType);
-const char *ItemTypeName(TW_UINT16 itemType);
-// "MSG_GET", "MSG_SET", ... for the bits of a MSG_QUERYSUPPORT reply.
-std::vector<const char *> SupportedMessageNames(TW_UINT32 support);
-// "ICAP_PIXELTYPE", or "0x8001" for a code without a name.
-std::string CapabilityName(TW_UINT16 cap);
-// The name of a value of cap ("TWPT_GRAY"), or nullptr when it has none.
-const char *CapabilityValueName(TW_UINT16 cap, TW_UINT32 value);
-// A capability by name ("ICAP_PIXELTYPE", "pixeltype", "0x0101").
-bool CapabilityByName(const std::string &text, TW_UINT16 *cap);
-// A value of cap by name ("TWPT_GRAY", "gray") or number.
-bool CapabilityValueByName(TW_UINT16 cap, const std::string &text, TW_UINT32 *value);
-// A number in C notation (decimal, 0x hexadecimal), signed or not.
-bool ParseNumber(const std::string &text, TW_UINT32 *value);
 
 // twain_calls.cpp
 bool LoadSourceManager(Session &s);
-// To the source when toSource, else to the Source Manager; remembered as the
-// last call. With --verbose (and trace) the triplet and its result are printed.
-TW_UINT16 Call(Session &s, bool toSource, Triplet triplet, TW_MEMREF data, bool trace = true);
-// Prints the last call, its return and condition codes by name and the
-// hint; sets the exit code (unless one is set already) and returns false.
-bool Refused(Session &s, TW_UINT16 result, const char *hint, int exitCode = ExitSourceFailed);
+// The triplet to the source or to the Source Manager, remembered as the last
+// call; with --verbose a traced call and its result are printed.
+TW_UINT16 Call(Session &s, Destination to, Triplet triplet, TW_MEMREF data, Tracing tracing = Traced);
+// Prints the last call, its return and condition codes by name and the hint
+// for the condition code; sets the exit code (unless one is set already) and
+// returns false.
+bool Refused(Session &s, TW_UINT16 result, int exitCode = ExitSourceFailed);
 // Call, and Refused unless it answers TWRC_SUCCESS.
-bool Succeeds(Session &s, bool toSource, Triplet triplet, TW_MEMREF data, const char *hint = "",
+bool Succeeds(Session &s, Destination to, Triplet triplet, TW_MEMREF data,
               int exitCode = ExitSourceFailed);
 // Condition code of the source or of the Source Manager, 0xFFFF when
 // DAT_STATUS itself failed.
-TW_UINT16 ConditionCode(Session &s, bool ofSource);
+TW_UINT16 ConditionCode(Session &s, Destination of);
 // A failure of the program itself (no triplet involved).
 bool Fail(Session &s, int exitCode, const char *format, ...);
 void Trace(const Session &s, const char *format, ...);
@@ -153,6 +149,9 @@ bool ListSources(Session &s);
 bool OpenSource(Session &s);
 bool EnableSource(Session &s);
 bool DisableSource(Session &s);
+// Takes the session down to `state` a step at a time, each step taken
+// whatever happened before it; ShutDown goes down to PreSession.
+void StepDown(Session &s, TwainState state);
 void ShutDown(Session &s);
 
 // capabilities.cpp
@@ -160,17 +159,19 @@ bool PrintCapabilities(Session &s, bool json);
 bool ApplySettings(Session &s);
 // MSG_SET of a TW_ONEVALUE; false (reported) when the source refuses.
 bool SetCapability(Session &s, TW_UINT16 cap, TW_UINT16 itemType, TW_UINT32 value,
-                   bool quiet = false);
+                   Refusal refusal = Reported);
 // MSG_GET of cap's list of allowed values (enumeration or array) or one value.
 bool AllowedValues(Session &s, TW_UINT16 cap, std::vector<TW_UINT32> *values);
 
 // event_loop.cpp: a GetMessage loop passing every message through MSG_PROCESSEVENT.
 void RunEventLoop(Session &s);
 
-// transfer.cpp: the mechanisms and what follows MSG_XFERREADY.
-// "native", "memory", "file" of TWSX_NATIVE, TWSX_MEMORY, TWSX_FILE; nullptr for others.
-const char *MechanismWord(TW_UINT32 mechanism);
-bool MechanismByWord(const std::string &word, TW_UINT16 *mechanism);
+// transfer.cpp: what follows MSG_XFERREADY.
+// MSG_ENDXFER of the frame handed over: to TransferReady while the source
+// offers more, else SourceEnabled.
+bool EndTransfer(Session &s);
+// MSG_RESET: what the source still offers is discarded (to SourceEnabled).
+void ResetTransfers(Session &s);
 bool PrepareTransfers(Session &s);
 void TransferFrames(Session &s);
 void PrintSummary(const Session &s);

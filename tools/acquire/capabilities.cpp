@@ -107,13 +107,16 @@ std::string JsonValue(TW_UINT16 cap, const Value &value) {
     }
 }
 
-// One reply of the source for cap; the container is freed here.
+// One reply of the source for cap; the container is freed here. A refusal
+// that is not reported leaves its condition code in *failure, when given.
 template <class Use>
-bool Ask(Session &s, TW_UINT16 cap, TW_UINT16 message, TW_UINT16 *failure, Use use) {
+bool Ask(Session &s, TW_UINT16 cap, TW_UINT16 message, Refusal refusal, Use use,
+         TW_UINT16 *failure = nullptr) {
     TW_CAPABILITY request = {cap, 0, nullptr};
-    TW_UINT16 result = Call(s, true, {DG_CONTROL, DAT_CAPABILITY, message}, &request);
+    TW_UINT16 result = Call(s, ToSource, {DG_CONTROL, DAT_CAPABILITY, message}, &request);
+    if (result != TWRC_SUCCESS && refusal == Reported) return Refused(s, result);
     if (result != TWRC_SUCCESS) {
-        if (failure) *failure = ConditionCode(s, true);
+        if (failure) *failure = ConditionCode(s, ToSource);
         return false;
     }
     const void *container = request.hContainer ? GlobalLock(request.hContainer) : nullptr;
@@ -122,6 +125,9 @@ bool Ask(Session &s, TW_UINT16 cap, TW_UINT16 message, TW_UINT16 *failure, Use u
         GlobalUnlock(request.hContainer);
         GlobalFree(request.hContainer);
     }
+    if (!container && refusal == Reported)
+        return Fail(s, ExitSourceFailed, "the source answered %s of %s without a container",
+                    MessageName(message), CapabilityName(cap).c_str());
     return container != nullptr;
 }
 
@@ -147,11 +153,10 @@ void ReadContainer(TW_UINT16 conType, const void *container, CapabilityReport *r
         case TWON_ENUMERATION: {
             auto *list = static_cast<const TW_ENUMERATION *>(container);
             ReadList(list->ItemType, list->NumItems, list->ItemList, report);
-            if (list->CurrentIndex < report->allowed.size())
-                report->current = report->allowed[list->CurrentIndex], report->hasCurrent = true;
-            if (list->DefaultIndex < report->allowed.size())
-                report->defaultValue = report->allowed[list->DefaultIndex],
-                report->hasDefault = true;
+            report->hasCurrent = list->CurrentIndex < report->allowed.size();
+            if (report->hasCurrent) report->current = report->allowed[list->CurrentIndex];
+            report->hasDefault = list->DefaultIndex < report->allowed.size();
+            if (report->hasDefault) report->defaultValue = report->allowed[list->DefaultIndex];
             break;
         }
         case TWON_ARRAY: {
@@ -178,7 +183,7 @@ void ReadContainer(TW_UINT16 conType, const void *container, CapabilityReport *r
 
 // A single value out of a MSG_GETCURRENT or MSG_GETDEFAULT reply.
 bool SingleValue(Session &s, TW_UINT16 cap, TW_UINT16 message, Value *value) {
-    return Ask(s, cap, message, nullptr, [&](TW_UINT16 conType, const void *container) {
+    return Ask(s, cap, message, Quiet, [&](TW_UINT16 conType, const void *container) {
         CapabilityReport reply;
         ReadContainer(conType, container, &reply);
         if (conType == TWON_ARRAY) {
@@ -196,10 +201,11 @@ bool SingleValue(Session &s, TW_UINT16 cap, TW_UINT16 message, Value *value) {
 CapabilityReport ReadCapability(Session &s, TW_UINT16 cap) {
     CapabilityReport report;
     report.cap = cap;
-    report.answered = Ask(s, cap, MSG_GET, &report.failure, [&](TW_UINT16 conType, const void *c) {
-        ReadContainer(conType, c, &report);
-    });
-    report.hasSupport = Ask(s, cap, MSG_QUERYSUPPORT, nullptr, [&](TW_UINT16, const void *c) {
+    report.answered = Ask(
+        s, cap, MSG_GET, Quiet,
+        [&](TW_UINT16 conType, const void *c) { ReadContainer(conType, c, &report); },
+        &report.failure);
+    report.hasSupport = Ask(s, cap, MSG_QUERYSUPPORT, Quiet, [&](TW_UINT16, const void *c) {
         report.support = static_cast<const TW_ONEVALUE *>(c)->Item;
     });
     if (!report.answered) return report;
@@ -290,23 +296,20 @@ void PrintJson(const std::vector<CapabilityReport> &reports) {
     printf("]\n");
 }
 
-bool SupportedCapabilities(Session &s, std::vector<TW_UINT16> *caps) {
-    CapabilityReport supported = ReadCapability(s, CAP_SUPPORTEDCAPS);
-    if (!supported.answered)
-        return Fail(s, ExitSourceFailed,
-                    "DG_CONTROL / DAT_CAPABILITY / MSG_GET of CAP_SUPPORTEDCAPS -> TWRC_FAILURE, "
-                    "condition code %s: this source does not list its capabilities",
-                    ConditionCodeName(supported.failure));
-    for (const Value &item : supported.allowed) caps->push_back(static_cast<TW_UINT16>(item.raw));
-    if (supported.conType == TWON_ONEVALUE)
-        caps->push_back(static_cast<TW_UINT16>(supported.current.raw));
-    return true;
+// The values of cap's MSG_GET reply: an enumeration's or array's items, or the one value.
+bool ListedValues(Session &s, TW_UINT16 cap, Refusal refusal, std::vector<TW_UINT32> *values) {
+    return Ask(s, cap, MSG_GET, refusal, [&](TW_UINT16 conType, const void *container) {
+        CapabilityReport reply;
+        ReadContainer(conType, container, &reply);
+        for (const Value &item : reply.allowed) values->push_back(item.raw);
+        if (conType == TWON_ONEVALUE) values->push_back(reply.current.raw);
+    });
 }
 
 // The item type the source uses for cap (TWTY_UINT16 when it does not say).
 TW_UINT16 ItemTypeOf(Session &s, TW_UINT16 cap) {
     TW_UINT16 type = TWTY_UINT16;
-    Ask(s, cap, MSG_GETCURRENT, nullptr, [&](TW_UINT16, const void *container) {
+    Ask(s, cap, MSG_GETCURRENT, Quiet, [&](TW_UINT16, const void *container) {
         type = static_cast<const TW_ONEVALUE *>(container)->ItemType;
     });
     return type;
@@ -315,10 +318,10 @@ TW_UINT16 ItemTypeOf(Session &s, TW_UINT16 cap) {
 }  // namespace
 
 bool PrintCapabilities(Session &s, bool json) {
-    std::vector<TW_UINT16> caps;
-    if (!SupportedCapabilities(s, &caps)) return false;
+    std::vector<TW_UINT32> caps;
+    if (!ListedValues(s, CAP_SUPPORTEDCAPS, Reported, &caps)) return false;
     std::vector<CapabilityReport> reports;
-    for (TW_UINT16 cap : caps) reports.push_back(ReadCapability(s, cap));
+    for (TW_UINT32 cap : caps) reports.push_back(ReadCapability(s, static_cast<TW_UINT16>(cap)));
     if (json)
         PrintJson(reports);
     else
@@ -326,7 +329,7 @@ bool PrintCapabilities(Session &s, bool json) {
     return true;
 }
 
-bool SetCapability(Session &s, TW_UINT16 cap, TW_UINT16 itemType, TW_UINT32 value, bool quiet) {
+bool SetCapability(Session &s, TW_UINT16 cap, TW_UINT16 itemType, TW_UINT32 value, Refusal refusal) {
     HGLOBAL handle = GlobalAlloc(GHND, sizeof(TW_ONEVALUE));
     auto *one = handle ? static_cast<TW_ONEVALUE *>(GlobalLock(handle)) : nullptr;
     if (!one) {
@@ -337,15 +340,12 @@ bool SetCapability(Session &s, TW_UINT16 cap, TW_UINT16 itemType, TW_UINT32 valu
     one->Item = value;
     GlobalUnlock(handle);
     TW_CAPABILITY request = {cap, TWON_ONEVALUE, handle};
-    TW_UINT16 result = Call(s, true, {DG_CONTROL, DAT_CAPABILITY, MSG_SET}, &request);
+    TW_UINT16 result = Call(s, ToSource, {DG_CONTROL, DAT_CAPABILITY, MSG_SET}, &request);
     GlobalFree(handle);
     if (result == TWRC_SUCCESS || result == TWRC_CHECKSTATUS) return true;
-    if (quiet) {
-        ConditionCode(s, true);  // read, so that it does not linger
-        return false;
-    }
-    std::string what = "MSG_SET of " + CapabilityName(cap) + " refused; --caps shows what it allows";
-    return Refused(s, result, what.c_str());
+    if (refusal == Reported) return Refused(s, result);
+    ConditionCode(s, ToSource);  // read, so that it does not linger
+    return false;
 }
 
 bool ApplySettings(Session &s) {
@@ -367,10 +367,5 @@ bool ApplySettings(Session &s) {
 }
 
 bool AllowedValues(Session &s, TW_UINT16 cap, std::vector<TW_UINT32> *values) {
-    return Ask(s, cap, MSG_GET, nullptr, [&](TW_UINT16 conType, const void *container) {
-        CapabilityReport reply;
-        ReadContainer(conType, container, &reply);
-        for (const Value &item : reply.allowed) values->push_back(item.raw);
-        if (conType == TWON_ONEVALUE) values->push_back(reply.current.raw);
-    });
+    return ListedValues(s, cap, Quiet, values);
 }

@@ -18,6 +18,7 @@ void HandleSourceMessage(Session &s, TW_UINT16 message) {
     s.heardFromSource = true;
     switch (message) {
         case MSG_XFERREADY:
+            s.state = TwainState::TransferReady;
             TransferFrames(s);
             break;
         case MSG_CLOSEDSREQ:
@@ -38,9 +39,9 @@ void HandleSourceMessage(Session &s, TW_UINT16 message) {
 bool PassToSource(Session &s, MSG *message) {
     TW_EVENT event = {message, MSG_NULL};
     // Every message goes through here: traced only when it fails.
-    TW_UINT16 result = Call(s, true, {DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT}, &event, false);
+    TW_UINT16 result = Call(s, ToSource, {DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT}, &event, Untraced);
     if (result == TWRC_FAILURE) {
-        Refused(s, result, "");
+        Refused(s, result);
         s.finished = true;
         return true;
     }

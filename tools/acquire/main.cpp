@@ -1,7 +1,6 @@
 // qxacquire: acquires images from any TWAIN source through the TWAIN Source
 // Manager, as a well-behaved imaging application does.
 #include <cstdio>
-#include <cstring>
 
 #include "acquire.h"
 
@@ -25,21 +24,12 @@ void Run(Session &s) {
 
 int main(int argc, char **argv) {
     setvbuf(stdout, nullptr, _IONBF, 0);
-    for (int i = 1; i < argc; ++i) {
-        if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) {
-            PrintUsage();
-            return ExitSuccess;
-        }
-        if (!strcmp(argv[i], "--version")) {
-            printf("qxacquire %s\n", QX_VERSION);
-            return ExitSuccess;
-        }
-    }
     Session s;
     if (!ParseOptions(argc, argv, &s.options)) {
         printf("qxacquire --help lists the options\n");
         return ExitBadCommandLine;
     }
+    if (s.options.answered) return ExitSuccess;
     InstallInterruptHandler(s);
     {
         BoxCloser boxes(s.options.unattended);

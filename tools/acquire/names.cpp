@@ -1,8 +1,10 @@
 // TWAIN names for the codes that travel through DSM_Entry, and back.
+#include "names.h"
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-#include "acquire.h"
+#include <iterator>
 
 namespace {
 
@@ -101,7 +103,9 @@ constexpr Name CapabilityNames[] = {
 constexpr Name PixelTypes[] = {TW_NAME(TWPT_BW),    TW_NAME(TWPT_GRAY),    TW_NAME(TWPT_RGB),
                                TW_NAME(TWPT_PALETTE), TW_NAME(TWPT_CMY), TW_NAME(TWPT_CMYK),
                                TW_NAME(TWPT_YUV),   TW_NAME(TWPT_YUVK),    TW_NAME(TWPT_CIEXYZ)};
-constexpr Name Mechanisms[] = {TW_NAME(TWSX_NATIVE), TW_NAME(TWSX_FILE), TW_NAME(TWSX_MEMORY)};
+// The transfers qxacquire drives, in the order its texts name them.
+constexpr Name Mechanisms[] = {TW_NAME(TWSX_NATIVE), TW_NAME(TWSX_MEMORY), TW_NAME(TWSX_FILE)};
+constexpr const char MechanismPrefix[] = "TWSX_";
 constexpr Name PixelFlavors[] = {TW_NAME(TWPF_CHOCOLATE), TW_NAME(TWPF_VANILLA)};
 constexpr Name PlanarChunky[] = {TW_NAME(TWPC_CHUNKY), TW_NAME(TWPC_PLANAR)};
 constexpr Name Compressions[] = {TW_NAME(TWCP_NONE),    TW_NAME(TWCP_PACKBITS), TW_NAME(TWCP_GROUP31D),
@@ -214,14 +218,41 @@ bool CapabilityByName(const std::string &text, TW_UINT16 *cap) {
 }
 
 bool CapabilityValueByName(TW_UINT16 cap, const std::string &text, TW_UINT32 *value) {
-    const Name *names = Booleans;
-    size_t count = std::size(Booleans);
+    ValueNames named = Values(cap, Booleans);
     for (const ValueNames &values : CapabilityValues)
-        if (values.cap == cap) names = values.names, count = values.count;
-    for (size_t i = 0; i < count; ++i)
-        if (NameMatches(names[i].text, text)) {
-            *value = names[i].value;
+        if (values.cap == cap) named = values;
+    for (size_t i = 0; i < named.count; ++i)
+        if (NameMatches(named.names[i].text, text)) {
+            *value = named.names[i].value;
             return true;
         }
     return ParseNumber(text, value);
+}
+
+bool IsMechanism(TW_UINT32 mechanism) {
+    return Find(Mechanisms, std::size(Mechanisms), mechanism) != nullptr;
+}
+
+std::string MechanismWord(TW_UINT32 mechanism) {
+    const char *name = Find(Mechanisms, std::size(Mechanisms), mechanism);
+    std::string word = name ? name + strlen(MechanismPrefix) : "";
+    for (char &c : word) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return word;
+}
+
+bool MechanismByWord(const std::string &word, TW_UINT16 *mechanism) {
+    for (const Name &name : Mechanisms)
+        if (word == MechanismWord(name.value)) {
+            *mechanism = static_cast<TW_UINT16>(name.value);
+            return true;
+        }
+    return false;
+}
+
+std::string NotAMechanism(const std::string &given) {
+    std::string text = "qxacquire transfers by ";
+    for (size_t i = 0; i < std::size(Mechanisms); ++i)
+        text += std::string(i == 0 ? "" : i + 1 < std::size(Mechanisms) ? ", " : " or ") +
+                Mechanisms[i].text;
+    return text + ", not " + given;
 }

@@ -75,63 +75,71 @@ bool CreateMainWindow(Session &s) {
 
 bool OpenSourceManager(Session &s) {
     FillApplicationIdentity(&s.app);
-    if (!Succeeds(s, false, {DG_CONTROL, DAT_PARENT, MSG_OPENDSM}, &s.window,
-                  "check the Source Manager's installation, or name another with --dsm",
-                  ExitNoSource))
+    if (!Succeeds(s, ToSourceManager, {DG_CONTROL, DAT_PARENT, MSG_OPENDSM}, &s.window, ExitNoSource))
         return false;
-    s.dsmOpen = true;
-    return true;
-}
-
-bool ListSources(Session &s) {
-    printf("%-34s %-24s %-20s %-8s %-8s %s\n", "product", "manufacturer", "family", "version",
-           "protocol", "groups");
-    TW_IDENTITY listed = {};
-    TW_UINT16 result = Call(s, false, {DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST}, &listed);
-    int count = 0;
-    for (; result == TWRC_SUCCESS; ++count) {
-        PrintSourceLine(listed);
-        listed = {};
-        result = Call(s, false, {DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT}, &listed);
-    }
-    if (result != TWRC_ENDOFLIST) return Refused(s, result, "");
-    if (count == 0)
-        return Fail(s, ExitNoSource, "the Source Manager knows no source: install one (see README)");
+    s.state = TwainState::ManagerOpen;
     return true;
 }
 
 namespace {
 
+// Walks the Source Manager's sources (MSG_GETFIRST, then MSG_GETNEXT) while
+// visit(identity) asks for more; returns the result that ended the walk:
+// TWRC_ENDOFLIST after the last, TWRC_SUCCESS when visit stopped it.
+template <class Visit>
+TW_UINT16 WalkSources(Session &s, Visit visit) {
+    TW_IDENTITY listed = {};
+    TW_UINT16 message = MSG_GETFIRST;
+    TW_UINT16 result;
+    while ((result = Call(s, ToSourceManager, {DG_CONTROL, DAT_IDENTITY, message}, &listed)) ==
+           TWRC_SUCCESS) {
+        if (!visit(listed)) break;
+        listed = {};
+        message = MSG_GETNEXT;
+    }
+    return result;
+}
+
 // The source named by --source, or the Source Manager's default.
 bool ChooseSource(Session &s) {
     const std::string &wanted = s.options.sourceName;
     if (wanted.empty())
-        return Succeeds(s, false, {DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT}, &s.source,
-                        "install a source, or see which there are with --list", ExitNoSource);
-    TW_IDENTITY listed = {};
-    for (TW_UINT16 message = MSG_GETFIRST;
-         Call(s, false, {DG_CONTROL, DAT_IDENTITY, message}, &listed) == TWRC_SUCCESS;
-         message = MSG_GETNEXT) {
-        if (lstrcmpiA(Field(listed.ProductName).c_str(), wanted.c_str()) == 0) {
-            s.source = listed;
-            return true;
-        }
-        listed = {};
-    }
-    return Fail(s, ExitNoSource, "no source named \"%s\": --list shows the sources there are",
-                wanted.c_str());
+        return Succeeds(s, ToSourceManager, {DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT}, &s.source,
+                        ExitNoSource);
+    bool found = false;
+    WalkSources(s, [&](const TW_IDENTITY &listed) {
+        found = lstrcmpiA(Field(listed.ProductName).c_str(), wanted.c_str()) == 0;
+        if (found) s.source = listed;
+        return !found;
+    });
+    return found || Fail(s, ExitNoSource, "no source named \"%s\": --list shows the sources there are",
+                         wanted.c_str());
 }
 
 }  // namespace
 
+bool ListSources(Session &s) {
+    printf("%-34s %-24s %-20s %-8s %-8s %s\n", "product", "manufacturer", "family", "version",
+           "protocol", "groups");
+    int count = 0;
+    TW_UINT16 result = WalkSources(s, [&](const TW_IDENTITY &listed) {
+        PrintSourceLine(listed);
+        ++count;
+        return true;
+    });
+    if (result != TWRC_ENDOFLIST) return Refused(s, result);
+    if (count == 0)
+        return Fail(s, ExitNoSource, "the Source Manager knows no source: install one (see README)");
+    return true;
+}
+
 bool OpenSource(Session &s) {
     if (!ChooseSource(s)) return false;
-    TW_UINT16 result = Call(s, false, {DG_CONTROL, DAT_IDENTITY, MSG_OPENDS}, &s.source);
+    TW_UINT16 result = Call(s, ToSourceManager, {DG_CONTROL, DAT_IDENTITY, MSG_OPENDS}, &s.source);
     if (result == TWRC_CANCEL)
         return Fail(s, ExitCancelled, "the source was not opened: the user cancelled (MSG_OPENDS -> TWRC_CANCEL)");
-    if (result != TWRC_SUCCESS)
-        return Refused(s, result, "check that the device is connected and its driver installed");
-    s.sourceOpen = true;
+    if (result != TWRC_SUCCESS) return Refused(s, result);
+    s.state = TwainState::SourceOpen;
     fprintf(InfoStream(s), "Source: %s (%s, version %u.%u)\n", Field(s.source.ProductName).c_str(),
             Field(s.source.Manufacturer).c_str(), s.source.Version.MajorNum,
             s.source.Version.MinorNum);
@@ -139,35 +147,53 @@ bool OpenSource(Session &s) {
 }
 
 bool EnableSource(Session &s) {
-    bool showUI = s.options.ui;
-    TW_USERINTERFACE ui = {static_cast<TW_BOOL>(showUI), 0, s.window};
-    TW_UINT16 result = Call(s, true, {DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS}, &ui);
-    if (result != TWRC_SUCCESS && result != TWRC_CHECKSTATUS)
-        return Refused(s, result, showUI ? "try without --ui" : "try with --ui");
-    s.enabled = true;
+    TW_USERINTERFACE ui = {static_cast<TW_BOOL>(s.options.ui), 0, s.window};
+    TW_UINT16 result = Call(s, ToSource, {DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS}, &ui);
+    if (result != TWRC_SUCCESS && result != TWRC_CHECKSTATUS) return Refused(s, result);
+    s.state = TwainState::SourceEnabled;
     return true;
 }
 
 bool DisableSource(Session &s) {
-    if (!s.enabled) return true;
-    s.enabled = false;
+    if (s.state != TwainState::SourceEnabled) return true;
+    s.state = TwainState::SourceOpen;
     TW_USERINTERFACE ui = {0, 0, s.window};
-    return Succeeds(s, true, {DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS}, &ui);
+    return Succeeds(s, ToSource, {DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS}, &ui);
 }
 
-// Each step down is taken whatever happened before it.
+void StepDown(Session &s, TwainState state) {
+    while (s.state > state) {
+        switch (s.state) {
+            case TwainState::Transferring:
+                EndTransfer(s);
+                break;
+            case TwainState::TransferReady:
+                ResetTransfers(s);
+                break;
+            case TwainState::SourceEnabled:
+                DisableSource(s);
+                break;
+            case TwainState::SourceOpen:
+                s.state = TwainState::ManagerOpen;
+                Succeeds(s, ToSourceManager, {DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS}, &s.source);
+                break;
+            case TwainState::ManagerOpen:
+                s.state = TwainState::ManagerLoaded;
+                Succeeds(s, ToSourceManager, {DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM}, &s.window);
+                break;
+            default:
+                s.state = TwainState::PreSession;
+                FreeLibrary(s.dsmLibrary);
+                s.dsmLibrary = nullptr;
+                break;
+        }
+    }
+}
+
 void ShutDown(Session &s) {
-    DisableSource(s);
-    if (s.sourceOpen) {
-        s.sourceOpen = false;
-        Succeeds(s, false, {DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS}, &s.source);
-    }
-    if (s.dsmOpen) {
-        s.dsmOpen = false;
-        Succeeds(s, false, {DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM}, &s.window);
-    }
+    StepDown(s, TwainState::ManagerLoaded);
+    // The window outlives the Source Manager, which knows it as the parent.
     if (s.window) DestroyWindow(s.window);
     s.window = nullptr;
-    if (s.dsmLibrary) FreeLibrary(s.dsmLibrary);
-    s.dsmLibrary = nullptr;
+    StepDown(s, TwainState::PreSession);
 }

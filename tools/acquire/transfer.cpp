@@ -13,7 +13,6 @@ struct FrameResult {
     uint64_t bytes = 0;
     std::string path;
     std::string note;  // how the samples were written, when that needs saying
-    bool begun = false;  // the source handed over data: it is in state 7
 };
 
 // The file formats a source may be asked for, and how this program names them.
@@ -40,17 +39,22 @@ qximg::ImageFormat ImageFormatOf(TW_UINT16 code, qximg::ImageFormat otherwise) {
     return otherwise;
 }
 
+// A triplet that hands data over puts the source in state 7.
+void NoteHandedOver(Session &s, TW_UINT16 result) {
+    if (result == TWRC_XFERDONE || result == TWRC_SUCCESS) s.state = TwainState::Transferring;
+}
+
 // The mechanism's last triplet: TWRC_XFERDONE delivers, anything else fails.
-bool Delivered(Session &s, TW_UINT16 result, FrameResult *frame) {
-    frame->begun |= result == TWRC_XFERDONE;
+bool Delivered(Session &s, TW_UINT16 result) {
+    NoteHandedOver(s, result);
     if (result == TWRC_XFERDONE) return true;
     if (result == TWRC_CANCEL) return Fail(s, ExitCancelled, "the transfer was cancelled");
-    return Refused(s, result, "check the device; --verbose shows every call");
+    return Refused(s, result);
 }
 
 std::string FramePath(const Session &s, uint32_t index, qximg::ImageFormat format) {
     char name[64];
-    snprintf(name, sizeof name, "%s-%03u.%s", MechanismWord(s.options.mechanism), index,
+    snprintf(name, sizeof name, "%s-%03u.%s", MechanismWord(s.options.mechanism).c_str(), index,
              qximg::ImageFormatExtension(format));
     const std::string &folder = s.options.outFolder;
     bool slash = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
@@ -61,8 +65,8 @@ std::string FramePath(const Session &s, uint32_t index, qximg::ImageFormat forma
 bool NativeTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, FrameResult *frame) {
     // The source hands over a pointer-sized handle (8 bytes on Win64, 4 on Win32).
     TW_HANDLE handle = nullptr;
-    TW_UINT16 result = Call(s, true, {DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET}, &handle);
-    if (!Delivered(s, result, frame)) {
+    TW_UINT16 result = Call(s, ToSource, {DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET}, &handle);
+    if (!Delivered(s, result)) {
         if (handle) GlobalFree(handle);
         return false;
     }
@@ -86,17 +90,16 @@ uint32_t StripBufferSize(const TW_SETUPMEMXFER &setup) {
 
 bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, FrameResult *frame) {
     TW_SETUPMEMXFER setup = {};
-    if (!Succeeds(s, true, {DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET}, &setup, "try --mech native"))
-        return false;
+    if (!Succeeds(s, ToSource, {DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET}, &setup)) return false;
     uint32_t size = StripBufferSize(setup);
     std::vector<uint8_t> buffer(size), image;
     TW_UINT32 bytesPerRow = 0, columns = 0, rows = 0;
     for (;;) {
         TW_IMAGEMEMXFER xfer = {};
         xfer.Memory = {TWMF_APPOWNS | TWMF_POINTER, size, buffer.data()};
-        TW_UINT16 result = Call(s, true, {DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET}, &xfer);
-        frame->begun |= result == TWRC_SUCCESS;
-        if (result != TWRC_SUCCESS && !Delivered(s, result, frame)) return false;
+        TW_UINT16 result = Call(s, ToSource, {DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET}, &xfer);
+        NoteHandedOver(s, result);
+        if (result != TWRC_SUCCESS && !Delivered(s, result)) return false;
         if (xfer.BytesWritten > size)
             return Fail(s, ExitSourceFailed, "the source claims more bytes than the buffer holds");
         bytesPerRow = xfer.BytesPerRow;
@@ -127,11 +130,9 @@ bool FileTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, FrameResult 
     TW_SETUPFILEXFER setup = {};
     memcpy(setup.FileName, path, n + 1);
     setup.Format = s.fileFormat;
-    if (!Succeeds(s, true, {DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET}, &setup,
-                  "choose another --out folder or --format"))
-        return false;
-    TW_UINT16 result = Call(s, true, {DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET}, nullptr);
-    if (!Delivered(s, result, frame)) return false;
+    if (!Succeeds(s, ToSource, {DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET}, &setup)) return false;
+    TW_UINT16 result = Call(s, ToSource, {DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET}, nullptr);
+    if (!Delivered(s, result)) return false;
     WIN32_FILE_ATTRIBUTE_DATA attributes;
     if (!GetFileAttributesExA(path, GetFileExInfoStandard, &attributes))
         return Fail(s, ExitSourceFailed, "the source reported a file transfer but wrote no %s", path);
@@ -144,48 +145,26 @@ bool FileTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, FrameResult 
     return true;
 }
 
-// The transfer mechanisms this program drives.
-struct Mechanism {
-    TW_UINT16 code;
-    const char *word;
-    bool (*transfer)(Session &, uint32_t, const TW_IMAGEINFO &, FrameResult *);
-};
-constexpr Mechanism Mechanisms[] = {
-    {TWSX_NATIVE, "native", NativeTransfer},
-    {TWSX_MEMORY, "memory", MemoryTransfer},
-    {TWSX_FILE, "file", FileTransfer},
-};
-
-const Mechanism *FindMechanism(TW_UINT32 code) {
-    for (const Mechanism &mechanism : Mechanisms)
-        if (mechanism.code == code) return &mechanism;
-    return nullptr;
+// The transfer by the chosen mechanism, one of those IsMechanism names.
+bool TransferByMechanism(Session &s, uint32_t index, const TW_IMAGEINFO &info, FrameResult *frame) {
+    switch (s.options.mechanism) {
+        case TWSX_MEMORY: return MemoryTransfer(s, index, info, frame);
+        case TWSX_FILE: return FileTransfer(s, index, info, frame);
+        default: return NativeTransfer(s, index, info, frame);
+    }
 }
 
-bool EndTransfer(Session &s, TW_UINT16 *pending) {
-    TW_PENDINGXFERS xfers = {0, 0};
-    if (!Succeeds(s, true, {DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER}, &xfers)) return false;
-    *pending = xfers.Count;
-    return true;
-}
-
-// Stops early: what the source still offers is discarded.
-void ResetTransfers(Session &s) {
-    TW_PENDINGXFERS xfers = {0, 0};
-    Call(s, true, {DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET}, &xfers);
-}
-
-bool TransferOneFrame(Session &s, uint32_t index, TW_UINT16 *pending) {
+bool TransferOneFrame(Session &s, uint32_t index) {
     DWORD start = GetTickCount();
     if (!s.firstTransferStart) s.firstTransferStart = start ? start : 1;
     TW_IMAGEINFO info = {};
-    if (!Succeeds(s, true, {DG_IMAGE, DAT_IMAGEINFO, MSG_GET}, &info)) return false;
+    if (!Succeeds(s, ToSource, {DG_IMAGE, DAT_IMAGEINFO, MSG_GET}, &info)) return false;
     FrameResult frame;
-    bool done = FindMechanism(s.options.mechanism)->transfer(s, index, info, &frame);
+    bool done = TransferByMechanism(s, index, info, &frame);
     // A frame handed over is ended whether or not its image could be written;
     // one that never came is still offered, and the caller resets.
-    if (!frame.begun) return false;
-    bool ended = EndTransfer(s, pending);
+    if (s.state != TwainState::Transferring) return false;
+    bool ended = EndTransfer(s);
     if (!done || !ended) return false;
     ++s.framesWritten;
     s.bytesTransferred += frame.bytes;
@@ -234,28 +213,27 @@ bool ChooseFileFormat(Session &s) {
 
 }  // namespace
 
-const char *MechanismWord(TW_UINT32 mechanism) {
-    const Mechanism *found = FindMechanism(mechanism);
-    return found ? found->word : nullptr;
+bool EndTransfer(Session &s) {
+    TW_PENDINGXFERS xfers = {0, 0};
+    s.state = TwainState::TransferReady;
+    if (!Succeeds(s, ToSource, {DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER}, &xfers)) return false;
+    if (xfers.Count == 0) s.state = TwainState::SourceEnabled;
+    return true;
 }
 
-bool MechanismByWord(const std::string &word, TW_UINT16 *mechanism) {
-    for (const Mechanism &entry : Mechanisms)
-        if (word == entry.word) {
-            *mechanism = entry.code;
-            return true;
-        }
-    return false;
+void ResetTransfers(Session &s) {
+    TW_PENDINGXFERS xfers = {0, 0};
+    s.state = TwainState::SourceEnabled;
+    Call(s, ToSource, {DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET}, &xfers);
 }
 
 bool PrepareTransfers(Session &s) {
-    if (!FindMechanism(s.options.mechanism))
-        return Fail(s, ExitBadCommandLine,
-                    "qxacquire transfers by TWSX_NATIVE, TWSX_MEMORY or TWSX_FILE, not %u",
-                    static_cast<unsigned>(s.options.mechanism));
+    if (!IsMechanism(s.options.mechanism))
+        return Fail(s, ExitBadCommandLine, "%s",
+                    NotAMechanism(std::to_string(s.options.mechanism)).c_str());
     if (!SetCapability(s, ICAP_XFERMECH, TWTY_UINT16, s.options.mechanism)) return false;
     // Not every source counts transfers; those that do stop offering frames after N.
-    if (!SetCapability(s, CAP_XFERCOUNT, TWTY_INT16, static_cast<TW_UINT16>(s.options.count), true))
+    if (!SetCapability(s, CAP_XFERCOUNT, TWTY_INT16, static_cast<TW_UINT16>(s.options.count), Quiet))
         Trace(s, "the source keeps its own CAP_XFERCOUNT");
     if (s.options.mechanism == TWSX_FILE && !ChooseFileFormat(s)) return false;
     return MakeFolders(s, s.options.outFolder);
@@ -263,26 +241,21 @@ bool PrepareTransfers(Session &s) {
 
 void TransferFrames(Session &s) {
     const uint32_t wanted = s.options.count;
-    TW_UINT16 pending = 1;
     while (s.framesWritten < wanted) {
-        if (s.interrupted) {
-            ResetTransfers(s);
+        if (s.interrupted || !TransferOneFrame(s, s.framesWritten + 1)) {
+            // What the source still offers is discarded.
+            StepDown(s, TwainState::SourceEnabled);
             s.finished = true;
             return;
         }
-        if (!TransferOneFrame(s, s.framesWritten + 1, &pending)) {
-            if (pending) ResetTransfers(s);
-            s.finished = true;
-            return;
-        }
-        if (pending == 0 && s.framesWritten < wanted) {
+        if (s.state == TwainState::SourceEnabled && s.framesWritten < wanted) {
             // The source offers no more: with its dialog the user acquires again;
             // without, enabling again brings the next MSG_XFERREADY.
             if (!s.options.ui && (!DisableSource(s) || !EnableSource(s))) s.finished = true;
             return;
         }
     }
-    if (pending) ResetTransfers(s);
+    StepDown(s, TwainState::SourceEnabled);
     s.finished = true;
 }
 

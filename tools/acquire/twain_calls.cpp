@@ -77,46 +77,50 @@ bool LoadSourceManager(Session &s) {
                     tried);
     s.dsmEntry = reinterpret_cast<DSMENTRYPROC>(
         reinterpret_cast<void *>(GetProcAddress(s.dsmLibrary, "DSM_Entry")));
+    s.state = TwainState::ManagerLoaded;
     char path[MAX_PATH] = "";
     GetModuleFileNameA(s.dsmLibrary, path, sizeof path);
     fprintf(InfoStream(s), "Source Manager: %s\n", path);
     return true;
 }
 
-TW_UINT16 Call(Session &s, bool toSource, Triplet triplet, TW_MEMREF data, bool trace) {
+TW_UINT16 Call(Session &s, Destination to, Triplet triplet, TW_MEMREF data, Tracing tracing) {
     s.last = triplet;
-    s.lastToSource = toSource;
-    TW_UINT16 result = s.dsmEntry(&s.app, toSource ? &s.source : nullptr, triplet.group,
+    s.lastTo = to;
+    s.lastCapability = triplet.dataType == DAT_CAPABILITY && data
+                           ? static_cast<const TW_CAPABILITY *>(data)->Cap
+                           : 0;
+    TW_UINT16 result = s.dsmEntry(&s.app, to == ToSource ? &s.source : nullptr, triplet.group,
                                   triplet.dataType, triplet.message, data);
-    if (trace) Trace(s, "%s -> %s", TripletName(triplet).c_str(), ReturnCodeName(result));
+    if (tracing == Traced) Trace(s, "%s -> %s", TripletName(triplet).c_str(), ReturnCodeName(result));
     return result;
 }
 
-TW_UINT16 ConditionCode(Session &s, bool ofSource) {
+TW_UINT16 ConditionCode(Session &s, Destination of) {
     TW_STATUS status = {};
-    if (s.dsmEntry(&s.app, ofSource ? &s.source : nullptr, DG_CONTROL, DAT_STATUS, MSG_GET,
+    if (s.dsmEntry(&s.app, of == ToSource ? &s.source : nullptr, DG_CONTROL, DAT_STATUS, MSG_GET,
                    &status) != TWRC_SUCCESS)
         return 0xFFFF;
     return status.ConditionCode;
 }
 
-bool Refused(Session &s, TW_UINT16 result, const char *hint, int exitCode) {
-    TW_UINT16 code = ConditionCode(s, s.lastToSource);
+bool Refused(Session &s, TW_UINT16 result, int exitCode) {
+    TW_UINT16 code = ConditionCode(s, s.lastTo);
     // A triplet that the Source Manager refused never reached the source.
-    if (s.lastToSource && (code == TWCC_SUCCESS || code == 0xFFFF)) {
-        TW_UINT16 own = ConditionCode(s, false);
+    if (s.lastTo == ToSource && (code == TWCC_SUCCESS || code == 0xFFFF)) {
+        TW_UINT16 own = ConditionCode(s, ToSourceManager);
         if (own != TWCC_SUCCESS && own != 0xFFFF) code = own;
     }
-    printf("error: %s -> %s, condition code %s\n", TripletName(s.last).c_str(),
+    std::string about = s.lastCapability ? " (" + CapabilityName(s.lastCapability) + ")" : "";
+    printf("error: %s -> %s, condition code %s%s\n", TripletName(s.last).c_str(),
            ReturnCodeName(result),
-           code == 0xFFFF ? "unknown (DAT_STATUS failed)" : ConditionCodeName(code));
-    if (hint && *hint) printf("  try: %s\n", hint);
+           code == 0xFFFF ? "unknown (DAT_STATUS failed)" : ConditionCodeName(code), about.c_str());
+    printf("  hint: %s\n", ConditionCodeHint(code));
     if (s.exitCode == ExitSuccess) s.exitCode = exitCode;
     return false;
 }
 
-bool Succeeds(Session &s, bool toSource, Triplet triplet, TW_MEMREF data, const char *hint,
-              int exitCode) {
-    TW_UINT16 result = Call(s, toSource, triplet, data);
-    return result == TWRC_SUCCESS || Refused(s, result, hint, exitCode);
+bool Succeeds(Session &s, Destination to, Triplet triplet, TW_MEMREF data, int exitCode) {
+    TW_UINT16 result = Call(s, to, triplet, data);
+    return result == TWRC_SUCCESS || Refused(s, result, exitCode);
 }

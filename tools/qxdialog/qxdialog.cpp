@@ -12,19 +12,21 @@
 
 namespace {
 
-constexpr const char *DialogTitle = "Quorvex User Interface";
 constexpr DWORD PollMs = 100;
-
-struct Search {
-    HWND found;
-};
 
 BOOL CALLBACK MatchDialog(HWND window, LPARAM param) {
     char title[64] = "";
     GetWindowTextA(window, title, sizeof title);
-    if (lstrcmpA(title, DialogTitle) != 0 || !IsWindowVisible(window)) return TRUE;
-    reinterpret_cast<Search *>(param)->found = window;
+    if (lstrcmpA(title, QX_DIALOG_TITLE) != 0 || !IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND *>(param) = window;
     return FALSE;
+}
+
+// The source's dialog, visible, in any process; nullptr while there is none.
+HWND FindDialog() {
+    HWND found = nullptr;
+    EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 // Polls until done() or ms pass; false (said on stderr) when it did not happen.
@@ -55,29 +57,31 @@ bool FileExists(const std::string &path) {
 }
 
 bool Play(const std::string &shot) {
-    Search search = {nullptr};
-    if (!WaitFor([&] { return EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search)), search.found; },
-                 30000, "the source's dialog did not appear"))
+    HWND dialog = nullptr;
+    if (!WaitFor([&] { return (dialog = FindDialog()) != nullptr; }, 30000,
+                 "the source's dialog did not appear"))
         return false;
-    HWND dialog = search.found;
-    printf("the source's dialog \"%s\" is up\n", DialogTitle);
-    Press(dialog, IDC_PREVIEW, "Preview");
-    if (!WaitFor([&] { return Caption(dialog, IDC_PREVIEW) == "Stop Preview"; }, 15000,
+    printf("the source's dialog \"%s\" is up\n", QX_DIALOG_TITLE);
+    Press(dialog, IDC_PREVIEW, QX_PREVIEW_IDLE_CAPTION);
+    if (!WaitFor([&] { return Caption(dialog, IDC_PREVIEW) == QX_PREVIEW_RUNNING_CAPTION; }, 15000,
                  "the preview did not start"))
         return false;
     printf("preview running\n");
     Sleep(1500);
     const std::string marker = shot + ".ready";
     FILE *file = fopen(marker.c_str(), "w");
-    if (!file) return fprintf(stderr, "qxdialog: cannot create %s\n", marker.c_str()), false;
+    if (!file) {
+        fprintf(stderr, "qxdialog: cannot create %s\n", marker.c_str());
+        return false;
+    }
     fclose(file);
     printf("preview on screen: waiting for the screenshot (%s is removed when taken)\n",
            marker.c_str());
     bool taken = WaitFor([&] { return !FileExists(marker); }, 60000,
                          "nobody took the screenshot within 60 s");
     DeleteFileA(marker.c_str());
-    Press(dialog, IDC_PREVIEW, "Stop Preview");
-    if (!WaitFor([&] { return Caption(dialog, IDC_PREVIEW) == "Preview"; }, 20000,
+    Press(dialog, IDC_PREVIEW, QX_PREVIEW_RUNNING_CAPTION);
+    if (!WaitFor([&] { return Caption(dialog, IDC_PREVIEW) == QX_PREVIEW_IDLE_CAPTION; }, 20000,
                  "the preview did not stop"))
         return false;
     Press(dialog, IDOK, "Acquire");
