@@ -1,7 +1,6 @@
 #include "grey16.h"
 
 #include "wic_image.h"
-#include "pixel_kernels.h"
 
 #include <zlib.h>
 
@@ -80,15 +79,6 @@ uint32_t Grey16SignificantBits(const uint8_t *rows, uint32_t width, uint32_t hei
     uint32_t bits = 8;
     while (bits < 16 && (all >> bits)) ++bits;
     return bits;
-}
-
-std::vector<uint8_t> Grey16To8(const uint8_t *rows, uint32_t width, uint32_t height, size_t stride,
-                               uint32_t bits) {
-    // The top 8 of `bits` bits are the low byte of the sample shifted right by bits - 8.
-    std::vector<uint8_t> grey(size_t(width) * height);
-    for (uint32_t y = 0; y < height; ++y)
-        ShiftSamplesToBytes(grey.data() + size_t(width) * y, rows + stride * y, width, bits - 8);
-    return grey;
 }
 
 bool WriteGrey16Png(const std::string &path, uint32_t width, uint32_t height, const uint8_t *rows,

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "bmp_file.h"
 #include "grey16.h"
 #include "luminance.h"
 
@@ -188,13 +189,12 @@ bool WriteImage(const std::string &path, ImageFormat format, PixelLayout layout,
         if (error) *error = "no pixels to write to " + path;
         return false;
     }
+    if (format == ImageFormat::Bmp)
+        return WriteRowsBmp(path, layout, width, height, rows, stride, significantBits, error);
     if (layout == PixelLayout::Gray16) {
         if (format == ImageFormat::Png)
             return WriteGrey16Png(path, width, height, rows, stride, significantBits, error);
-        if (format == ImageFormat::Tiff)
-            return WriteGrey16Tiff(path, width, height, rows, stride, significantBits, error);
-        std::vector<uint8_t> grey = Grey16To8(rows, width, height, stride, significantBits);
-        return WriteImage(path, format, PixelLayout::Gray8, width, height, grey.data(), width, error);
+        return WriteGrey16Tiff(path, width, height, rows, stride, significantBits, error);
     }
     ComScope com;
     ComRef<IWICImagingFactory> factory;

@@ -1,11 +1,14 @@
 // What follows MSG_XFERREADY: for each frame DAT_IMAGEINFO, the transfer by
 // the chosen mechanism, DAT_PENDINGXFERS MSG_ENDXFER; a progress line per
-// frame and a summary at the end.
+// frame (from the writer thread, once its file is written) and a summary at the end.
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "acquire.h"
+#include "frame_writer.h"
+#include "progress.h"
 
 namespace {
 
@@ -14,6 +17,7 @@ struct FrameResult {
     std::string path;
     std::string note;  // how the samples were written, when that needs saying
     bool begun = false;  // the source handed over data: it is in state 7
+    FrameWrite write;    // its file, written on the writer thread
 };
 
 // The file formats a source may be asked for, and how this program names them.
@@ -69,9 +73,11 @@ bool NativeTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, FrameResul
     if (!handle) return Fail(s, ExitSourceFailed, "the source handed over no bitmap");
     frame->bytes = GlobalSize(handle);
     frame->path = FramePath(s, index, s.options.format);
-    bool written = WriteDib(s, frame->path, handle);
-    GlobalFree(handle);
-    return written;
+    std::shared_ptr<void> dib(handle, GlobalFree);
+    frame->write = [dib](Session &w, const std::string &path, std::string *) {
+        return WriteDib(w, path, dib.get());
+    };
+    return true;
 }
 
 uint32_t StripBufferSize(const TW_SETUPMEMXFER &setup) {
@@ -90,6 +96,7 @@ bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, FrameR
         return false;
     uint32_t size = StripBufferSize(setup);
     std::vector<uint8_t> buffer(size), image;
+    image.reserve(FrameBytes(info));  // once: growing it strip by strip copies a large frame again and again
     TW_UINT32 bytesPerRow = 0, columns = 0, rows = 0;
     for (;;) {
         TW_IMAGEMEMXFER xfer = {};
@@ -106,13 +113,17 @@ bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, FrameR
         memcpy(image.data() + at, buffer.data(), xfer.BytesWritten);
         if (xfer.YOffset + xfer.Rows > rows) rows = xfer.YOffset + xfer.Rows;
         frame->bytes += xfer.BytesWritten;
+        ShowProgress(Work::Transfer, index, frame->bytes, FrameBytes(info));
         if (result == TWRC_XFERDONE) break;
     }
     if (!bytesPerRow || !columns || !rows)
         return Fail(s, ExitSourceFailed, "the strips carried no image");
     frame->path = FramePath(s, index, s.options.format);
-    return WriteStrips(s, frame->path, image, bytesPerRow, columns, rows, info.BitsPerPixel,
-                       &frame->note);
+    frame->write = [image = std::move(image), bytesPerRow, columns, rows, bits = info.BitsPerPixel](
+                       Session &w, const std::string &path, std::string *note) {
+        return WriteStrips(w, path, image, bytesPerRow, columns, rows, bits, note);
+    };
+    return true;
 }
 
 bool FileTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, FrameResult *frame) {
@@ -139,8 +150,10 @@ bool FileTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, FrameResult 
     frame->path = sourceFile;
     if (!s.convertFile) return true;
     frame->path = FramePath(s, index, asked);
-    if (!ConvertFile(s, sourceFile, frame->path)) return false;
-    frame->note = " (from the source's " + sourceFile + ")";
+    frame->write = [sourceFile](Session &w, const std::string &path, std::string *note) {
+        *note = " (from the source's " + sourceFile + ")";
+        return ConvertFile(w, sourceFile, path);
+    };
     return true;
 }
 
@@ -180,19 +193,18 @@ bool TransferOneFrame(Session &s, uint32_t index, TW_UINT16 *pending) {
     if (!s.firstTransferStart) s.firstTransferStart = start ? start : 1;
     TW_IMAGEINFO info = {};
     if (!Succeeds(s, true, {DG_IMAGE, DAT_IMAGEINFO, MSG_GET}, &info)) return false;
+    if (!s.writer->WaitForRoom(s, FrameBytes(info))) return false;
     FrameResult frame;
+    ShowProgress(Work::Transfer, index, 0, FrameBytes(info));
     bool done = FindMechanism(s.options.mechanism)->transfer(s, index, info, &frame);
+    EndProgress(Work::Transfer);
     // A frame handed over is ended whether or not its image could be written;
     // one that never came is still offered, and the caller resets.
     if (!frame.begun) return false;
     bool ended = EndTransfer(s, pending);
     if (!done || !ended) return false;
     ++s.framesWritten;
-    s.bytesTransferred += frame.bytes;
-    printf("frame %u: %dx%d, %d bits, %llu bytes, %lu ms, %s%s\n", index, info.ImageWidth,
-           info.ImageLength, info.BitsPerPixel, static_cast<unsigned long long>(frame.bytes),
-           GetTickCount() - start, frame.path.c_str(), frame.note.c_str());
-    return true;
+    return s.writer->Queue(s, {index, info, frame.bytes, start, frame.path, frame.note, std::move(frame.write)});
 }
 
 bool MakeFolders(Session &s, const std::string &folder) {
