@@ -12,6 +12,9 @@ namespace {
 // fit in this many bytes (but always one).
 constexpr size_t MaxHeldFrames = 3;
 constexpr uint64_t MaxHeldBytes = uint64_t(256) << 20;
+// Pixels of two frames up to this size are kept for the next frames.
+constexpr size_t SpareFrames = 2;
+constexpr uint64_t SpareBytes = uint64_t(32) << 20;
 
 void WriteProgress(uint64_t done, uint64_t total) { ShowProgress(Work::Write, 0, done, total); }
 
@@ -77,6 +80,27 @@ bool FrameWriter::Queue(Session &s, PendingFrame frame) {
     changed_.notify_all();
     Trace(s, "frame %u to the writer: %u frame(s) held", index, static_cast<unsigned>(held));
     return true;
+}
+
+std::vector<uint8_t> FrameWriter::TakeBuffer(uint64_t bytes) {
+    std::vector<uint8_t> buffer;
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        if (!spare_.empty()) {
+            buffer = std::move(spare_.back());
+            spare_.pop_back();
+        }
+    }
+    if (buffer.size() > bytes) buffer.resize(bytes);
+    buffer.reserve(bytes);  // once: growing it strip by strip copies a large frame again and again
+    return buffer;
+}
+
+void FrameWriter::ReturnBuffer(std::vector<uint8_t> buffer) {
+    // Large frames give their memory back at once.
+    if (buffer.capacity() > SpareBytes) return;
+    std::lock_guard<std::mutex> lock(lock_);
+    if (spare_.size() < SpareFrames) spare_.push_back(std::move(buffer));
 }
 
 void FrameWriter::Finish(Session &s) {

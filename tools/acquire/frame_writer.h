@@ -10,6 +10,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "acquire.h"
 
@@ -42,6 +43,12 @@ public:
     bool WaitForRoom(Session &s, uint64_t bytes);
     // Hands a frame to the writer thread; false once a write has failed.
     bool Queue(Session &s, PendingFrame frame);
+    // Memory for a frame's pixels, at least `bytes` reserved: that of a frame
+    // already written when there is one (its pages are mapped and its size
+    // set, so growing it to the same size neither faults nor clears), else new.
+    std::vector<uint8_t> TakeBuffer(uint64_t bytes);
+    // Takes back a frame's pixels once written, to be taken again.
+    void ReturnBuffer(std::vector<uint8_t> buffer);
     // Waits until every frame handed over is written or dropped; the session
     // then counts the frames written and their bytes.
     void Finish(Session &s);
@@ -61,5 +68,6 @@ private:
     bool stopping_ = false;
     uint32_t written_ = 0;
     uint64_t writtenBytes_ = 0;
+    std::vector<std::vector<uint8_t>> spare_;  // pixels of frames written, for the next frames
     std::thread thread_;
 };

@@ -1,6 +1,7 @@
 // What follows MSG_XFERREADY: for each frame DAT_IMAGEINFO, the transfer by
 // the chosen mechanism, DAT_PENDINGXFERS MSG_ENDXFER; a progress line per
 // frame (from the writer thread, once its file is written) and a summary at the end.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -95,12 +96,16 @@ bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, FrameR
     if (!Succeeds(s, true, {DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET}, &setup, "try --mech native"))
         return false;
     uint32_t size = StripBufferSize(setup);
-    std::vector<uint8_t> buffer(size), image;
-    image.reserve(FrameBytes(info));  // once: growing it strip by strip copies a large frame again and again
+    // Each strip lands in the image behind everything received so far and is
+    // moved to its place unless it is there already. The image's memory is
+    // that of a frame written before, when there is one.
+    std::vector<uint8_t> image = s.writer->TakeBuffer(FrameBytes(info) + size);
+    size_t received = 0;
     TW_UINT32 bytesPerRow = 0, columns = 0, rows = 0;
     for (;;) {
+        if (image.size() < received + size) image.resize(received + size);
         TW_IMAGEMEMXFER xfer = {};
-        xfer.Memory = {TWMF_APPOWNS | TWMF_POINTER, size, buffer.data()};
+        xfer.Memory = {TWMF_APPOWNS | TWMF_POINTER, size, image.data() + received};
         TW_UINT16 result = Call(s, true, {DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET}, &xfer);
         frame->begun |= result == TWRC_SUCCESS;
         if (result != TWRC_SUCCESS && !Delivered(s, result, frame)) return false;
@@ -108,9 +113,10 @@ bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, FrameR
             return Fail(s, ExitSourceFailed, "the source claims more bytes than the buffer holds");
         bytesPerRow = xfer.BytesPerRow;
         columns = xfer.Columns;
-        size_t at = size_t(xfer.YOffset) * bytesPerRow;
-        if (image.size() < at + xfer.BytesWritten) image.resize(at + xfer.BytesWritten);
-        memcpy(image.data() + at, buffer.data(), xfer.BytesWritten);
+        size_t at = size_t(xfer.YOffset) * bytesPerRow, end = at + xfer.BytesWritten;
+        if (image.size() < end) image.resize(end);
+        if (at != received) memmove(image.data() + at, image.data() + received, xfer.BytesWritten);
+        received = std::max(received, end);
         if (xfer.YOffset + xfer.Rows > rows) rows = xfer.YOffset + xfer.Rows;
         frame->bytes += xfer.BytesWritten;
         ShowProgress(Work::Transfer, index, frame->bytes, FrameBytes(info));
@@ -119,9 +125,11 @@ bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, FrameR
     if (!bytesPerRow || !columns || !rows)
         return Fail(s, ExitSourceFailed, "the strips carried no image");
     frame->path = FramePath(s, index, s.options.format);
-    frame->write = [image = std::move(image), bytesPerRow, columns, rows, bits = info.BitsPerPixel](
-                       Session &w, const std::string &path, std::string *note) {
-        return WriteStrips(w, path, image, bytesPerRow, columns, rows, bits, note);
+    frame->write = [image = std::move(image), bytesPerRow, columns, rows, bits = info.BitsPerPixel,
+                    writer = s.writer](Session &w, const std::string &path, std::string *note) mutable {
+        bool written = WriteStrips(w, path, image, bytesPerRow, columns, rows, bits, note);
+        writer->ReturnBuffer(std::move(image));
+        return written;
     };
     return true;
 }
