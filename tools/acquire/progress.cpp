@@ -19,6 +19,8 @@ struct Shown {
 std::mutex g_lock;
 Shown g_shown[2];
 size_t g_lineLength = 0;  // of the progress line on the terminal, 0 when none is up
+constexpr DWORD RedrawMs = 200;
+DWORD g_drawnAt = 0;
 
 bool OnTerminal() {
     static const bool terminal = GetFileType(GetStdHandle(STD_ERROR_HANDLE)) == FILE_TYPE_CHAR;
@@ -56,9 +58,14 @@ void ShowProgress(Work work, uint32_t frame, uint64_t done, uint64_t total) {
     if (!fresh && (!shown.active || shown.percent == percent)) return;
     const unsigned before = fresh ? 0 : shown.percent;
     shown = {frame ? frame : shown.frame, percent, true};
-    if (OnTerminal())
-        Redraw();
-    else if (fresh || (percent / 25 != before / 25 && percent < 100))
+    if (OnTerminal()) {
+        // A terminal redrawn at every percent would cost more than the work shown.
+        const DWORD now = GetTickCount();
+        if (fresh || now - g_drawnAt >= RedrawMs) {
+            g_drawnAt = now;
+            Redraw();
+        }
+    } else if (fresh || (percent / 25 != before / 25 && percent < 100))
         fprintf(stderr, "%s\n", PartText(work).c_str());
 }
 
