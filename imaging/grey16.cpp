@@ -66,15 +66,6 @@ uint32_t Grey16SignificantBits(const uint8_t *rows, uint32_t width, uint32_t hei
     return bits;
 }
 
-std::vector<uint8_t> Grey16To8(const uint8_t *rows, uint32_t width, uint32_t height, size_t stride,
-                               uint32_t bits) {
-    // The top 8 of `bits` bits are the low byte of the sample shifted right by bits - 8.
-    std::vector<uint8_t> grey(size_t(width) * height);
-    for (uint32_t y = 0; y < height; ++y)
-        ShiftSamplesToBytes(grey.data() + size_t(width) * y, rows + stride * y, width, bits - 8);
-    return grey;
-}
-
 bool WriteGrey16Png(const std::string &path, uint32_t width, uint32_t height, const uint8_t *rows,
                     size_t stride, uint32_t bits, std::string *error) {
     File file = Create(path, error);

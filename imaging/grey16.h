@@ -16,10 +16,6 @@ namespace qximg {
 // sample, at least 8.
 uint32_t Grey16SignificantBits(const uint8_t *rows, uint32_t width, uint32_t height, size_t stride);
 
-// Rows to 8 bits: the top 8 of each sample's `bits` bits.
-std::vector<uint8_t> Grey16To8(const uint8_t *rows, uint32_t width, uint32_t height, size_t stride,
-                               uint32_t bits);
-
 // PNG (16-bit grey) or TIFF (uncompressed, 16-bit grey), the samples scaled to
 // the full 16-bit range by bit replication.
 bool WriteGrey16Png(const std::string &path, uint32_t width, uint32_t height, const uint8_t *rows,

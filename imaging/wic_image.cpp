@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "bmp_file.h"
 #include "grey16.h"
 #include "pixel_kernels.h"
 
@@ -210,11 +211,12 @@ bool WriteImage(const std::string &path, ImageFormat format, PixelLayout layout,
                      std::to_string(significantBits) + ", for " + path;
         return false;
     }
+    // BMP, whatever the layout, goes through our own row writer.
+    if (format == ImageFormat::Bmp)
+        return WriteRowsBmp(path, layout, width, height, rows, stride, significantBits, error);
     if (layout == PixelLayout::Gray16) {
-        if (Grey16Writer write = Grey16WriterFor(format))
-            return write(path, width, height, rows, stride, significantBits, error);
-        std::vector<uint8_t> grey = Grey16To8(rows, width, height, stride, significantBits);
-        return WriteImage(path, format, PixelLayout::Gray8, width, height, grey.data(), width, error);
+        Grey16Writer write = Grey16WriterFor(format);
+        return write(path, width, height, rows, stride, significantBits, error);
     }
     ComScope com;
     ComRef<IWICImagingFactory> factory;

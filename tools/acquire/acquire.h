@@ -74,6 +74,8 @@ enum class TwainState {
     Transferring = 7,    // the source is handing a frame over
 };
 
+class FrameWriter;
+
 struct Session {
     Options options;
     HMODULE dsmLibrary = nullptr;
@@ -96,7 +98,10 @@ struct Session {
     // then re-encoded into the asked one.
     TW_UINT16 fileFormat = TWFF_BMP;
     bool convertFile = false;
-    // Transfers done and what they carried.
+    // Frames are written on the writer's thread while the next is transferred.
+    FrameWriter *writer = nullptr;
+    // Transfers done and what they carried (once the writer is done, the
+    // frames written).
     uint32_t framesWritten = 0;
     uint64_t bytesTransferred = 0;
     DWORD firstTransferStart = 0;

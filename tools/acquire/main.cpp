@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "acquire.h"
+#include "frame_writer.h"
 
 namespace {
 
@@ -17,7 +18,11 @@ void Run(Session &s) {
     if (!options.acquire) return;
     if (!PrepareTransfers(s) || !EnableSource(s)) return;
     if (options.ui) printf("the source's dialog is up: Acquire takes the frame(s), Cancel ends\n");
+    FrameWriter writer(options);
+    s.writer = &writer;
     RunEventLoop(s);
+    writer.Finish(s);
+    s.writer = nullptr;
 }
 
 }  // namespace

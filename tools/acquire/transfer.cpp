@@ -1,11 +1,15 @@
 // What follows MSG_XFERREADY: for each frame DAT_IMAGEINFO, the transfer by
 // the chosen mechanism, DAT_PENDINGXFERS MSG_ENDXFER; a progress line per
-// frame and a summary at the end.
+// frame (from the writer thread, once its file is written) and a summary at the end.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "acquire.h"
+#include "frame_writer.h"
+#include "progress.h"
 
 namespace {
 
@@ -13,6 +17,7 @@ struct FrameResult {
     uint64_t bytes = 0;
     std::string path;
     std::string note;  // how the samples were written, when that needs saying
+    FrameWrite write;    // its file, written on the writer thread
 };
 
 // The file formats a source may be asked for, and how this program names them.
@@ -73,9 +78,11 @@ bool NativeTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, FrameResul
     if (!handle) return Fail(s, ExitSourceFailed, "the source handed over no bitmap");
     frame->bytes = GlobalSize(handle);
     frame->path = FramePath(s, index, s.options.format);
-    bool written = WriteDib(s, frame->path, handle);
-    GlobalFree(handle);
-    return written;
+    std::shared_ptr<void> dib(handle, GlobalFree);
+    frame->write = [dib](Session &w, const std::string &path, std::string *) {
+        return WriteDib(w, path, dib.get());
+    };
+    return true;
 }
 
 uint32_t StripBufferSize(const TW_SETUPMEMXFER &setup) {
@@ -92,11 +99,16 @@ bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, FrameR
     TW_SETUPMEMXFER setup = {};
     if (!Succeeds(s, ToSource, {DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET}, &setup)) return false;
     uint32_t size = StripBufferSize(setup);
-    std::vector<uint8_t> buffer(size), image;
+    // Each strip lands in the image behind everything received so far and is
+    // moved to its place unless it is there already. The image's memory is
+    // that of a frame written before, when there is one.
+    std::vector<uint8_t> image = s.writer->TakeBuffer(FrameBytes(info) + size);
+    size_t received = 0;
     TW_UINT32 bytesPerRow = 0, columns = 0, rows = 0;
     for (;;) {
+        if (image.size() < received + size) image.resize(received + size);
         TW_IMAGEMEMXFER xfer = {};
-        xfer.Memory = {TWMF_APPOWNS | TWMF_POINTER, size, buffer.data()};
+        xfer.Memory = {TWMF_APPOWNS | TWMF_POINTER, size, image.data() + received};
         TW_UINT16 result = Call(s, ToSource, {DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET}, &xfer);
         NoteHandedOver(s, result);
         if (result != TWRC_SUCCESS && !Delivered(s, result)) return false;
@@ -104,18 +116,25 @@ bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, FrameR
             return Fail(s, ExitSourceFailed, "the source claims more bytes than the buffer holds");
         bytesPerRow = xfer.BytesPerRow;
         columns = xfer.Columns;
-        size_t at = size_t(xfer.YOffset) * bytesPerRow;
-        if (image.size() < at + xfer.BytesWritten) image.resize(at + xfer.BytesWritten);
-        memcpy(image.data() + at, buffer.data(), xfer.BytesWritten);
+        size_t at = size_t(xfer.YOffset) * bytesPerRow, end = at + xfer.BytesWritten;
+        if (image.size() < end) image.resize(end);
+        if (at != received) memmove(image.data() + at, image.data() + received, xfer.BytesWritten);
+        received = std::max(received, end);
         if (xfer.YOffset + xfer.Rows > rows) rows = xfer.YOffset + xfer.Rows;
         frame->bytes += xfer.BytesWritten;
+        ShowProgress(Work::Transfer, index, frame->bytes, FrameBytes(info));
         if (result == TWRC_XFERDONE) break;
     }
     if (!bytesPerRow || !columns || !rows)
         return Fail(s, ExitSourceFailed, "the strips carried no image");
     frame->path = FramePath(s, index, s.options.format);
-    return WriteStrips(s, frame->path, image, bytesPerRow, columns, rows, info.BitsPerPixel,
-                       &frame->note);
+    frame->write = [image = std::move(image), bytesPerRow, columns, rows, bits = info.BitsPerPixel,
+                    writer = s.writer](Session &w, const std::string &path, std::string *note) mutable {
+        bool written = WriteStrips(w, path, image, bytesPerRow, columns, rows, bits, note);
+        writer->ReturnBuffer(std::move(image));
+        return written;
+    };
+    return true;
 }
 
 bool FileTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, FrameResult *frame) {
@@ -140,8 +159,10 @@ bool FileTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, FrameResult 
     frame->path = sourceFile;
     if (!s.convertFile) return true;
     frame->path = FramePath(s, index, asked);
-    if (!ConvertFile(s, sourceFile, frame->path)) return false;
-    frame->note = " (from the source's " + sourceFile + ")";
+    frame->write = [sourceFile](Session &w, const std::string &path, std::string *note) {
+        *note = " (from the source's " + sourceFile + ")";
+        return ConvertFile(w, sourceFile, path);
+    };
     return true;
 }
 
@@ -159,19 +180,18 @@ bool TransferOneFrame(Session &s, uint32_t index) {
     if (!s.firstTransferStart) s.firstTransferStart = start ? start : 1;
     TW_IMAGEINFO info = {};
     if (!Succeeds(s, ToSource, {DG_IMAGE, DAT_IMAGEINFO, MSG_GET}, &info)) return false;
+    if (!s.writer->WaitForRoom(s, FrameBytes(info))) return false;
     FrameResult frame;
+    ShowProgress(Work::Transfer, index, 0, FrameBytes(info));
     bool done = TransferByMechanism(s, index, info, &frame);
+    EndProgress(Work::Transfer);
     // A frame handed over is ended whether or not its image could be written;
     // one that never came is still offered, and the caller resets.
     if (s.state != TwainState::Transferring) return false;
     bool ended = EndTransfer(s);
     if (!done || !ended) return false;
     ++s.framesWritten;
-    s.bytesTransferred += frame.bytes;
-    printf("frame %u: %dx%d, %d bits, %llu bytes, %lu ms, %s%s\n", index, info.ImageWidth,
-           info.ImageLength, info.BitsPerPixel, static_cast<unsigned long long>(frame.bytes),
-           GetTickCount() - start, frame.path.c_str(), frame.note.c_str());
-    return true;
+    return s.writer->Queue(s, {index, info, frame.bytes, start, frame.path, frame.note, std::move(frame.write)});
 }
 
 bool MakeFolders(Session &s, const std::string &folder) {

@@ -1,0 +1,157 @@
+#include "bmp_file.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <vector>
+
+#include "pixel_kernels.h"
+
+namespace qximg {
+namespace {
+
+static_assert(sizeof(BITMAPFILEHEADER) == 14, "the file header is packed");
+
+std::atomic<WriteProgress> g_progress{nullptr};
+
+// The file being written; removed again unless it is closed whole, so that a
+// failed write leaves nothing under the name.
+class OutFile {
+public:
+    OutFile(const std::string &path, uint64_t total, std::string *error)
+        : path_(path), total_(total), error_(error) {
+        if (total > 0xFFFFFFFFu) {
+            Say("too large for a BMP file: ");
+            return;
+        }
+        handle_ = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        if (handle_ == INVALID_HANDLE_VALUE) Say("cannot create ");
+    }
+    ~OutFile() {
+        if (handle_ == INVALID_HANDLE_VALUE) return;
+        CloseHandle(handle_);
+        DeleteFileA(path_.c_str());
+    }
+    OutFile(const OutFile &) = delete;
+    OutFile &operator=(const OutFile &) = delete;
+
+    bool Open() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+    // WriteFile takes at most a DWORD: large blocks go in pieces, each one told.
+    bool Write(const void *bytes, size_t size) {
+        const auto *at = static_cast<const uint8_t *>(bytes);
+        while (size) {
+            DWORD piece = static_cast<DWORD>(std::min<size_t>(size, size_t(8) << 20)), written = 0;
+            if (!WriteFile(handle_, at, piece, &written, nullptr) || written != piece)
+                return Say("cannot write ");
+            at += piece;
+            size -= piece;
+            done_ += piece;
+            if (WriteProgress progress = g_progress.load()) progress(done_, total_);
+        }
+        return true;
+    }
+
+    bool Close() {
+        HANDLE handle = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        if (CloseHandle(handle)) return true;
+        DeleteFileA(path_.c_str());
+        return Say("cannot write ");
+    }
+
+private:
+    bool Say(const char *what) {
+        if (error_) *error_ = what + path_;
+        return false;
+    }
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    std::string path_;
+    uint64_t total_, done_ = 0;
+    std::string *error_;
+};
+
+BITMAPFILEHEADER FileHeader(uint64_t fileBytes, size_t pixelOffset) {
+    BITMAPFILEHEADER header = {};
+    header.bfType = 0x4D42;  // "BM"
+    header.bfSize = static_cast<DWORD>(fileBytes);
+    header.bfOffBits = static_cast<DWORD>(pixelOffset);
+    return header;
+}
+
+// One file row's pixels from one line of the caller's rows.
+void FileRow(PixelLayout layout, const uint8_t *in, uint32_t width, uint32_t bits, uint8_t *out) {
+    switch (layout) {
+    case PixelLayout::Gray8: memcpy(out, in, width); break;
+    case PixelLayout::Gray16: ShiftSamplesToBytes(out, in, width, bits - 8); break;
+    case PixelLayout::Bgr24: memcpy(out, in, size_t(width) * 3); break;
+    case PixelLayout::Bgrx32: DropFourthByte(out, in, width); break;
+    }
+}
+
+}  // namespace
+
+void SetWriteProgress(WriteProgress progress) { g_progress = progress; }
+
+bool WriteDibBmp(const std::string &path, const void *dib, size_t dibBytes, size_t pixelOffset,
+                 std::string *error) {
+    const uint64_t total = sizeof(BITMAPFILEHEADER) + uint64_t(dibBytes);
+    OutFile file(path, total, error);
+    if (!file.Open()) return false;
+    BITMAPFILEHEADER header = FileHeader(total, sizeof header + pixelOffset);
+    return file.Write(&header, sizeof header) && file.Write(dib, dibBytes) && file.Close();
+}
+
+bool WriteRowsBmp(const std::string &path, PixelLayout layout, uint32_t width, uint32_t height,
+                  const uint8_t *rows, size_t stride, uint32_t significantBits, std::string *error) {
+    const bool colour = layout == PixelLayout::Bgr24 || layout == PixelLayout::Bgrx32;
+    const size_t rowBytes = (size_t(width) * (colour ? 3 : 1) + 3) & ~size_t(3);
+    const uint32_t paletteEntries = colour ? 0 : 256;
+    const size_t offset =
+        sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + paletteEntries * sizeof(RGBQUAD);
+    const uint64_t total = offset + uint64_t(rowBytes) * height;
+    OutFile file(path, total, error);
+    if (!file.Open()) return false;
+
+    std::vector<uint8_t> head(offset);
+    BITMAPFILEHEADER fileHeader = FileHeader(total, offset);
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = static_cast<LONG>(width);
+    info.biHeight = static_cast<LONG>(height);  // bottom line first
+    info.biPlanes = 1;
+    info.biBitCount = colour ? 24 : 8;
+    info.biCompression = BI_RGB;
+    info.biSizeImage = static_cast<DWORD>(total - offset);
+    info.biClrUsed = paletteEntries;
+    memcpy(head.data(), &fileHeader, sizeof fileHeader);
+    memcpy(head.data() + sizeof fileHeader, &info, sizeof info);
+    auto *palette = reinterpret_cast<RGBQUAD *>(head.data() + sizeof fileHeader + sizeof info);
+    for (uint32_t i = 0; i < paletteEntries; ++i) {
+        const BYTE level = static_cast<BYTE>(i);
+        palette[i] = {level, level, level, 0};
+    }
+    if (!file.Write(head.data(), head.size())) return false;
+
+    // Rows go out through a block of about 1 MB that stays in the cache; its
+    // padding is zero once and stays so. The lines are read in memory order
+    // (the file's bottom-up block fills from its end): reading lines
+    // backwards stalls on memory.
+    const size_t rowsPerBlock = std::max<size_t>(1, (size_t(1) << 20) / rowBytes);
+    std::vector<uint8_t> block(std::min<size_t>(rowsPerBlock, height) * rowBytes, 0);
+    for (size_t done = 0; done < height;) {
+        const size_t count = std::min<size_t>(rowsPerBlock, height - done);
+        const size_t firstLine = height - done - count;
+        for (size_t i = 0; i < count; ++i)
+            FileRow(layout, rows + (firstLine + i) * stride, width, significantBits,
+                    block.data() + (count - 1 - i) * rowBytes);
+        if (!file.Write(block.data(), count * rowBytes)) return false;
+        done += count;
+    }
+    return file.Close();
+}
+
+}  // namespace qximg

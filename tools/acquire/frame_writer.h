@@ -1,0 +1,73 @@
+// Frames are written on a thread of their own while the next one is
+// transferred. The writer holds a few frames at most: when the disk or the
+// encoder is slower than the board, the next transfer waits for room instead
+// of memory growing. Frames are written in the order handed over, each once;
+// after a failed write the frames behind it are dropped and the run ends.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "acquire.h"
+
+// A frame's write, run on the writer thread: it reports a failure through Fail
+// on the writer's own session, which holds only the options.
+using FrameWrite = std::function<bool(Session &writing, const std::string &path, std::string *note)>;
+
+// A frame the source handed over and ended, waiting for its file.
+struct PendingFrame {
+    uint32_t index = 0;
+    TW_IMAGEINFO info = {};
+    uint64_t bytes = 0;  // as transferred
+    DWORD start = 0;     // GetTickCount() when its transfer began
+    std::string path, note;
+    FrameWrite write;  // empty when the source wrote the file itself
+};
+
+// The bytes of a frame as its image information describes it.
+uint64_t FrameBytes(const TW_IMAGEINFO &info);
+
+class FrameWriter {
+public:
+    explicit FrameWriter(const Options &options);
+    ~FrameWriter();
+    FrameWriter(const FrameWriter &) = delete;
+    FrameWriter &operator=(const FrameWriter &) = delete;
+
+    // Waits until a frame of `bytes` may be transferred. False, with the exit
+    // status set, once a write has failed.
+    bool WaitForRoom(Session &s, uint64_t bytes);
+    // Hands a frame to the writer thread; false once a write has failed.
+    bool Queue(Session &s, PendingFrame frame);
+    // Memory for a frame's pixels, at least `bytes` reserved: that of a frame
+    // already written when there is one (its pages are mapped and its size
+    // set, so growing it to the same size neither faults nor clears), else new.
+    std::vector<uint8_t> TakeBuffer(uint64_t bytes);
+    // Takes back a frame's pixels once written, to be taken again.
+    void ReturnBuffer(std::vector<uint8_t> buffer);
+    // Waits until every frame handed over is written or dropped; the session
+    // then counts the frames written and their bytes.
+    void Finish(Session &s);
+
+private:
+    void WriteFrames();
+    bool Failed(Session &s);
+    void Stop();
+
+    Session writing_;
+    DWORD delayMs_ = 0;  // a writer slowed down for the tests (QXACQUIRE_WRITE_DELAY_MS)
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::deque<PendingFrame> held_;  // the front one is being written
+    uint64_t heldBytes_ = 0;
+    bool failed_ = false;
+    bool stopping_ = false;
+    uint32_t written_ = 0;
+    uint64_t writtenBytes_ = 0;
+    std::vector<std::vector<uint8_t>> spare_;  // pixels of frames written, for the next frames
+    std::thread thread_;
+};
