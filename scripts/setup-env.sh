@@ -26,6 +26,7 @@ qx_install_packages() {
   command -v Xvfb >/dev/null || need+=(xvfb xauth)
   command -v cmake >/dev/null || need+=(cmake)
   command -v cppcheck >/dev/null || need+=(cppcheck)
+  command -v clang++ >/dev/null || need+=(clang)
   [ -d /usr/src/googletest ] || need+=(googletest)
   command -v convert >/dev/null && convert -version >/dev/null 2>&1 || need+=(imagemagick)
   command -v xwd >/dev/null || need+=(x11-apps)
@@ -94,6 +95,10 @@ qx_use_arch() {
   qx_prepare_wine
 }
 
+# qx_configure [CMAKE_OPTION]...: configures the build folder of the current
+# architecture (the lint step reads its compile_commands.json).
+qx_configure() { cmake --no-warn-unused-cli -S "$QX_ROOT" -B "$QX_BUILD" "${QX_CMAKE_ARGS[@]}" "$@"; }
+
 # qx_build [--target NAME]... [CMAKE_OPTION]...: configures the build folder of
 # the current architecture and builds it (or the named targets). A failed
 # build shows its output; a good one its compiler warnings.
@@ -101,8 +106,7 @@ qx_build() {
   local names=() targets=() log=$QX_BUILD/build.log
   while [ "${1:-}" = --target ]; do names+=("$2") targets+=(--target "$2"); shift 2; done
   echo "== building $QX_ARCH in $QX_BUILD${names[*]:+: ${names[*]}}"
-  if ! { cmake --no-warn-unused-cli -S "$QX_ROOT" -B "$QX_BUILD" "${QX_CMAKE_ARGS[@]}" "$@" &&
-         cmake --build "$QX_BUILD" -j"$(nproc)" "${targets[@]}"; } >"$log" 2>&1; then
+  if ! { qx_configure "$@" && cmake --build "$QX_BUILD" -j"$(nproc)" "${targets[@]}"; } >"$log" 2>&1; then
     cat "$log" >&2
     echo "== build failed (the output above is in $log)" >&2
     return 1
