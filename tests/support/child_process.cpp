@@ -25,17 +25,52 @@ bool StartWithOutputTo(std::string command, const std::string &outputPath,
     return started != FALSE;
 }
 
+ChildProcess::ChildProcess(const std::string &command, const std::string &outputPath) {
+    if (!StartWithOutputTo(command, outputPath, &process_)) process_ = {};
+}
+
+ChildProcess::~ChildProcess() { Release(); }
+
+ChildProcess::ChildProcess(ChildProcess &&other) noexcept : process_(other.process_) {
+    other.process_ = {};
+}
+
+ChildProcess &ChildProcess::operator=(ChildProcess &&other) noexcept {
+    if (this != &other) {
+        Release();
+        process_ = other.process_;
+        other.process_ = {};
+    }
+    return *this;
+}
+
+bool ChildProcess::Running(DWORD ms) const {
+    return Started() && WaitForSingleObject(process_.hProcess, ms) == WAIT_TIMEOUT;
+}
+
+DWORD ChildProcess::Finish(DWORD ms) {
+    DWORD code = NotRun;
+    if (Started() && !Running(ms)) GetExitCodeProcess(process_.hProcess, &code);
+    Release();
+    return code;
+}
+
+void ChildProcess::Release() {
+    if (!Started()) return;
+    // Ended and waited for, so that the files it held are free again.
+    if (Running()) {
+        TerminateProcess(process_.hProcess, NotRun);
+        WaitForSingleObject(process_.hProcess, 10000);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+    process_ = {};
+}
+
 DWORD RunProgram(const std::string &command, std::string *output, DWORD ms) {
     static int runs = 0;
     const std::string outputPath = TempFile("child-output-" + std::to_string(++runs) + ".txt");
-    PROCESS_INFORMATION process;
-    DWORD code = NotRun;
-    if (StartWithOutputTo(command, outputPath, &process)) {
-        if (WaitForSingleObject(process.hProcess, ms) == WAIT_OBJECT_0)
-            GetExitCodeProcess(process.hProcess, &code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
+    DWORD code = ChildProcess(command, outputPath).Finish(ms);
     std::ifstream in(outputPath);
     output->assign(std::istreambuf_iterator<char>(in), {});
     in.close();
