@@ -1,5 +1,5 @@
-// Helpers for driving DAT_CAPABILITY through DS_Entry and reading replies
-// byte for byte.
+// The capability suite's own view of the source's table, and a source on a
+// configured board. The requests and container bytes are the support's.
 #pragma once
 
 #include <windows.h>
@@ -7,36 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "support/bytes.h"
-#include "support/harness.h"
+#include "support/capability.h"
 
 namespace qx {
-
-// What came back for one DAT_CAPABILITY request. The reply block has been
-// copied and freed.
-struct Reply {
-    TW_UINT16 rc = 0xEEEE;
-    TW_CAPABILITY cap = {};
-    bool gotBlock = false;
-    Bytes bytes;  // GlobalSize bytes of the block
-};
-
-// Sends msg for capability code, with hContainer holding a handle of ours that
-// the source must overwrite (a GET-type reply) or leave alone (a failure).
-Reply Ask(LoadedSource &source, TW_UINT16 msg, TW_UINT16 code);
-
-// MSG_SET with a TW_ONEVALUE (ItemType, 32-bit Item) in a 6-byte block.
-TW_UINT16 SetOneValue(LoadedSource &source, TW_UINT16 code, TW_UINT16 itemType,
-                      TW_UINT32 item);
-
-// Expected container bytes, slack bytes included (zero).
-Bytes OneValue(TW_UINT16 itemType, TW_UINT32 item);
-Bytes Enumeration(TW_UINT16 itemType, const std::vector<TW_UINT32> &items,
-                  TW_UINT32 currentIndex, TW_UINT32 defaultIndex);
-Bytes Array(TW_UINT16 itemType, const std::vector<TW_UINT32> &items);
-
-// TW_FIX32 as a 32-bit word (Whole low, Frac high).
-TW_UINT32 Fix(TW_INT16 whole, TW_UINT16 frac = 0);
 
 // The application's view of one capability as the table gives it: items in
 // their TWAIN form (TW_FIX32 words for TWTY_FIX32).
@@ -59,12 +32,6 @@ const Expected &Find(const std::vector<Expected> &table, TW_UINT16 code);
 Bytes GetReply(const Expected &e);
 Bytes CurrentReply(const Expected &e);
 Bytes DefaultReply(const Expected &e);
-
-// Reply of MSG_GET/GETCURRENT/GETDEFAULT must equal these bytes exactly.
-void ExpectReply(const Reply &reply, TW_UINT16 conType, const Bytes &bytes);
-// A failed request: TWRC_FAILURE, the condition code, and the application's
-// TW_CAPABILITY untouched.
-void ExpectFailure(LoadedSource &source, const Reply &reply, TW_UINT16 code);
 
 // The 17 codes of CAP_SUPPORTEDCAPS, in order.
 std::vector<TW_UINT32> SupportedCodes();

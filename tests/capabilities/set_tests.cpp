@@ -1,6 +1,4 @@
 // MSG_SET and MSG_RESET: what is stored, what is refused, which cells are shared.
-#include <cstring>
-
 #include "cap_support.h"
 
 namespace qx {
@@ -51,30 +49,15 @@ TEST_F(SetOnOpenBoard, AnyOtherItemTypeIsRefusedAndChangesNothing) {
     EXPECT_EQ(Current(CAP_XFERCOUNT), OneValue(TWTY_INT16, 0xFFFF));
 }
 
-// A container block of the application holding these bytes.
-HGLOBAL Container(const Bytes &bytes) {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    memcpy(GlobalLock(block), bytes.data(), bytes.size());
-    GlobalUnlock(block);
-    return block;
-}
-
-Bytes Contents(HGLOBAL block) {
-    Bytes bytes(GlobalSize(block));
-    memcpy(bytes.data(), GlobalLock(block), bytes.size());
-    GlobalUnlock(block);
-    return bytes;
-}
-
 TEST_F(SetOnOpenBoard, AnEnumerationIsAcceptedUnreadAndChangesNothing) {
     Bytes sent = Enumeration(TWTY_UINT16, {0, 1, 2}, 2, 2);
-    HGLOBAL block = Container(sent);
+    HGLOBAL block = BlockOf(sent);
     TW_CAPABILITY cap = {ICAP_XFERMECH, TWON_ENUMERATION, block};
     EXPECT_EQ(source->Capability(MSG_SET, &cap), TWRC_SUCCESS);
     EXPECT_EQ(source->Status(), TWCC_SUCCESS);
     EXPECT_EQ(cap.hContainer, block);
     EXPECT_EQ(cap.ConType, TWON_ENUMERATION);
-    EXPECT_EQ(Contents(block), sent);
+    EXPECT_EQ(BlockBytes(block), sent);
     GlobalFree(block);
     EXPECT_EQ(Current(ICAP_XFERMECH), OneValue(TWTY_UINT16, 0));
     // Not even the handle is looked at.
@@ -83,7 +66,7 @@ TEST_F(SetOnOpenBoard, AnEnumerationIsAcceptedUnreadAndChangesNothing) {
 }
 
 TEST_F(SetOnOpenBoard, OtherContainersAreRefused) {
-    HGLOBAL block = Container(OneValue(TWTY_UINT16, TWSX_MEMORY));
+    HGLOBAL block = BlockOf(OneValue(TWTY_UINT16, TWSX_MEMORY));
     for (TW_UINT16 conType : {TWON_ARRAY, TWON_RANGE, TW_UINT16(0), TW_UINT16(7)}) {
         SCOPED_TRACE(conType);
         TW_CAPABILITY cap = {ICAP_XFERMECH, conType, block};
@@ -100,7 +83,7 @@ TEST_F(SetOnOpenBoard, AOneValueWithoutAUsableBlockIsRefused) {
     EXPECT_EQ(source->Capability(MSG_SET, &cap), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_BADVALUE);
     // A block too small to hold the item.
-    HGLOBAL tiny = Container(Bytes{TWTY_UINT16, 0, 2});
+    HGLOBAL tiny = BlockOf(Bytes{TWTY_UINT16, 0, 2});
     cap.hContainer = tiny;
     EXPECT_EQ(source->Capability(MSG_SET, &cap), TWRC_FAILURE);
     EXPECT_EQ(source->Status(), TWCC_BADVALUE);

@@ -10,14 +10,6 @@ namespace {
 
 using namespace qx;
 
-// A top-level window of this thread (the source's dialog belongs to the
-// thread that enabled it).
-HWND ThreadWindow(const char *title) {
-    for (HWND window : ThreadWindows())
-        if (WindowText(window) == title) return window;
-    return nullptr;
-}
-
 class Notifications : public DsmTest {
 protected:
     // A DG_CONTROL / DAT_NULL call as the source makes it.
@@ -236,7 +228,7 @@ TEST_F(Notifications, CancelInTheSourcesDialogComesBackAsCloseRequest) {
     TW_IDENTITY app, source;
     ASSERT_NO_FATAL_FAILURE(EnableQuorvex(true, &window, &app, &source));
     EXPECT_TRUE(qx::Notifications().empty()) << "nothing to tell before the user acts";
-    HWND dialog = ThreadWindow("Quorvex User Interface");
+    HWND dialog = FindSourceDialog();
     ASSERT_NE(dialog, nullptr);
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));

@@ -647,13 +647,6 @@ TEST_F(LeftLargeTransferTest, AbandonedTransfersDoNotKeepTheirCopies) {
 
 // ---------------------------------------------------------------- preview
 
-// The source's dialog on this thread.
-HWND SourceDialog() {
-    for (HWND window : ThreadWindows())
-        if (ClassName(window) == "#32770" && IsWindowVisible(window)) return window;
-    return nullptr;
-}
-
 int LastIndexOf(const std::vector<std::string> &log, const std::string &prefix) {
     for (int i = int(log.size()) - 1; i >= 0; --i)
         if (log[i].compare(0, prefix.size(), prefix) == 0) return i;
@@ -668,8 +661,9 @@ protected:
     void AcquireFromTheDialog() {
         ASSERT_EQ(source->Open(), TWRC_SUCCESS);
         ASSERT_EQ(source->Enable(true), TWRC_SUCCESS);
-        dialog = SourceDialog();
+        dialog = FindSourceDialog();
         ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(IsWindowVisible(dialog));
         PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
         ASSERT_TRUE(PumpUntil([] { return !Notifications().empty(); }, LongEnough));
         ASSERT_EQ(Notifications()[0].message, MSG_XFERREADY);

@@ -1,6 +1,6 @@
 // A line-scan board of 8 x 40000 through QXTwain.ds: the height passes the
 // TW_FIX32 range, and a native transfer still delivers every row.
-#include "cap_support.h"
+#include "support/capability.h"
 #include "support/transfer.h"
 
 namespace {

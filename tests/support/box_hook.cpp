@@ -1,5 +1,7 @@
 #include "support/box_hook.h"
 
+#include "res/resource.h"
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -120,7 +122,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 extern "C" BOOL BoxHookStart() {
     if (g_hook) return TRUE;
     // The source's own dialog is not a box to dismiss.
-    BoxHookSetDialogAction("Quorvex User Interface", 0, -1);
+    BoxHookSetDialogAction(QX_DIALOG_TITLE, 0, -1);
     g_hook = SetWindowsHookExA(WH_CBT, CbtProc, g_module, 0);
     return g_hook != nullptr;
 }

@@ -25,33 +25,46 @@ bool StartWithOutputTo(std::string command, const std::string &outputPath,
     return started != FALSE;
 }
 
-ChildProcess::ChildProcess(const std::string &command, const std::string &outputPath)
-    : started_(StartWithOutputTo(command, outputPath, &process_)) {}
-
-ChildProcess::ChildProcess(ChildProcess &&other) noexcept
-    : process_(other.process_), started_(other.started_) {
-    other.started_ = false;
+ChildProcess::ChildProcess(const std::string &command, const std::string &outputPath) {
+    if (!StartWithOutputTo(command, outputPath, &process_)) process_ = {};
 }
 
-ChildProcess::~ChildProcess() { Finish(0); }
+ChildProcess::~ChildProcess() { Release(); }
 
-bool ChildProcess::Running(DWORD ms) {
-    return started_ && WaitForSingleObject(process_.hProcess, ms) == WAIT_TIMEOUT;
+ChildProcess::ChildProcess(ChildProcess &&other) noexcept : process_(other.process_) {
+    other.process_ = {};
+}
+
+ChildProcess &ChildProcess::operator=(ChildProcess &&other) noexcept {
+    if (this != &other) {
+        Release();
+        process_ = other.process_;
+        other.process_ = {};
+    }
+    return *this;
+}
+
+bool ChildProcess::Running(DWORD ms) const {
+    return Started() && WaitForSingleObject(process_.hProcess, ms) == WAIT_TIMEOUT;
 }
 
 DWORD ChildProcess::Finish(DWORD ms) {
-    if (!started_) return NotRun;
-    started_ = false;
     DWORD code = NotRun;
-    if (WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(process_.hProcess, &code);
-    } else {
+    if (Started() && !Running(ms)) GetExitCodeProcess(process_.hProcess, &code);
+    Release();
+    return code;
+}
+
+void ChildProcess::Release() {
+    if (!Started()) return;
+    // Ended and waited for, so that the files it held are free again.
+    if (Running()) {
         TerminateProcess(process_.hProcess, NotRun);
         WaitForSingleObject(process_.hProcess, 10000);
     }
     CloseHandle(process_.hThread);
     CloseHandle(process_.hProcess);
-    return code;
+    process_ = {};
 }
 
 DWORD RunProgram(const std::string &command, std::string *output, DWORD ms) {

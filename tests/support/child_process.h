@@ -9,34 +9,38 @@ namespace qx {
 
 // Starts command with its standard output and error written to outputPath
 // (replaced); false when it could not start. The caller waits for the
-// process and closes both handles in *process.
+// process and closes both handles in *process (ChildProcess does both).
 bool StartWithOutputTo(std::string command, const std::string &outputPath,
                        PROCESS_INFORMATION *process);
 
 // The exit code of a run that did not start or did not end in time.
 constexpr DWORD NotRun = 999;
 
-// A child started as StartWithOutputTo starts it, owned: the destructor ends
-// it if it still runs (a failed assertion leaves no child behind) and closes
-// its handles.
+// A child process owned by a test. However the test leaves (a failed
+// assertion returns early), the destructor ends the process if it still runs
+// and closes its handles: no child outlives the test that started it.
 class ChildProcess {
 public:
+    ChildProcess() = default;
+    // Starts command as StartWithOutputTo does; Started() tells whether it did.
     ChildProcess(const std::string &command, const std::string &outputPath);
+    ~ChildProcess();
     ChildProcess(ChildProcess &&other) noexcept;
+    ChildProcess &operator=(ChildProcess &&other) noexcept;
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;
-    ~ChildProcess();
-    bool Started() const { return started_; }
+
+    bool Started() const { return process_.hProcess != nullptr; }
     DWORD Id() const { return process_.dwProcessId; }
-    // Whether it still runs after waiting up to ms for its end.
-    bool Running(DWORD ms);
-    // Waits up to ms for its end, ending it otherwise; its exit code, or
-    // NotRun when it did not start or did not end in time.
+    // True while the process runs, after waiting at most ms for its end.
+    bool Running(DWORD ms = 0) const;
+    // Waits at most ms for its end and releases it (ended if still running);
+    // its exit code, or NotRun when it did not start or did not end in time.
     DWORD Finish(DWORD ms);
 
 private:
+    void Release();
     PROCESS_INFORMATION process_ = {};
-    bool started_ = false;
 };
 
 // Runs command to its end (waiting at most ms) with its standard output and

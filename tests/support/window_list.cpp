@@ -1,5 +1,7 @@
 #include "support/window_list.h"
 
+#include "res/resource.h"
+
 namespace qx {
 
 namespace {
@@ -38,6 +40,12 @@ std::string ClassName(HWND window) {
     char name[64] = {};
     GetClassNameA(window, name, sizeof name);
     return name;
+}
+
+HWND FindSourceDialog(DWORD process) {
+    for (HWND window : ProcessWindows(process))
+        if (ClassName(window) == "#32770" && WindowText(window) == QX_DIALOG_TITLE) return window;
+    return nullptr;
 }
 
 }  // namespace qx

@@ -14,4 +14,8 @@ std::vector<HWND> ThreadWindows(DWORD thread = GetCurrentThreadId());
 std::string WindowText(HWND window);
 std::string ClassName(HWND window);
 
+// The source's dialog among the top-level windows of a process (this one by
+// default), shown or not; null when there is none.
+HWND FindSourceDialog(DWORD process = GetCurrentProcessId());
+
 }  // namespace qx

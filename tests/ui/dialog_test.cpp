@@ -147,6 +147,7 @@ TEST(DialogTemplate, IsTheModulesDialog1010) {
     EXPECT_EQ(t.cy, 126);
     EXPECT_FALSE(t.menu.isId || !t.menu.name.empty());
     EXPECT_FALSE(t.windowClass.isId || !t.windowClass.name.empty());
+    // The published title, as users know it; the other tests use its name.
     EXPECT_EQ(t.caption, "Quorvex User Interface");
     EXPECT_EQ(t.pointSize, 8);
     EXPECT_EQ(t.font, "MS Sans Serif");
@@ -182,7 +183,7 @@ protected:
 
     void EnableShown() {
         ASSERT_EQ(source->Enable(true, app.hwnd), TWRC_SUCCESS);
-        dialog = SourceDialog();
+        dialog = FindSourceDialog();
         ASSERT_NE(dialog, nullptr);
     }
 
@@ -221,7 +222,7 @@ protected:
 
 TEST_F(DialogTest, TheShownWindowIsMadeFromTheTemplate) {
     EnableShown();
-    EXPECT_EQ(WindowText(dialog), "Quorvex User Interface");
+    EXPECT_EQ(WindowText(dialog), QX_DIALOG_TITLE);
     DWORD style = static_cast<DWORD>(GetWindowLongA(dialog, GWL_STYLE));
     EXPECT_EQ(style & DialogStyle, DialogStyle);
     EXPECT_FALSE(style & WS_CHILD);
@@ -324,7 +325,7 @@ TEST_F(DialogTest, OnlyTheDialogsMessagesAreTheSources) {
 
 TEST_F(DialogTest, WithoutUserInterfaceTheHiddenDialogStillExists) {
     ASSERT_EQ(source->Enable(false, app.hwnd), TWRC_SUCCESS);
-    dialog = SourceDialog();
+    dialog = FindSourceDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_FALSE(IsWindowVisible(dialog));
     EXPECT_EQ(ControlText(dialog, IDC_PREVIEW), "Preview");

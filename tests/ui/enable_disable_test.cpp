@@ -101,7 +101,7 @@ TEST_F(EnableDisableTest, WithoutUserInterfaceATransferIsReadyAtOnce) {
     EXPECT_EQ(ui.ModalUI, 1);
 
     // The dialog exists but nothing of the source is on screen.
-    HWND dialog = SourceDialog();
+    HWND dialog = FindSourceDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_FALSE(IsWindowVisible(dialog));
     EXPECT_TRUE(VisibleWindowsExcept(nullptr).empty());
@@ -125,7 +125,7 @@ TEST_F(EnableDisableTest, WithUserInterfaceTheDialogIsShownModeless) {
     EXPECT_EQ(ui.ModalUI, 0);
     EXPECT_TRUE(Notifications().empty());
 
-    HWND dialog = SourceDialog();
+    HWND dialog = FindSourceDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(IsWindowVisible(dialog));
     EXPECT_EQ(GetWindow(dialog, GW_OWNER), app.hwnd);
@@ -139,14 +139,14 @@ TEST_F(EnableDisableTest, WithUserInterfaceTheDialogIsShownModeless) {
 
     ASSERT_EQ(source->Disable(), TWRC_SUCCESS);
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_EQ(SourceDialog(), nullptr);
+    EXPECT_EQ(FindSourceDialog(), nullptr);
     // Back in 400: enable is accepted again.
     EXPECT_EQ(source->Enable(true, app.hwnd), TWRC_SUCCESS);
 }
 
 TEST_F(EnableDisableTest, EnablingTwiceIsOutOfSequenceAndChangesNothing) {
     ASSERT_EQ(source->Enable(true, app.hwnd), TWRC_SUCCESS);
-    HWND dialog = SourceDialog();
+    HWND dialog = FindSourceDialog();
     ClearBoxes();
 
     EXPECT_EQ(source->Enable(false, nullptr), TWRC_FAILURE);
@@ -159,7 +159,7 @@ TEST_F(EnableDisableTest, EnablingTwiceIsOutOfSequenceAndChangesNothing) {
     auto log = BoardLog();
     EXPECT_EQ(LogCount(log, "KvSignalCreate 4 -> 0"), 1);
     EXPECT_EQ(LogCount(log, "QXQTabModeRequest 1 -> 0"), 1);
-    EXPECT_EQ(SourceDialog(), dialog);
+    EXPECT_EQ(FindSourceDialog(), dialog);
     EXPECT_TRUE(IsWindowVisible(dialog));
     EXPECT_TRUE(Notifications().empty());
 }
@@ -173,7 +173,7 @@ TEST_F(EnableDisableTest, OtherUserInterfaceMessagesAreBadProtocol) {
     EXPECT_BOX(boxes[0], "Twain Driver Error",
                std::string("General failure in response to DAT_USERINTERFACE.  ") +
                    BadProtocolSentence);
-    EXPECT_EQ(SourceDialog(), nullptr);
+    EXPECT_EQ(FindSourceDialog(), nullptr);
     EXPECT_TRUE(BoardLogMatching("KvSignalCreate").empty());
     // Still 400.
     EXPECT_EQ(EnableWith(ui), TWRC_SUCCESS);
@@ -242,7 +242,7 @@ TEST_F(EnableDisableTest, EnableAndDisableAtOnceLeaveNothingRunning) {
 
 TEST_F(EnableDisableTest, ClosingAnEnabledSourceTakesItsAcquisitionDown) {
     ASSERT_EQ(source->Enable(true, app.hwnd), TWRC_SUCCESS);
-    HWND dialog = SourceDialog();
+    HWND dialog = FindSourceDialog();
     ASSERT_EQ(source->Close(), TWRC_SUCCESS);
     EXPECT_FALSE(IsWindow(dialog));
     auto log = BoardLog();
@@ -280,7 +280,7 @@ TEST_F(NotHostQTabTest, EnableFailsWithTwoBoxesAndCreatesNothing) {
 
     EXPECT_TRUE(BoardLogMatching("KvSignalCreate").empty());
     EXPECT_TRUE(BoardLogMatching("KvAqSetup").empty());
-    EXPECT_EQ(SourceDialog(), nullptr);
+    EXPECT_EQ(FindSourceDialog(), nullptr);
     ExpectThreadsAsWhenOpen();
     // Still 400.
     EXPECT_EQ(source->Disable(), TWRC_FAILURE);
@@ -310,7 +310,7 @@ TEST_F(SetupFailureTest, EnableShowsTheBoardErrorThenReleasesWhatItCreated) {
     EXPECT_TRUE(BoardLogMatching("KvAqCleanUp").empty());
     ExpectSignalsBalanced();
     ExpectThreadsAsWhenOpen();
-    EXPECT_EQ(SourceDialog(), nullptr);
+    EXPECT_EQ(FindSourceDialog(), nullptr);
     EXPECT_TRUE(Notifications().empty());
 
     // Still 400: disable is refused, a second enable runs the whole way again.

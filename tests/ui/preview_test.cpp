@@ -71,7 +71,7 @@ protected:
         ASSERT_EQ(source->Open(), TWRC_SUCCESS);
         threadsWhenOpen = ThreadCount();
         ASSERT_EQ(source->Enable(true, app.hwnd), TWRC_SUCCESS);
-        dialog = SourceDialog();
+        dialog = FindSourceDialog();
         ASSERT_NE(dialog, nullptr);
         threadsWhenEnabled = ThreadCount();
         loop = std::make_unique<EventLoop>(*source);

@@ -57,7 +57,7 @@ TEST_P(TeardownTest, NothingOfTheSourceOutlivesAnEndOnAnotherThread) {
     ASSERT_EQ(source->Open(), TWRC_SUCCESS);
     app = std::thread([this] {
         EXPECT_EQ(source->Enable(true), TWRC_SUCCESS);
-        dialog = qx::SourceDialog();
+        dialog = qx::FindSourceDialog();
         PostMessageA(dialog, WM_COMMAND, IDC_PREVIEW, 0);
         while (!stop) pumping ? qx::PumpMessages(5) : Sleep(5);
     });

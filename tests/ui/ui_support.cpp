@@ -69,13 +69,6 @@ std::vector<OfferedEvent> EventLoop::EventsFor(HWND window, UINT message) const 
     return events;
 }
 
-HWND SourceDialog() {
-    for (HWND window : ProcessWindows())
-        if (ClassName(window) == "#32770" && WindowText(window) == "Quorvex User Interface")
-            return window;
-    return nullptr;
-}
-
 std::vector<HWND> OwnedWindows(HWND owner) {
     std::vector<HWND> owned;
     for (HWND window : ProcessWindows())

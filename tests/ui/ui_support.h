@@ -58,8 +58,6 @@ private:
     qx::LoadedSource &source;
 };
 
-// The source's dialog in this process, shown or not; null when there is none.
-HWND SourceDialog();
 // Top-level windows of this process owned by owner.
 std::vector<HWND> OwnedWindows(HWND owner);
 // Visible top-level windows of this process other than except.
