@@ -411,8 +411,8 @@ TEST_F(AcquireRun, UnattendedRunPrintsAndClosesTheSourcesBoxes) {
 TEST_F(AcquireRun, CancelInTheDialogExitsThree) {
     bool pressed = false;
     Child child = Run("--ui", "", [&](DWORD process) {
-        HWND dialog = FindChildWindow(process, QX_DIALOG_TITLE);
-        if (dialog && !pressed)
+        HWND dialog = qx::FindSourceDialog(process);
+        if (dialog && IsWindowVisible(dialog) && !pressed)
             pressed = PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                                    reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
     });

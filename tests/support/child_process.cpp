@@ -25,21 +25,24 @@ bool StartWithOutputTo(std::string command, const std::string &outputPath,
     return started != FALSE;
 }
 
-ChildProcess::ChildProcess(const std::string &command, const std::string &outputPath) {
-    if (!StartWithOutputTo(command, outputPath, &process_)) process_ = {};
-}
+ChildProcess::ChildProcess(const std::string &command, const std::string &outputPath)
+    : started_(StartWithOutputTo(command, outputPath, &process_)) {}
 
 ChildProcess::~ChildProcess() { Release(); }
 
-ChildProcess::ChildProcess(ChildProcess &&other) noexcept : process_(other.process_) {
+ChildProcess::ChildProcess(ChildProcess &&other) noexcept
+    : process_(other.process_), started_(other.started_) {
     other.process_ = {};
+    other.started_ = false;
 }
 
 ChildProcess &ChildProcess::operator=(ChildProcess &&other) noexcept {
     if (this != &other) {
         Release();
         process_ = other.process_;
+        started_ = other.started_;
         other.process_ = {};
+        other.started_ = false;
     }
     return *this;
 }
@@ -62,9 +65,10 @@ void ChildProcess::Release() {
         TerminateProcess(process_.hProcess, NotRun);
         WaitForSingleObject(process_.hProcess, 10000);
     }
-    CloseHandle(process_.hThread);
-    CloseHandle(process_.hProcess);
+    if (process_.hThread) CloseHandle(process_.hThread);
+    if (process_.hProcess) CloseHandle(process_.hProcess);
     process_ = {};
+    started_ = false;
 }
 
 DWORD RunProgram(const std::string &command, std::string *output, DWORD ms) {

@@ -30,7 +30,9 @@ public:
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;
 
-    bool Started() const { return process_.hProcess != nullptr; }
+    // Wine starts a Unix program (a shell script) without a process handle to
+    // wait on, so having started is not the same as holding a handle.
+    bool Started() const { return started_; }
     DWORD Id() const { return process_.dwProcessId; }
     // True while the process runs, after waiting at most ms for its end.
     bool Running(DWORD ms = 0) const;
@@ -41,6 +43,7 @@ public:
 private:
     void Release();
     PROCESS_INFORMATION process_ = {};
+    bool started_ = false;
 };
 
 // Runs command to its end (waiting at most ms) with its standard output and
