@@ -44,8 +44,14 @@ void ConvertLinesBottomUp(uint32_t first, uint32_t end, const void *context) {
     }
 }
 
+// A frame that fits has its bitmap's block made while the board captures it,
+// unless the last transfer had one made ready already.
 TW_UINT16 CheckFrame(const FrameGeometry &frame) {
-    return FrameFitsHostBuffer(frame) ? TWCC_SUCCESS : TWCC_OPERATIONERROR;
+    if (!FrameFitsHostBuffer(frame)) return TWCC_OPERATIONERROR;
+    NativeBitmapLayout layout = NativeBitmapLayoutFor(frame);
+    PrepareNextBitmapBlock(static_cast<SIZE_T>(layout.blockBytes),
+                           static_cast<SIZE_T>(layout.writtenBytes));
+    return TWCC_SUCCESS;
 }
 
 // Applications pass the address of a pointer-sized TW_HANDLE: 8 bytes on

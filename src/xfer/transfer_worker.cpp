@@ -53,8 +53,13 @@ unsigned __stdcall WorkerLoop(void *) {
             ReleaseSRWLockExclusive(&w.lock);
             HGLOBAL block = AllocateTouched(bytes, touch);
             AcquireSRWLockExclusive(&w.lock);
-            w.block = block;
-            w.blockReady = true;
+            if (w.blockDropped) {
+                w.blockDropped = false;
+                if (block) GlobalFree(block);
+            } else {
+                w.block = block;
+                w.blockReady = true;
+            }
         }
         locked.Changed();
     }
@@ -65,7 +70,7 @@ bool StartWorker() {
     if (w.thread) return true;
     InitializeSRWLock(&w.lock);
     InitializeConditionVariable(&w.changed);
-    w.stop = w.blockWanted = w.blockReady = false;
+    w.stop = w.blockWanted = w.blockReady = w.blockDropped = false;
     w.rows = nullptr;
     w.thread = StartThread(WorkerLoop, nullptr);
     return w.thread != nullptr;
@@ -84,11 +89,12 @@ HGLOBAL TakePrepared() {
     return block;
 }
 
-// True while the worker makes a block asked for.
+// True while the worker makes a block, asked for or dropped.
 bool MakingBlock() {
-    if (!Worker().blockPending) return false;
+    const TransferWorker &w = Worker();
+    if (!w.thread) return false;
     Locked locked;
-    return !Worker().blockReady;
+    return (w.blockPending && !w.blockReady) || w.blockDropped;
 }
 
 }  // namespace
@@ -141,6 +147,26 @@ void StopTransferWorker() {
     w.thread = nullptr;
 }
 
+void DropPreparedBitmapBlock() {
+    TransferWorker &w = Worker();
+    if (!w.blockPending) return;
+    w.blockPending = false;
+    HGLOBAL made = nullptr;
+    {
+        Locked locked;
+        if (w.blockReady) {
+            made = w.block;
+            w.block = nullptr;
+            w.blockReady = false;
+        } else if (w.blockWanted) {
+            w.blockWanted = false;  // not begun
+        } else {
+            w.blockDropped = true;
+        }
+    }
+    if (made) GlobalFree(made);
+}
+
 void AskTransferWorkerToStop() {
     TransferWorker &w = Worker();
     if (!w.thread) return;
@@ -153,7 +179,7 @@ void ForgetStoppedTransferWorker() {
     TransferWorker &w = Worker();
     if (w.blockReady) GlobalFree(w.block);
     w.block = nullptr;
-    w.blockReady = w.blockPending = false;
+    w.blockReady = w.blockPending = w.blockDropped = false;
     if (w.thread) CloseHandle(w.thread);
     w.thread = nullptr;
 }

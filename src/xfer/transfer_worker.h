@@ -6,7 +6,8 @@
 // of fresh memory, and touching its pages for the first time costs several
 // times a copy of the image. The worker allocates and touches the next block
 // while the application deals with the last image and the board captures the
-// next one.
+// next one; a transfer with no block made ready asks for its own while the
+// board captures its frame.
 //
 // It also converts half of a frame's rows while the application's thread
 // converts the other half, unless it is making a block.
@@ -32,6 +33,8 @@ struct TransferWorker {
     SIZE_T touchBytes;
     HGLOBAL block;
     bool blockPending;  // asked for and not yet taken (application's thread only)
+    // The block being made is no longer wanted: the worker frees it when done.
+    bool blockDropped;
     // Rows [rowsFirst, rowsEnd) are to be converted by `rows`; cleared when done.
     RowRange rows;
     const void *rowsContext;
@@ -54,6 +57,11 @@ void ConvertRows(uint32_t rows, RowRange convert, const void *context);
 
 // Frees a block made ready and not taken, and ends the worker.
 void StopTransferWorker();
+
+// Gives up a block made ready or being made without waiting for it: one
+// already made is freed at once, one being made by the worker when it is
+// done. The worker stays for the next transfers.
+void DropPreparedBitmapBlock();
 
 // For the module's unload, where the worker cannot be waited for: asks it to
 // end, and, once it no longer runs the module's code, lets go of it and of a
