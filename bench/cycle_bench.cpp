@@ -156,6 +156,8 @@ void RunCycleBench(const BoardLibrary &kv, int scale) {
                    c.width, c.height, c.depth, MechanismName(m), r.phase[Enable] * 1e3,
                    r.phase[Info] * 1e3, r.phase[Transfer] * 1e3, r.phase[End] * 1e3,
                    r.phase[Disable] * 1e3, r.around() * 1e3, stream);
+            printf("@ cycle %ux%u %u %s %.3f %.3f %.2f\n", c.width, c.height, c.depth,
+                   MechanismName(m), r.around() * 1e3, r.phase[Transfer] * 1e3, stream);
             fflush(stdout);
         }
     }
