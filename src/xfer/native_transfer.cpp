@@ -87,8 +87,8 @@ TW_UINT16 ImageNativeXfeMsg(const OperationRequest *request) {
         }
         // The next block is made while this one is filled: making it costs
         // more than the conversion, which this thread then does alone.
-        PrepareNextBitmapBlock(static_cast<SIZE_T>(layout.blockBytes),
-                               static_cast<SIZE_T>(layout.writtenBytes));
+        PrepareFollowingBitmapBlock(static_cast<SIZE_T>(layout.blockBytes),
+                                    static_cast<SIZE_T>(layout.writtenBytes));
         BottomUpConversion job{block.data() + layout.pixelOffset, &layout, &frame};
         ConvertRows(frame.height, ConvertLinesBottomUp, &job);
     }

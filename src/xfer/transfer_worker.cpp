@@ -24,12 +24,15 @@ struct Locked {
 };
 
 // Allocates the block and writes a zero into each page of its first `touch`
-// bytes, which keeps it zero-initialised and brings those pages in.
+// bytes, which keeps it zero-initialised and brings those pages in; stops
+// touching once the block is dropped.
 HGLOBAL AllocateTouched(SIZE_T bytes, SIZE_T touch) {
     HGLOBAL block = GlobalAlloc(BitmapFlags, bytes);
     if (!block) return nullptr;
     if (auto *pages = static_cast<volatile uint8_t *>(GlobalLock(block))) {
-        for (SIZE_T offset = 0; offset < touch && offset < bytes; offset += PageBytes) pages[offset] = 0;
+        for (SIZE_T offset = 0; offset < touch && offset < bytes && !Worker().blockDropped;
+             offset += PageBytes)
+            pages[offset] = 0;
         GlobalUnlock(block);
     }
     return block;
@@ -54,7 +57,7 @@ unsigned __stdcall WorkerLoop(void *) {
             HGLOBAL block = AllocateTouched(bytes, touch);
             AcquireSRWLockExclusive(&w.lock);
             if (w.blockDropped) {
-                w.blockDropped = false;
+                w.blockDropped = 0;
                 if (block) GlobalFree(block);
             } else {
                 w.block = block;
@@ -70,7 +73,8 @@ bool StartWorker() {
     if (w.thread) return true;
     InitializeSRWLock(&w.lock);
     InitializeConditionVariable(&w.changed);
-    w.stop = w.blockWanted = w.blockReady = w.blockDropped = false;
+    w.stop = w.blockWanted = w.blockReady = false;
+    w.blockDropped = 0;
     w.rows = nullptr;
     w.thread = StartThread(WorkerLoop, nullptr);
     return w.thread != nullptr;
@@ -94,7 +98,7 @@ bool MakingBlock() {
     const TransferWorker &w = Worker();
     if (!w.thread) return false;
     Locked locked;
-    return (w.blockPending && !w.blockReady) || w.blockDropped;
+    return (w.blockPending && !w.blockReady) || w.blockDropped != 0;
 }
 
 }  // namespace
@@ -115,6 +119,10 @@ void PrepareNextBitmapBlock(SIZE_T bytes, SIZE_T written) {
     w.touchBytes = written;
     w.blockWanted = true;
     locked.Changed();
+}
+
+void PrepareFollowingBitmapBlock(SIZE_T bytes, SIZE_T written) {
+    if (Worker().nativeTransfers++ > 0) PrepareNextBitmapBlock(bytes, written);
 }
 
 void ConvertRows(uint32_t rows, RowRange convert, const void *context) {
@@ -140,6 +148,7 @@ void ConvertRows(uint32_t rows, RowRange convert, const void *context) {
 void StopTransferWorker() {
     if (HGLOBAL block = TakePrepared()) GlobalFree(block);
     TransferWorker &w = Worker();
+    w.nativeTransfers = 0;
     if (!w.thread) return;
     AskTransferWorkerToStop();
     WaitForSingleObject(w.thread, INFINITE);
@@ -149,6 +158,7 @@ void StopTransferWorker() {
 
 void DropPreparedBitmapBlock() {
     TransferWorker &w = Worker();
+    w.nativeTransfers = 0;
     if (!w.blockPending) return;
     w.blockPending = false;
     HGLOBAL made = nullptr;
@@ -161,7 +171,7 @@ void DropPreparedBitmapBlock() {
         } else if (w.blockWanted) {
             w.blockWanted = false;  // not begun
         } else {
-            w.blockDropped = true;
+            w.blockDropped = 1;
         }
     }
     if (made) GlobalFree(made);
@@ -179,7 +189,8 @@ void ForgetStoppedTransferWorker() {
     TransferWorker &w = Worker();
     if (w.blockReady) GlobalFree(w.block);
     w.block = nullptr;
-    w.blockReady = w.blockPending = w.blockDropped = false;
+    w.blockReady = w.blockPending = false;
+    w.blockDropped = 0;
     if (w.thread) CloseHandle(w.thread);
     w.thread = nullptr;
 }
