@@ -1,7 +1,9 @@
 // The host buffer of a frame of up to 64 MB stays from a disable to the next
 // enable while the source is open, and goes at MSG_CLOSEDS or the unload; a
-// larger frame's goes at MSG_DISABLEDS.
-#include "support/harness.h"
+// larger frame's goes at MSG_DISABLEDS. The transfer worker that a native
+// transfer started goes with it.
+#include "support/transfer.h"
+#include "ui_support.h"
 
 namespace {
 
@@ -25,9 +27,14 @@ protected:
 TEST_P(HostBufferTest, KeptBetweenEnablesOnlyUpTo64MBAndOnlyWhileOpen) {
     ASSERT_EQ(source->Open(), TWRC_SUCCESS);
     const SIZE_T open = qx::CommittedPrivateBytes();
+    const int threads = qx::ThreadCount();
     for (int round = 0; round < 2; ++round) {
         ASSERT_EQ(source->Enable(false), TWRC_SUCCESS);
         EXPECT_GT(qx::CommittedPrivateBytes(), open + Limit * 3 / 4) << round;
+        qx::NativeReply reply = qx::NativeTransfer(*source);
+        ASSERT_EQ(reply.result, TWRC_XFERDONE);
+        GlobalFree(reply.handle);
+        ASSERT_EQ(qx::PendingXfers(*source, MSG_ENDXFER), TWRC_SUCCESS);
         ASSERT_EQ(source->Disable(), TWRC_SUCCESS);
         SIZE_T disabled = qx::CommittedPrivateBytes();
         // Kept once, and not a second time beside it.
@@ -44,6 +51,8 @@ TEST_P(HostBufferTest, KeptBetweenEnablesOnlyUpTo64MBAndOnlyWhileOpen) {
         source->entry = nullptr;
     }
     EXPECT_LT(qx::CommittedPrivateBytes(), open + Limit / 4);
+    EXPECT_TRUE(qx::PumpUntil([&] { return qx::ThreadCount() <= threads; }, 5000))
+        << qx::ThreadCount() << " threads, " << threads << " when opened";
 }
 
 INSTANTIATE_TEST_SUITE_P(Frames, HostBufferTest,
