@@ -115,6 +115,16 @@ void Record(const char *kind, const Case &c, double measured, double baseline, d
         printf("@ %s %u %.4e %.4e %.4e\n", kind, c.depth, measured, baseline, floor);
 }
 
+TW_UINT16 MemoryTransfer(qx::LoadedSource &source, std::vector<uint8_t> &buffer) {
+    TW_IMAGEMEMXFER strip{};
+    TW_UINT16 result;
+    do {
+        strip.Memory = {TWMF_APPOWNS | TWMF_POINTER, TW_UINT32(buffer.size()), buffer.data()};
+        result = source.Call(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &strip);
+    } while (result == TWRC_SUCCESS);
+    return result;
+}
+
 void EndTransfer(qx::LoadedSource &source) {
     if (qx::PendingXfers(source, MSG_ENDXFER) != TWRC_SUCCESS) Fail("MSG_ENDXFER failed");
 }

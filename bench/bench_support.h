@@ -68,5 +68,9 @@ Timing MeasureMemcpy(size_t bytes, int repetitions);
 // "@ kind depth measured baseline floor" (seconds) for the 2048 x 2048 cases.
 void Record(const char *kind, const Case &c, double measured, double baseline, double floor);
 
+// A memory transfer in strips of the buffer's size, until the source stops
+// answering TWRC_SUCCESS; returns its last answer (TWRC_XFERDONE when whole).
+TW_UINT16 MemoryTransfer(qx::LoadedSource &source, std::vector<uint8_t> &buffer);
+
 // DAT_PENDINGXFERS / MSG_ENDXFER after a transfer: the source is in 600 again.
 void EndTransfer(qx::LoadedSource &source);

@@ -28,14 +28,8 @@ double TimeTransfer(qx::ReadySource &source, Kind kind, std::vector<uint8_t> &bu
     if (kind == Kind::File) {
         if (source.Call(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr) != TWRC_XFERDONE)
             Fail("file transfer failed");
-    } else {
-        TW_IMAGEMEMXFER strip{};
-        TW_UINT16 result;
-        do {
-            strip.Memory = {TWMF_APPOWNS | TWMF_POINTER, TW_UINT32(buffer.size()), buffer.data()};
-            result = source.Call(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &strip);
-        } while (result == TWRC_SUCCESS);
-        if (result != TWRC_XFERDONE) Fail("memory transfer failed");
+    } else if (MemoryTransfer(source, buffer) != TWRC_XFERDONE) {
+        Fail("memory transfer failed");
     }
     double elapsed = Seconds() - start;
     EndTransfer(source);

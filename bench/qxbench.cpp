@@ -28,6 +28,7 @@
 
 #include "bench_support.h"
 #include "board_bench.h"
+#include "cycle_bench.h"
 #include "memfile_bench.h"
 
 namespace {
@@ -113,13 +114,19 @@ void RunNativeBench(const BoardLibrary &kv, int scale) {
 }  // namespace
 
 int main(int argc, char **argv) {
-    // "board" alone measures only the simulated board.
+    // "board" alone measures only the simulated board, "cycle" only the
+    // cycle and stream figures.
     bool boardOnly = argc > 1 && strcmp(argv[1], "board") == 0;
-    int scale = argc > 1 + boardOnly ? std::max(1, atoi(argv[1 + boardOnly])) : 1;
+    bool cycleOnly = argc > 1 && strcmp(argv[1], "cycle") == 0;
+    bool named = boardOnly || cycleOnly;
+    int scale = argc > 1 + named ? std::max(1, atoi(argv[1 + named])) : 1;
     BoardLibrary kv = LoadBoardLibrary();
-    RunBoardBench(kv, scale);
+    if (!cycleOnly) RunBoardBench(kv, scale);
     if (boardOnly) return 0;
-    RunNativeBench(kv, scale);
-    RunMemoryAndFileBench(kv, scale);
+    if (!cycleOnly) {
+        RunNativeBench(kv, scale);
+        RunMemoryAndFileBench(kv, scale);
+    }
+    RunCycleBench(kv, scale);
     return 0;
 }

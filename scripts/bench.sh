@@ -2,7 +2,9 @@
 # Installs what is missing, builds the source, the simulated board and the
 # benchmark, and runs it under Wine, for each architecture of QX_ARCHS
 # (default "win64 win32"). An optional argument multiplies the repetitions
-# (default 1). After both, one table compares them (bench/compare.awk).
+# (default 1); "board" or "cycle" before it runs only the simulated board's
+# figures, or only the cycle and stream figures. After both, one table
+# compares them (bench/compare.awk).
 set -euo pipefail
 source "$(dirname "$0")/setup-env.sh"
 figures=$(mktemp)

@@ -81,8 +81,9 @@ TW_UINT16 OpenSource(const OperationRequest *request) {
 TW_UINT16 CloseSource() {
     if (!SourceIsOpen()) return FailOperation(OperationText::CloseDS, TWCC_SEQERROR);
     // Closing an enabled source first undoes the enable, so nothing of it
-    // outlives the board.
+    // outlives the board; a disabled one lets go of what its disable kept.
     if (g_source.sourceState != STATE_OPEN) TearDownAcquisition();
+    else ReleaseKeptMemory();
     g_source.appIdentity.Id = 0;
     BoardClose();
     g_source.sourceState = STATE_LOADED;

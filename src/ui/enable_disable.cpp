@@ -17,6 +17,13 @@
 namespace {
 
 constexpr uint32_t HostQTabMode = 1;
+// Frames up to this size keep their host buffer and the transfer worker from
+// a disable to the next enable while the source stays open: a fresh buffer's
+// pages are brought in by the first frame written into them, at several times
+// the cost of a copy of the image, and an application that follows TWAIN
+// disables and enables around every frame. A bitmap block made ready goes at
+// the disable all the same, without waiting for the worker to finish it.
+constexpr uint32_t KeptFrameLimit = uint32_t(64) << 20;
 constexpr const char *NotHostQTabText =
     "Board is not in host qtab mode. To run the Twain driver, the board must use host qtabs";
 
@@ -26,16 +33,19 @@ TW_UINT16 FailEnable(TW_UINT16 code) {
     return FailOperation(OperationText::EnableDS, code);
 }
 
-bool AllocateHostBuffer(uint32_t imageBytes) {
-    g_source.hostBuffer = static_cast<uint8_t *>(malloc(imageBytes));
-    g_source.hostBufferSize = g_source.hostBuffer ? imageBytes : 0;
-    return g_source.hostBuffer != nullptr;
-}
-
 void FreeHostBuffer() {
     free(g_source.hostBuffer);
     g_source.hostBuffer = nullptr;
     g_source.hostBufferSize = 0;
+}
+
+bool AllocateHostBuffer(uint32_t imageBytes) {
+    // The buffer the last disable kept serves again while the frame keeps its size.
+    if (g_source.hostBuffer && g_source.hostBufferSize == imageBytes) return true;
+    FreeHostBuffer();
+    g_source.hostBuffer = static_cast<uint8_t *>(malloc(imageBytes));
+    g_source.hostBufferSize = g_source.hostBuffer ? imageBytes : 0;
+    return g_source.hostBuffer != nullptr;
 }
 
 void FreeSignals() {
@@ -95,14 +105,14 @@ TW_UINT16 EnableSource(TW_USERINTERFACE *userInterface) {
 TW_UINT16 DisableSource() {
     if (!StateIsOneOf({STATE_ENABLED, STATE_READY, STATE_TRANSFERRING}))
         return FailOperation(OperationText::DisableDS, TWCC_SEQERROR);
-    TearDownAcquisition();
+    TearDownAcquisition(Teardown::KeepMemory);
     g_source.sourceState = STATE_OPEN;
     return TWRC_SUCCESS;
 }
 
 }  // namespace
 
-void TearDownAcquisition() {
+void TearDownAcquisition(Teardown how) {
     // The dialog goes first: a preview that is ending then finds no buttons
     // to update and cannot be held up by this thread.
     bool dialogGone = DestroyDialogOnItsThread();
@@ -110,13 +120,22 @@ void TearDownAcquisition() {
     // button updates: wait for it a while only, and then leave it what it
     // still uses rather than free that under it.
     bool previewEnded = StopPreview(dialogGone ? INFINITE : AnswerLimitMs);
+    bool keep = how == Teardown::KeepMemory && g_source.hostBufferSize <= KeptFrameLimit;
     EndTransferInProgress();
-    StopTransferWorker();
+    if (keep) DropPreparedBitmapBlock();
+    else StopTransferWorker();
     StopMonitor();
     if (!previewEnded) return;
     FreeSignals();
-    FreeHostBuffer();
+    if (!keep) FreeHostBuffer();
     CleanUpAcquisition();
+}
+
+void ReleaseKeptMemory() {
+    StopTransferWorker();
+    // A preview left running by a dialog that did not answer still reads the
+    // buffer: it goes with the rest at the unload.
+    if (!g_source.previewThread) FreeHostBuffer();
 }
 
 TW_UINT16 UserInterfaceMsg(const OperationRequest *request) {

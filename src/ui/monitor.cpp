@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr DWORD PollMs = 10;
-
 unsigned __stdcall MonitorThread(void *) {
     MonitorLoop();
     return 0;
@@ -34,9 +32,9 @@ void StopMonitor() {
     // Releases the unlimited wait; the board keeps a cancel that comes before
     // the wait, so the thread cannot miss it.
     BoardSignalCancel(&g_source.cancelSignal);
-    DWORD code;
-    while (GetExitCodeThread(g_source.monitorThread, &code) && code == STILL_ACTIVE)
-        Sleep(PollMs);
+    // Never called with the loader lock held (the unload lets go of the thread
+    // first), so the thread can end and its handle be waited for.
+    WaitForSingleObject(g_source.monitorThread, INFINITE);
     CloseHandle(g_source.monitorThread);
     g_source.monitorThread = nullptr;
 }

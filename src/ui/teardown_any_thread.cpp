@@ -60,8 +60,10 @@ void ReleaseAcquisitionAtUnload() {
     ReleaseDialogAtUnload(g_leftDialog);
     g_leftDialog = nullptr;
     TransferWorker &worker = g_source.transferWorker;
-    if (!g_source.uiDialog && !g_source.monitorThread && !g_source.previewThread && !worker.thread)
+    if (!g_source.uiDialog && !g_source.monitorThread && !g_source.previewThread && !worker.thread) {
+        ReleaseKeptMemory();
         return;
+    }
     ReleaseDialogAtUnload(g_source.uiDialog);
     g_source.uiDialog = nullptr;
 

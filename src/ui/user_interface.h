@@ -3,6 +3,10 @@
 
 #include <windows.h>
 
+// Whether a teardown keeps, for a frame of up to 64 MB, the host buffer and
+// the transfer worker for the next enable.
+enum class Teardown { KeepMemory, ReleaseAll };
+
 // Undoes an enable in the order disable uses: dialog (and a running preview),
 // a transfer in progress, transfer worker, monitor thread, cancel signal,
 // frame signal, host buffer, acquisition set-up.
@@ -10,7 +14,11 @@
 // the state alone. When the dialog's thread does not answer and a preview is
 // held up by it, the host buffer, the signals and the acquisition set-up stay
 // for the preview (they go at the module's unload).
-void TearDownAcquisition();
+void TearDownAcquisition(Teardown how = Teardown::ReleaseAll);
+
+// Lets go of what a disable kept for the next enable: at MSG_CLOSEDS of a
+// disabled source, and at the unload.
+void ReleaseKeptMemory();
 
 // Ends a running preview and returns once its thread is gone, handling the
 // messages that thread sends meanwhile. Call on the application's thread

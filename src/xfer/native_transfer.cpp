@@ -44,8 +44,14 @@ void ConvertLinesBottomUp(uint32_t first, uint32_t end, const void *context) {
     }
 }
 
+// A frame that fits has its bitmap's block made while the board captures it,
+// unless the last transfer had one made ready already.
 TW_UINT16 CheckFrame(const FrameGeometry &frame) {
-    return FrameFitsHostBuffer(frame) ? TWCC_SUCCESS : TWCC_OPERATIONERROR;
+    if (!FrameFitsHostBuffer(frame)) return TWCC_OPERATIONERROR;
+    NativeBitmapLayout layout = NativeBitmapLayoutFor(frame);
+    PrepareNextBitmapBlock(static_cast<SIZE_T>(layout.blockBytes),
+                           static_cast<SIZE_T>(layout.writtenBytes));
+    return TWCC_SUCCESS;
 }
 
 // Applications pass the address of a pointer-sized TW_HANDLE: 8 bytes on
@@ -81,8 +87,8 @@ TW_UINT16 ImageNativeXfeMsg(const OperationRequest *request) {
         }
         // The next block is made while this one is filled: making it costs
         // more than the conversion, which this thread then does alone.
-        PrepareNextBitmapBlock(static_cast<SIZE_T>(layout.blockBytes),
-                               static_cast<SIZE_T>(layout.writtenBytes));
+        PrepareFollowingBitmapBlock(static_cast<SIZE_T>(layout.blockBytes),
+                                    static_cast<SIZE_T>(layout.writtenBytes));
         BottomUpConversion job{block.data() + layout.pixelOffset, &layout, &frame};
         ConvertRows(frame.height, ConvertLinesBottomUp, &job);
     }

@@ -24,12 +24,15 @@ struct Locked {
 };
 
 // Allocates the block and writes a zero into each page of its first `touch`
-// bytes, which keeps it zero-initialised and brings those pages in.
+// bytes, which keeps it zero-initialised and brings those pages in; stops
+// touching once the block is dropped.
 HGLOBAL AllocateTouched(SIZE_T bytes, SIZE_T touch) {
     HGLOBAL block = GlobalAlloc(BitmapFlags, bytes);
     if (!block) return nullptr;
     if (auto *pages = static_cast<volatile uint8_t *>(GlobalLock(block))) {
-        for (SIZE_T offset = 0; offset < touch && offset < bytes; offset += PageBytes) pages[offset] = 0;
+        for (SIZE_T offset = 0; offset < touch && offset < bytes && !Worker().blockDropped;
+             offset += PageBytes)
+            pages[offset] = 0;
         GlobalUnlock(block);
     }
     return block;
@@ -53,8 +56,13 @@ unsigned __stdcall WorkerLoop(void *) {
             ReleaseSRWLockExclusive(&w.lock);
             HGLOBAL block = AllocateTouched(bytes, touch);
             AcquireSRWLockExclusive(&w.lock);
-            w.block = block;
-            w.blockReady = true;
+            if (w.blockDropped) {
+                w.blockDropped = 0;
+                if (block) GlobalFree(block);
+            } else {
+                w.block = block;
+                w.blockReady = true;
+            }
         }
         locked.Changed();
     }
@@ -66,6 +74,7 @@ bool StartWorker() {
     InitializeSRWLock(&w.lock);
     InitializeConditionVariable(&w.changed);
     w.stop = w.blockWanted = w.blockReady = false;
+    w.blockDropped = 0;
     w.rows = nullptr;
     w.thread = StartThread(WorkerLoop, nullptr);
     return w.thread != nullptr;
@@ -84,11 +93,12 @@ HGLOBAL TakePrepared() {
     return block;
 }
 
-// True while the worker makes a block asked for.
+// True while the worker makes a block, asked for or dropped.
 bool MakingBlock() {
-    if (!Worker().blockPending) return false;
+    const TransferWorker &w = Worker();
+    if (!w.thread) return false;
     Locked locked;
-    return !Worker().blockReady;
+    return (w.blockPending && !w.blockReady) || w.blockDropped != 0;
 }
 
 }  // namespace
@@ -109,6 +119,10 @@ void PrepareNextBitmapBlock(SIZE_T bytes, SIZE_T written) {
     w.touchBytes = written;
     w.blockWanted = true;
     locked.Changed();
+}
+
+void PrepareFollowingBitmapBlock(SIZE_T bytes, SIZE_T written) {
+    if (Worker().nativeTransfers++ > 0) PrepareNextBitmapBlock(bytes, written);
 }
 
 void ConvertRows(uint32_t rows, RowRange convert, const void *context) {
@@ -134,11 +148,33 @@ void ConvertRows(uint32_t rows, RowRange convert, const void *context) {
 void StopTransferWorker() {
     if (HGLOBAL block = TakePrepared()) GlobalFree(block);
     TransferWorker &w = Worker();
+    w.nativeTransfers = 0;
     if (!w.thread) return;
     AskTransferWorkerToStop();
     WaitForSingleObject(w.thread, INFINITE);
     CloseHandle(w.thread);
     w.thread = nullptr;
+}
+
+void DropPreparedBitmapBlock() {
+    TransferWorker &w = Worker();
+    w.nativeTransfers = 0;
+    if (!w.blockPending) return;
+    w.blockPending = false;
+    HGLOBAL made = nullptr;
+    {
+        Locked locked;
+        if (w.blockReady) {
+            made = w.block;
+            w.block = nullptr;
+            w.blockReady = false;
+        } else if (w.blockWanted) {
+            w.blockWanted = false;  // not begun
+        } else {
+            w.blockDropped = 1;
+        }
+    }
+    if (made) GlobalFree(made);
 }
 
 void AskTransferWorkerToStop() {
@@ -154,6 +190,7 @@ void ForgetStoppedTransferWorker() {
     if (w.blockReady) GlobalFree(w.block);
     w.block = nullptr;
     w.blockReady = w.blockPending = false;
+    w.blockDropped = 0;
     if (w.thread) CloseHandle(w.thread);
     w.thread = nullptr;
 }

@@ -6,7 +6,8 @@
 // of fresh memory, and touching its pages for the first time costs several
 // times a copy of the image. The worker allocates and touches the next block
 // while the application deals with the last image and the board captures the
-// next one.
+// next one; a transfer with no block made ready asks for its own while the
+// board captures its frame.
 //
 // It also converts half of a frame's rows while the application's thread
 // converts the other half, unless it is making a block.
@@ -32,6 +33,11 @@ struct TransferWorker {
     SIZE_T touchBytes;
     HGLOBAL block;
     bool blockPending;  // asked for and not yet taken (application's thread only)
+    // The block being made is no longer wanted: the worker stops touching it
+    // and frees it. Read by the worker between pages, without the lock.
+    volatile LONG blockDropped;
+    // Native transfers since the last enable (application's thread only).
+    uint32_t nativeTransfers;
     // Rows [rowsFirst, rowsEnd) are to be converted by `rows`; cleared when done.
     RowRange rows;
     const void *rowsContext;
@@ -48,12 +54,23 @@ HGLOBAL AllocateBitmapBlock(SIZE_T bytes);
 // needs to touch.
 void PrepareNextBitmapBlock(SIZE_T bytes, SIZE_T written);
 
+// After a native transfer: the same for the transfer after it, once the
+// application has made more than one in this enable. One that disables after
+// every transfer would only have the block dropped, and its making would take
+// the processor from the disable and the application.
+void PrepareFollowingBitmapBlock(SIZE_T bytes, SIZE_T written);
+
 // Runs convert over rows [0, rows): the worker takes the second half when it
 // is free, this thread the first; returns when all are done.
 void ConvertRows(uint32_t rows, RowRange convert, const void *context);
 
 // Frees a block made ready and not taken, and ends the worker.
 void StopTransferWorker();
+
+// At disable: gives up a block made ready or being made without waiting for
+// it: one already made is freed at once, one being made by the worker when it
+// stops. The worker stays for the next enable's transfers.
+void DropPreparedBitmapBlock();
 
 // For the module's unload, where the worker cannot be waited for: asks it to
 // end, and, once it no longer runs the module's code, lets go of it and of a
