@@ -4,17 +4,26 @@
 # (default "win64 win32"). An optional argument multiplies the repetitions
 # (default 1); "board" or "cycle" before it runs only the simulated board's
 # figures, or only the cycle and stream figures. After both, one table
-# compares them (bench/compare.awk).
+# compares them (bench/compare.awk). Then, unless "board" or "cycle" was
+# given, qxacquire streams at the board's frame time (bench/acquire_stream.sh);
+# "acquire" runs only those.
 set -euo pipefail
 source "$(dirname "$0")/setup-env.sh"
-figures=$(mktemp)
-for arch in $QX_ARCHS; do
-  qx_use_arch "$arch"
-  echo "== benchmark, $arch"
-  qx_build --target qxbench
-  (cd "$QX_BIN" && wine ./qxbench.exe "$@") | while IFS= read -r line; do
-    if [[ $line == "@ "* ]]; then echo "$arch ${line#@ }" >>"$figures"; else echo "$line"; fi
+mode=${1:-}
+if [ "$mode" != acquire ]; then
+  figures=$(mktemp)
+  for arch in $QX_ARCHS; do
+    qx_use_arch "$arch"
+    echo "== benchmark, $arch"
+    qx_build --target qxbench
+    (cd "$QX_BIN" && wine ./qxbench.exe "$@") | while IFS= read -r line; do
+      if [[ $line == "@ "* ]]; then echo "$arch ${line#@ }" >>"$figures"; else echo "$line"; fi
+    done
   done
-done
-awk -f "$QX_ROOT/bench/compare.awk" "$figures"
-rm -f "$figures"
+  awk -f "$QX_ROOT/bench/compare.awk" "$figures"
+  rm -f "$figures"
+fi
+case $mode in
+  board | cycle) ;;
+  *) bash "$QX_ROOT/bench/acquire_stream.sh" ;;
+esac
