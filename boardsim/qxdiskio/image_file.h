@@ -4,15 +4,11 @@
 #include <cstdint>
 #include <vector>
 
-// Results of QXIOWriteSingle (0: written).
-constexpr uint32_t QXIO_NO_NAME = 1;
-constexpr uint32_t QXIO_NO_PIXELS = 2;
-constexpr uint32_t QXIO_NO_SIZE = 3;
-constexpr uint32_t QXIO_BAD_DEPTH = 4;
-constexpr uint32_t QXIO_CANNOT_CREATE = 5;
-constexpr uint32_t QXIO_CANNOT_WRITE = 6;
-constexpr uint32_t QXIO_CANNOT_REPLACE = 7;
-constexpr uint32_t QXIO_TOO_LARGE = 8;
+// Results of QXIOWriteSingle (0: written), 1 to 8 in this order.
+enum : uint32_t {
+    QXIO_NO_NAME = 1, QXIO_NO_PIXELS, QXIO_NO_SIZE, QXIO_BAD_DEPTH,
+    QXIO_CANNOT_CREATE, QXIO_CANNOT_WRITE, QXIO_CANNOT_REPLACE, QXIO_TOO_LARGE
+};
 
 // Packed lines, top line first: width × SampleBytes(depth) bytes each.
 struct PackedImage {
