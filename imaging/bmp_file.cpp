@@ -7,12 +7,11 @@
 #include <cstring>
 #include <vector>
 
+#include "bmp_format.h"
 #include "pixel_kernels.h"
 
 namespace qximg {
 namespace {
-
-static_assert(sizeof(BITMAPFILEHEADER) == 14, "the file header is packed");
 
 std::atomic<WriteProgress> g_progress{nullptr};
 
@@ -74,14 +73,6 @@ private:
     std::string *error_;
 };
 
-BITMAPFILEHEADER FileHeader(uint64_t fileBytes, size_t pixelOffset) {
-    BITMAPFILEHEADER header = {};
-    header.bfType = 0x4D42;  // "BM"
-    header.bfSize = static_cast<DWORD>(fileBytes);
-    header.bfOffBits = static_cast<DWORD>(pixelOffset);
-    return header;
-}
-
 // One file row's pixels from one line of the caller's rows.
 void FileRow(PixelLayout layout, const uint8_t *in, uint32_t width, uint32_t bits, uint8_t *out) {
     switch (layout) {
@@ -98,42 +89,23 @@ void SetWriteProgress(WriteProgress progress) { g_progress = progress; }
 
 bool WriteDibBmp(const std::string &path, const void *dib, size_t dibBytes, size_t pixelOffset,
                  std::string *error) {
-    const uint64_t total = sizeof(BITMAPFILEHEADER) + uint64_t(dibBytes);
+    const uint64_t total = bmp::FileHeaderBytes + uint64_t(dibBytes);
     OutFile file(path, total, error);
     if (!file.Open()) return false;
-    BITMAPFILEHEADER header = FileHeader(total, sizeof header + pixelOffset);
-    return file.Write(&header, sizeof header) && file.Write(dib, dibBytes) && file.Close();
+    std::vector<uint8_t> header;
+    bmp::AppendFileHeader(header, total, static_cast<uint32_t>(bmp::FileHeaderBytes + pixelOffset));
+    return file.Write(header.data(), header.size()) && file.Write(dib, dibBytes) && file.Close();
 }
 
 bool WriteRowsBmp(const std::string &path, PixelLayout layout, uint32_t width, uint32_t height,
                   const uint8_t *rows, size_t stride, uint32_t significantBits, std::string *error) {
     const bool colour = layout == PixelLayout::Bgr24 || layout == PixelLayout::Bgrx32;
-    const size_t rowBytes = (size_t(width) * (colour ? 3 : 1) + 3) & ~size_t(3);
-    const uint32_t paletteEntries = colour ? 0 : 256;
-    const size_t offset =
-        sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + paletteEntries * sizeof(RGBQUAD);
-    const uint64_t total = offset + uint64_t(rowBytes) * height;
-    OutFile file(path, total, error);
+    const size_t rowBytes = size_t(bmp::RowBytes(width, colour));
+    OutFile file(path, bmp::FileBytes(width, height, colour), error);
     if (!file.Open()) return false;
 
-    std::vector<uint8_t> head(offset);
-    BITMAPFILEHEADER fileHeader = FileHeader(total, offset);
-    BITMAPINFOHEADER info = {};
-    info.biSize = sizeof info;
-    info.biWidth = static_cast<LONG>(width);
-    info.biHeight = static_cast<LONG>(height);  // bottom line first
-    info.biPlanes = 1;
-    info.biBitCount = colour ? 24 : 8;
-    info.biCompression = BI_RGB;
-    info.biSizeImage = static_cast<DWORD>(total - offset);
-    info.biClrUsed = paletteEntries;
-    memcpy(head.data(), &fileHeader, sizeof fileHeader);
-    memcpy(head.data() + sizeof fileHeader, &info, sizeof info);
-    auto *palette = reinterpret_cast<RGBQUAD *>(head.data() + sizeof fileHeader + sizeof info);
-    for (uint32_t i = 0; i < paletteEntries; ++i) {
-        const BYTE level = static_cast<BYTE>(i);
-        palette[i] = {level, level, level, 0};
-    }
+    // No resolution: the caller's rows carry none.
+    const std::vector<uint8_t> head = bmp::Headers(width, height, colour, 0);
     if (!file.Write(head.data(), head.size())) return false;
 
     // Rows go out through a block of about 1 MB that stays in the cache; its

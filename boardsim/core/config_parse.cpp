@@ -57,17 +57,30 @@ bool ParseNumber(string_view s, uint32_t *value) {
 }
 
 constexpr char NotANumber[] = "not a number (decimal or 0x hex, at most 32 bits)";
-constexpr char UnknownFamily[] = "the families are 0x10, 0x20 and 0x40";
-
 string Text(uint32_t value) { return std::to_string(value); }
 string Text(const char *name) { return name; }
 
-// "must be a, b or c" for the values a key takes.
-template <class T, size_t N> string MustBeOneOf(const T (&values)[N]) {
-    string text = "must be " + Text(values[0]);
-    for (size_t i = 1; i < N; ++i) text += (i + 1 == N ? " or " : ", ") + Text(values[i]);
+string Hex(uint32_t value) {
+    char text[16];
+    snprintf(text, sizeof text, "0x%X", value);
     return text;
 }
+
+// "a, b<last>c" for the values of a list, each written by show.
+template <class T, size_t N, class Show>
+string Listed(const T (&values)[N], const char *last, Show show) {
+    string text = show(values[0]);
+    for (size_t i = 1; i < N; ++i) text += (i + 1 == N ? last : ", ") + show(values[i]);
+    return text;
+}
+
+// "must be a, b or c" for the values a key takes.
+template <class T, size_t N> string MustBeOneOf(const T (&values)[N]) {
+    return "must be " + Listed(values, " or ", [](T value) { return Text(value); });
+}
+
+// "the families are 0x10, 0x20 and 0x40", from the family table.
+string UnknownFamily() { return "the families are " + Listed(KV_FAMILIES, " and ", Hex); }
 
 // Every key of the configuration. The parser names a key through this list
 // (Key::LineBytes, not "line_bytes"), so a misspelt key does not compile.
@@ -132,7 +145,7 @@ string SetBoards(string_view v, SimConfig &c) {
                 return "must be none, or family:count pairs separated by commas";
             if (count > 16) return "a family has at most 16 boards";
             int i = QxsFamilyIndex(family);
-            if (i < 0) return UnknownFamily;
+            if (i < 0) return UnknownFamily();
             if (seen[i]) return "a family is listed twice";
             seen[i] = true;
             counts[i] = count;
@@ -154,7 +167,7 @@ string SetSelect(string_view v, SimConfig &c) {
     if (colon == string_view::npos || !ParseNumber(v.substr(0, colon), &c.settings.selectFamily) ||
         !ParseNumber(v.substr(colon + 1), &c.settings.selectNumber))
         return "must be family:number or cancel";
-    if (QxsFamilyIndex(c.settings.selectFamily) < 0) return UnknownFamily;
+    if (QxsFamilyIndex(c.settings.selectFamily) < 0) return UnknownFamily();
     c.settings.selectMode = QXS_SELECT_BOARD;
     return {};
 }
@@ -181,6 +194,7 @@ string SetWaits(string_view v, SimConfig &c) {
 }
 
 constexpr const char *PatternNames[] = {"ramp", "bars", "checker", "noise", "target", "files"};
+static_assert(std::size(PatternNames) == QXS_PATTERN_FILES + 1, "a name for every pattern");
 
 string SetPattern(string_view v, SimConfig &c) {
     for (uint32_t i = 0; i < std::size(PatternNames); ++i)

@@ -9,17 +9,13 @@
 #include "board/maker_constants.h"
 
 // How the board-selection dialog answers (key `select`).
-constexpr uint32_t QXS_SELECT_SHOW = 0;
-constexpr uint32_t QXS_SELECT_BOARD = 1;
-constexpr uint32_t QXS_SELECT_CANCEL = 2;
+enum : uint32_t { QXS_SELECT_SHOW, QXS_SELECT_BOARD, QXS_SELECT_CANCEL };
 
-// Frame contents (key `pattern`).
-constexpr uint32_t QXS_PATTERN_RAMP = 0;
-constexpr uint32_t QXS_PATTERN_BARS = 1;
-constexpr uint32_t QXS_PATTERN_CHECKER = 2;
-constexpr uint32_t QXS_PATTERN_NOISE = 3;
-constexpr uint32_t QXS_PATTERN_TARGET = 4;
-constexpr uint32_t QXS_PATTERN_FILES = 5;
+// Frame contents (key `pattern`), in the order of the key's names.
+enum : uint32_t {
+    QXS_PATTERN_RAMP, QXS_PATTERN_BARS, QXS_PATTERN_CHECKER, QXS_PATTERN_NOISE,
+    QXS_PATTERN_TARGET, QXS_PATTERN_FILES
+};
 
 // The largest image the board delivers: 1 GiB.
 constexpr uint64_t QXS_MAX_IMAGE_BYTES = uint64_t(1) << 30;

@@ -9,15 +9,12 @@
 #include "board/maker_api.h"
 #include "sim_core.h"
 
-// Error results of the simulated board (besides the forced ones of the configuration).
-constexpr uint32_t KV_ERR_ARGUMENT = 1;
-constexpr uint32_t KV_ERR_BOARD = 2;
-constexpr uint32_t KV_ERR_NOT_FOUND = 3;
-constexpr uint32_t KV_ERR_PARAMETER = 4;
-constexpr uint32_t KV_ERR_SIGNAL = 5;
-constexpr uint32_t KV_ERR_NOT_SET_UP = 6;
-constexpr uint32_t KV_ERR_COMMAND = 7;
-constexpr uint32_t KV_ERR_RESOURCES = 8;
+// Error results of the simulated board (besides the forced ones of the
+// configuration), numbered 1 to 8 in this order: the call log shows them.
+enum : uint32_t {
+    KV_ERR_ARGUMENT = 1, KV_ERR_BOARD, KV_ERR_NOT_FOUND, KV_ERR_PARAMETER,
+    KV_ERR_SIGNAL, KV_ERR_NOT_SET_UP, KV_ERR_COMMAND, KV_ERR_RESOURCES
+};
 
 struct SimBoard {
     uint32_t family;

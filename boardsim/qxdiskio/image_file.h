@@ -4,15 +4,13 @@
 #include <cstdint>
 #include <vector>
 
-// Results of QXIOWriteSingle (0: written).
-constexpr uint32_t QXIO_NO_NAME = 1;
-constexpr uint32_t QXIO_NO_PIXELS = 2;
-constexpr uint32_t QXIO_NO_SIZE = 3;
-constexpr uint32_t QXIO_BAD_DEPTH = 4;
-constexpr uint32_t QXIO_CANNOT_CREATE = 5;
-constexpr uint32_t QXIO_CANNOT_WRITE = 6;
-constexpr uint32_t QXIO_CANNOT_REPLACE = 7;
-constexpr uint32_t QXIO_TOO_LARGE = 8;
+#include "little_endian.h"  // Put16, Put32 for the encoders
+
+// Results of QXIOWriteSingle (0: written), 1 to 8 in this order.
+enum : uint32_t {
+    QXIO_NO_NAME = 1, QXIO_NO_PIXELS, QXIO_NO_SIZE, QXIO_BAD_DEPTH,
+    QXIO_CANNOT_CREATE, QXIO_CANNOT_WRITE, QXIO_CANNOT_REPLACE, QXIO_TOO_LARGE
+};
 
 // Packed lines, top line first: width × SampleBytes(depth) bytes each.
 struct PackedImage {
@@ -52,13 +50,3 @@ FileLayout TiffLayout(const PackedImage &image);
 // Writes the file to a temporary file beside name, then renames it over name,
 // so a failure never leaves a partial file under the name. 0 or a QXIO_ code.
 uint32_t WriteFileSafely(const char *name, const FileLayout &layout, const PackedImage &image);
-
-// Little-endian writers shared by the encoders.
-inline void Put16(std::vector<uint8_t> &out, uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-inline void Put32(std::vector<uint8_t> &out, uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}

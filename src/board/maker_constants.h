@@ -7,13 +7,11 @@
 #include <cstdint>
 
 // Board parameters of KvBrdInquire.
-constexpr uint32_t KV_IMAGE_WIDTH = 65537;
-constexpr uint32_t KV_IMAGE_HEIGHT = 65538;
-constexpr uint32_t KV_SIGNALS_PER_FRAME = 65539;
-constexpr uint32_t KV_BITS_PER_PIXEL = 65540;
-constexpr uint32_t KV_BYTES_PER_PIXEL = 65541;
-constexpr uint32_t KV_IMAGE_BYTES = 65543;
-constexpr uint32_t KV_LINE_BYTES = 65545;
+enum : uint32_t {
+    KV_IMAGE_WIDTH = 65537, KV_IMAGE_HEIGHT = 65538, KV_SIGNALS_PER_FRAME = 65539,
+    KV_BITS_PER_PIXEL = 65540, KV_BYTES_PER_PIXEL = 65541, KV_IMAGE_BYTES = 65543,
+    KV_LINE_BYTES = 65545
+};
 
 // Signal kinds of KvSignalCreate.
 constexpr uint32_t KV_SIGNAL_FRAME = 4;

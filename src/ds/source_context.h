@@ -12,11 +12,10 @@
 #include "xfer/transfer_worker.h"
 
 // TWAIN states times 100.
-constexpr int STATE_LOADED = 300;
-constexpr int STATE_OPEN = 400;
-constexpr int STATE_ENABLED = 500;
-constexpr int STATE_READY = 600;
-constexpr int STATE_TRANSFERRING = 700;
+enum : int {
+    STATE_LOADED = 300, STATE_OPEN = 400, STATE_ENABLED = 500, STATE_READY = 600,
+    STATE_TRANSFERRING = 700
+};
 
 struct SourceContext {
     int32_t sourceState = STATE_LOADED;

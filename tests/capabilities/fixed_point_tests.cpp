@@ -147,21 +147,17 @@ TEST(FindItemIndex, ComparesBytesNotValues) {
 }
 
 TEST(ItemSize, EveryItemType) {
-    EXPECT_EQ(ItemSize(TWTY_INT8), 1);
-    EXPECT_EQ(ItemSize(TWTY_UINT8), 1);
-    EXPECT_EQ(ItemSize(TWTY_INT16), 2);
-    EXPECT_EQ(ItemSize(TWTY_UINT16), 2);
-    EXPECT_EQ(ItemSize(TWTY_BOOL), 2);
-    EXPECT_EQ(ItemSize(TWTY_INT32), 4);
-    EXPECT_EQ(ItemSize(TWTY_UINT32), 4);
-    EXPECT_EQ(ItemSize(TWTY_FIX32), 4);
-    EXPECT_EQ(ItemSize(TWTY_FRAME), 16);
-    EXPECT_EQ(ItemSize(TWTY_STR32), 34);
-    EXPECT_EQ(ItemSize(TWTY_STR64), 66);
-    EXPECT_EQ(ItemSize(TWTY_STR128), 130);
-    EXPECT_EQ(ItemSize(TWTY_STR255), 256);
-    EXPECT_EQ(ItemSize(13), 2);
-    EXPECT_EQ(ItemSize(0xFFFF), 2);
+    // Each type's size in a container; an unknown type counts as two bytes.
+    const struct {
+        TW_UINT16 type;
+        int bytes;
+    } Sizes[] = {
+        {TWTY_INT8, 1},   {TWTY_UINT8, 1},   {TWTY_INT16, 2},   {TWTY_UINT16, 2},
+        {TWTY_BOOL, 2},   {TWTY_INT32, 4},   {TWTY_UINT32, 4},  {TWTY_FIX32, 4},
+        {TWTY_FRAME, 16}, {TWTY_STR32, 34},  {TWTY_STR64, 66},  {TWTY_STR128, 130},
+        {TWTY_STR255, 256}, {13, 2},         {0xFFFF, 2},
+    };
+    for (const auto &size : Sizes) EXPECT_EQ(ItemSize(size.type), size.bytes) << "type " << size.type;
 }
 
 }  // namespace

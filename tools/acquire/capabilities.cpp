@@ -228,10 +228,15 @@ std::string Allowed(const CapabilityReport &report) {
     return list;
 }
 
-std::string MessageList(const CapabilityReport &report, const char *separator, bool quoted) {
+// How a list writes each name: as it is (the table) or as a JSON string.
+enum NameForm { Bare, JsonStrings };
+
+std::string MessageList(const CapabilityReport &report, const char *separator, NameForm form) {
     std::string text;
-    for (const char *name : SupportedMessageNames(report.support))
-        text += (text.empty() ? "" : separator) + (quoted ? JsonString(name) : std::string(name));
+    for (const char *name : SupportedMessageNames(report.support)) {
+        if (!text.empty()) text += separator;
+        text += form == JsonStrings ? JsonString(name) : std::string(name);
+    }
     return text;
 }
 
@@ -259,7 +264,7 @@ void PrintTable(const std::vector<CapabilityReport> &reports) {
                                   : Allowed(report);
         printf(format, name.c_str(), ContainerName(report.conType), ItemTypeName(report.itemType),
                current.c_str(), byDefault.c_str(), allowed.empty() ? "-" : allowed.c_str(),
-               report.hasSupport ? MessageList(report, " ", false).c_str() : "?");
+               report.hasSupport ? MessageList(report, " ", Bare).c_str() : "?");
     }
 }
 
@@ -290,7 +295,7 @@ void PrintJson(const std::vector<CapabilityReport> &reports) {
                 printf("]");
             }
         }
-        if (report.hasSupport) printf(", \"messages\": [%s]", MessageList(report, ", ", true).c_str());
+        if (report.hasSupport) printf(", \"messages\": [%s]", MessageList(report, ", ", JsonStrings).c_str());
         printf("}%s\n", i + 1 < reports.size() ? "," : "");
     }
     printf("]\n");

@@ -76,14 +76,18 @@ bool WriteDib(Session &s, const std::string &path, HGLOBAL dib) {
 
     qximg::PixelLayout layout;
     size_t outBytes;
-    if (bits == 8 && GreyPalette(palette, paletteEntries))
-        layout = qximg::PixelLayout::Gray8, outBytes = 1;
-    else if (bits == 8 || bits == 24)
-        layout = qximg::PixelLayout::Bgr24, outBytes = 3;
-    else if (bits == 32)
-        layout = qximg::PixelLayout::Bgrx32, outBytes = 4;
-    else
+    if (bits == 8 && GreyPalette(palette, paletteEntries)) {
+        layout = qximg::PixelLayout::Gray8;
+        outBytes = 1;
+    } else if (bits == 8 || bits == 24) {
+        layout = qximg::PixelLayout::Bgr24;
+        outBytes = 3;
+    } else if (bits == 32) {
+        layout = qximg::PixelLayout::Bgrx32;
+        outBytes = 4;
+    } else {
         return Fail(s, ExitSourceFailed, "bitmaps of %u bits a pixel are not written", bits);
+    }
 
     // Top line first, as the encoder takes it; a coloured palette is expanded
     // (an index past its end takes its first entry).
