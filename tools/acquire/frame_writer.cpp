@@ -1,5 +1,6 @@
 #include "frame_writer.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -15,6 +16,11 @@ constexpr uint64_t MaxHeldBytes = uint64_t(256) << 20;
 // Pixels of two frames up to this size are kept for the next frames.
 constexpr size_t SpareFrames = 2;
 constexpr uint64_t SpareBytes = uint64_t(32) << 20;
+// A file is begun once the next transfer has begun, so that the enable and
+// disable around each transfer do not share the processor with the encoder;
+// but no later than this after its frame came (a frame taken through the
+// source's dialog may be the last for a while).
+constexpr auto NextTransferWait = std::chrono::milliseconds(25);
 
 void WriteProgress(uint64_t done, uint64_t total) { ShowProgress(Work::Write, 0, done, total); }
 
@@ -60,11 +66,25 @@ bool FrameWriter::Failed(Session &s) {
 
 bool FrameWriter::WaitForRoom(Session &s, uint64_t bytes) {
     std::unique_lock<std::mutex> lock(lock_);
-    changed_.wait(lock, [&] {
+    auto room = [&] {
         return failed_ || held_.empty() ||
                (held_.size() < MaxHeldFrames && heldBytes_ + bytes <= MaxHeldBytes);
-    });
+    };
+    if (!room()) {
+        roomWanted_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, room);
+        roomWanted_ = false;
+    }
     return !failed_ || Failed(s);
+}
+
+void FrameWriter::TransferBegins(uint32_t index) {
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        transferring_ = index;
+    }
+    changed_.notify_all();
 }
 
 bool FrameWriter::Queue(Session &s, PendingFrame frame) {
@@ -115,6 +135,9 @@ void FrameWriter::WriteFrames() {
     for (;;) {
         changed_.wait(lock, [&] { return stopping_ || !held_.empty(); });
         if (held_.empty()) return;
+        changed_.wait_for(lock, NextTransferWait, [&] {
+            return stopping_ || roomWanted_ || transferring_ > held_.front().index;
+        });
         // The front frame stays in the queue, and counts, until its file is written.
         PendingFrame &frame = held_.front();
         bool skip = failed_;

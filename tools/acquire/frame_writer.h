@@ -41,6 +41,9 @@ public:
     // Waits until a frame of `bytes` may be transferred. False, with the exit
     // status set, once a write has failed.
     bool WaitForRoom(Session &s, uint64_t bytes);
+    // The transfer of frame `index` begins: the application's thread now waits
+    // for the board, the time to write the files of the frames before it.
+    void TransferBegins(uint32_t index);
     // Hands a frame to the writer thread; false once a write has failed.
     bool Queue(Session &s, PendingFrame frame);
     // Memory for a frame's pixels, at least `bytes` reserved: that of a frame
@@ -66,6 +69,8 @@ private:
     uint64_t heldBytes_ = 0;
     bool failed_ = false;
     bool stopping_ = false;
+    bool roomWanted_ = false;     // the next transfer waits for the writer
+    uint32_t transferring_ = 0;  // the frame whose transfer began last
     uint32_t written_ = 0;
     uint64_t writtenBytes_ = 0;
     std::vector<std::vector<uint8_t>> spare_;  // pixels of frames written, for the next frames

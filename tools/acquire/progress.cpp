@@ -49,8 +49,10 @@ void Redraw() {
 
 }  // namespace
 
+bool IsLongWork(uint64_t bytes) { return bytes >= LongWorkBytes; }
+
 void ShowProgress(Work work, uint32_t frame, uint64_t done, uint64_t total) {
-    if (total < LongWorkBytes) return;
+    if (!IsLongWork(total)) return;
     const unsigned percent = done >= total ? 100 : unsigned(done * 100 / total);
     std::lock_guard<std::mutex> lock(g_lock);
     Shown &shown = g_shown[static_cast<int>(work)];

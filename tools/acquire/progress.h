@@ -9,8 +9,11 @@
 
 enum class Work { Transfer, Write };
 
+// Whether work on a frame of that many bytes is long enough to be shown (64 MB).
+bool IsLongWork(uint64_t bytes);
+
 // done of total bytes of frame's work (frame 0: the frame already shown).
-// Work on less than 64 MB is not shown.
+// Work that is not long is not shown.
 void ShowProgress(Work work, uint32_t frame, uint64_t done, uint64_t total);
 // That work is over: its part of the line goes.
 void EndProgress(Work work);

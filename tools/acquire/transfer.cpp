@@ -85,10 +85,12 @@ bool NativeTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, FrameResul
     return true;
 }
 
-uint32_t StripBufferSize(const TW_SETUPMEMXFER &setup) {
-    // Several strips rather than one: an eighth of the image, whole minimum buffers.
+uint32_t StripBufferSize(const TW_SETUPMEMXFER &setup, uint64_t frameBytes) {
+    // The source's Preferred size, whole minimum buffers; a frame whose
+    // progress is shown comes in eighths, so that the progress moves.
     uint32_t minimum = setup.MinBufSize ? setup.MinBufSize : 1;
-    uint32_t wanted = (setup.Preferred ? setup.Preferred : setup.MaxBufSize) / 8;
+    uint32_t wanted = setup.Preferred ? setup.Preferred : setup.MaxBufSize;
+    if (IsLongWork(frameBytes)) wanted /= 8;
     uint32_t size = wanted / minimum * minimum;
     if (size < minimum) size = minimum;
     if (setup.MaxBufSize && size > setup.MaxBufSize) size = setup.MaxBufSize;
@@ -98,7 +100,7 @@ uint32_t StripBufferSize(const TW_SETUPMEMXFER &setup) {
 bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, FrameResult *frame) {
     TW_SETUPMEMXFER setup = {};
     if (!Succeeds(s, ToSource, {DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET}, &setup)) return false;
-    uint32_t size = StripBufferSize(setup);
+    uint32_t size = StripBufferSize(setup, FrameBytes(info));
     // Each strip lands in the image behind everything received so far and is
     // moved to its place unless it is there already. The image's memory is
     // that of a frame written before, when there is one.
@@ -181,6 +183,7 @@ bool TransferOneFrame(Session &s, uint32_t index) {
     TW_IMAGEINFO info = {};
     if (!Succeeds(s, ToSource, {DG_IMAGE, DAT_IMAGEINFO, MSG_GET}, &info)) return false;
     if (!s.writer->WaitForRoom(s, FrameBytes(info))) return false;
+    s.writer->TransferBegins(index);
     FrameResult frame;
     ShowProgress(Work::Transfer, index, 0, FrameBytes(info));
     bool done = TransferByMechanism(s, index, info, &frame);
