@@ -60,12 +60,14 @@ void RunFrames(uint32_t surface, const PreviewImage &image, bool twoSignalFrames
 void PreviewLoop(HWND dialog) {
     ShowPreviewRunning(dialog, true);
     FrameGeometry frame = ReadFrameGeometry(
-        {KV_IMAGE_WIDTH, KV_IMAGE_HEIGHT, KV_BITS_PER_PIXEL, KV_IMAGE_BYTES, KV_SIGNALS_PER_FRAME});
+        {KV_IMAGE_WIDTH, KV_IMAGE_HEIGHT, KV_BITS_PER_PIXEL, KV_IMAGE_BYTES, KV_LINE_BYTES,
+         KV_SIGNALS_PER_FRAME});
     PreviewImage image = PlanPreviewImage(frame);
     uint32_t surface = NoSurface;
     SurfaceCreate(&surface, frame.width, frame.height, image.surfaceDepth, dialog);
     image.pixels = static_cast<uint8_t *>(SurfacePixels(surface));
-    // Without its conversion buffer the run ends before its first frame.
+    // A frame that cannot be read whole, or a missing conversion buffer, ends
+    // the run before its first frame.
     if (PrepareConversion(image)) RunFrames(surface, image, frame.twoSignalFrames());
 
     // However the run ended, it no longer runs: a Preview click seen from now

@@ -2,6 +2,10 @@
 // the transfer that has the maker's file library write a fresh frame to it.
 #include <windows.h>
 
+#include <cstring>
+#include <memory>
+#include <new>
+
 #include "board/board.h"
 #include "cap/capability_table.h"
 #include "ds/errors.h"
@@ -51,10 +55,21 @@ void ReportTransferFile(TW_SETUPFILEXFER *setup, bool defaults) {
 
 // The writer reads width x height pixels of whole bytes for the depth.
 TW_UINT16 CheckFrame(const FrameGeometry &frame) {
-    uint64_t pixelBytes = WriterBytesPerPixel(frame.bitDepth);
-    bool fits = FrameFitsHostBuffer(frame) && pixelBytes != 0 &&
-                uint64_t(frame.width) * frame.height * pixelBytes <= frame.imageBytes;
+    bool fits = FrameFitsHostBuffer(frame, WriterBytesPerPixel(frame.bitDepth));
     return fits ? TWCC_SUCCESS : TWCC_OPERATIONERROR;
+}
+
+// The writer takes compact lines, top line first, and no line length: the
+// lines of a board that pads them are copied without their padding first.
+// Null when that copy cannot be had.
+std::unique_ptr<uint8_t[]> CompactLines(const FrameGeometry &frame) {
+    size_t pixels = size_t(frame.width * WriterBytesPerPixel(frame.bitDepth));
+    std::unique_ptr<uint8_t[]> compact(new (std::nothrow) uint8_t[pixels * frame.height]);
+    if (!compact) return nullptr;
+    const uint8_t *line = g_source.hostBuffer;
+    for (size_t y = 0; y < frame.height; ++y, line += frame.lineBytes)
+        memcpy(compact.get() + y * pixels, line, pixels);
+    return compact;
 }
 
 }  // namespace
@@ -83,11 +98,18 @@ TW_UINT16 ImageFileXferMsg(const OperationRequest *request) {
         return FailTransfer(code);
     FrameGeometry frame;
     TW_UINT16 code = StartTransfer({KV_IMAGE_WIDTH, KV_IMAGE_HEIGHT, KV_IMAGE_BYTES,
-                                    KV_BITS_PER_PIXEL, KV_BYTES_PER_PIXEL, KV_SIGNALS_PER_FRAME},
+                                    KV_BITS_PER_PIXEL, KV_BYTES_PER_PIXEL, KV_LINE_BYTES,
+                                    KV_SIGNALS_PER_FRAME},
                                    CheckFrame, frame);
     if (code != TWCC_SUCCESS) return FailTransfer(code);
-    uint32_t result = BoardWriteImageFile(g_source.transferFileName, g_source.hostBuffer,
-                                          frame.width, frame.height, frame.bitDepth);
+    std::unique_ptr<uint8_t[]> compact;
+    if (!LinesArePacked(frame, WriterBytesPerPixel(frame.bitDepth))) {
+        compact = CompactLines(frame);
+        if (!compact) return FailTransfer(TWCC_LOWMEMORY);
+    }
+    const uint8_t *pixels = compact ? compact.get() : g_source.hostBuffer;
+    uint32_t result = BoardWriteImageFile(g_source.transferFileName, pixels, frame.width,
+                                          frame.height, frame.bitDepth);
     if (result != 0) {
         BoardShowFileError(result);
         return FailTransfer(TWCC_OPERATIONERROR);

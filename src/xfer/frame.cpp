@@ -20,10 +20,11 @@ FrameGeometry ReadFrameGeometry(std::initializer_list<uint32_t> parameters) {
     return frame;
 }
 
-bool FrameFitsHostBuffer(const FrameGeometry &frame) {
-    if (!g_source.hostBuffer || frame.width == 0 || frame.height == 0 ||
-        frame.bytesPerPixel == 0 || frame.imageBytes == 0)
+bool FrameFitsHostBuffer(const FrameGeometry &frame, uint64_t bytesPerPixel) {
+    if (!g_source.hostBuffer || frame.width == 0 || frame.height == 0 || bytesPerPixel == 0)
         return false;
-    uint64_t pixelBytes = uint64_t(frame.width) * frame.height * frame.bytesPerPixel;
-    return pixelBytes <= frame.imageBytes && frame.imageBytes <= g_source.hostBufferSize;
+    uint64_t linePixels = uint64_t(frame.width) * bytesPerPixel;
+    uint64_t lines = uint64_t(frame.lineBytes) * frame.height;
+    return linePixels <= frame.lineBytes && lines <= frame.imageBytes &&
+           frame.imageBytes <= g_source.hostBufferSize;
 }

@@ -21,10 +21,17 @@ struct FrameGeometry {
 // inquiries in that order), into one geometry. Parameters not listed stay 0.
 FrameGeometry ReadFrameGeometry(std::initializer_list<uint32_t> parameters);
 
-// True when the frame can be read whole from the host buffer: non-zero
-// sizes, the image size at least height x width x bytes per pixel, and no
-// larger than the host buffer allocated at enable.
-bool FrameFitsHostBuffer(const FrameGeometry &frame);
+// True when the frame can be read whole from the host buffer, line by line at
+// the board's line length, each line's pixels taken as `bytesPerPixel` bytes
+// each: non-zero sizes, pixels no longer than their line, height lines within
+// the image size, and the image no larger than the host buffer allocated at
+// enable. A frame that fails is refused by every use rather than cut.
+bool FrameFitsHostBuffer(const FrameGeometry &frame, uint64_t bytesPerPixel);
+
+// True when the board's lines hold nothing but their pixels.
+constexpr bool LinesArePacked(const FrameGeometry &frame, uint64_t bytesPerPixel) {
+    return frame.lineBytes == uint64_t(frame.width) * bytesPerPixel;
+}
 
 // Pixel formats. The board delivers 8-bit grey, deep grey (16-bit samples of
 // 10, 12 or 14 bits), 24-bit and 32-bit colour. Each use below answers for
@@ -72,6 +79,11 @@ constexpr bool PreviewShiftsToByte(uint32_t bitDepth) { return bitDepth > 8 && b
 // The surface shows 8-bit grey and colour as they come, every other depth as 8-bit grey.
 constexpr uint32_t PreviewSurfaceDepth(uint32_t bitDepth) {
     return bitDepth == 8 || bitDepth >= 24 ? bitDepth : 8;
+}
+
+// Bytes a preview reads of each pixel: a 16-bit sample, or what the surface shows.
+constexpr uint32_t PreviewBytesPerPixel(uint32_t bitDepth) {
+    return PreviewShiftsToByte(bitDepth) ? 2 : PreviewSurfaceDepth(bitDepth) / 8;
 }
 
 // Memory transfer: what a strip carries. Deep grey keeps its 16 bits there.

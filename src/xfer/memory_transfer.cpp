@@ -34,10 +34,8 @@ uint64_t ConvertedPixelBytes(const FrameGeometry &frame) {
 // the image inside the host buffer. (A strip line is never longer than a
 // board line, so the board's lines bound both.)
 bool FrameFitsStrips(const FrameGeometry &frame) {
-    uint32_t line = StripLineLength(frame);
-    return FrameFitsHostBuffer(frame) && line != 0 &&
-           ConvertedPixelBytes(frame) <= frame.lineBytes &&
-           uint64_t(frame.lineBytes) * frame.height <= frame.imageBytes;
+    return FrameFitsHostBuffer(frame, frame.bytesPerPixel) &&
+           ConvertedPixelBytes(frame) <= frame.lineBytes;
 }
 
 bool BufferFitsFirstStrip(const FrameGeometry &frame, TW_UINT32 length) {

@@ -27,7 +27,7 @@ size_t ConvertedRowBytes(RowConversion conversion, const FrameGeometry &frame) {
     return size_t(frame.width) * frame.bytesPerPixel;
 }
 
-// biSizeImage of rows that need no padding.
+// biSizeImage of rows that need no padding, from a board whose lines have none.
 uint64_t PackedSizeImage(const FrameGeometry &frame) {
     if (frame.bitDepth == 32) return uint64_t(frame.height) * frame.width * 3;
     if (IsNativeByteGrey(frame.bitDepth)) return frame.imageBytes / 2;
@@ -54,7 +54,9 @@ NativeBitmapLayout NativeBitmapLayoutFor(const FrameGeometry &frame) {
     layout.rowBytes = ConvertedRowBytes(layout.conversion, frame);
     layout.rowStride = (layout.rowBytes + 3) & ~size_t(3);
     uint64_t paddedPixels = uint64_t(layout.rowStride) * frame.height;
-    bool padded = layout.rowStride != layout.rowBytes;
+    // The board's image size counts the padding of its lines, which the rows drop.
+    bool padded = layout.rowStride != layout.rowBytes ||
+                  !LinesArePacked(frame, frame.bytesPerPixel);
     layout.sizeImage = padded ? paddedPixels : PackedSizeImage(frame);
     // The block holds a whole image size of pixels even when conversion shrank it.
     layout.blockBytes = layout.pixelOffset + std::max<uint64_t>(frame.imageBytes, paddedPixels);

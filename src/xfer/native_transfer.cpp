@@ -25,13 +25,14 @@ struct BottomUpConversion {
 
 // Frame lines [first, end), converted into their bitmap rows: the row order
 // reversed and the pixels converted in one pass, straight from the host buffer
-// into the bitmap; the host buffer is left as the board wrote it. Row padding
-// stays as the zero-initialised block has it.
+// into the bitmap; the host buffer is left as the board wrote it. Lines are
+// read at the board's line length, so padding the board adds to them is left
+// behind; row padding stays as the zero-initialised block has it.
 void ConvertLinesBottomUp(uint32_t first, uint32_t end, const void *context) {
     const auto &job = *static_cast<const BottomUpConversion *>(context);
     const NativeBitmapLayout &layout = *job.layout;
     const FrameGeometry &frame = *job.frame;
-    const size_t lineBytes = size_t(frame.width) * frame.bytesPerPixel;
+    const size_t lineBytes = frame.lineBytes;
     const uint8_t *line = g_source.hostBuffer + size_t(first) * lineBytes;
     uint8_t *row = job.pixels + size_t(frame.height - 1 - first) * layout.rowStride;
     const unsigned shift = ShiftToByteFor(frame.bitDepth);
@@ -47,7 +48,7 @@ void ConvertLinesBottomUp(uint32_t first, uint32_t end, const void *context) {
 // A frame that fits has its bitmap's block made while the board captures it,
 // unless the last transfer had one made ready already.
 TW_UINT16 CheckFrame(const FrameGeometry &frame) {
-    if (!FrameFitsHostBuffer(frame)) return TWCC_OPERATIONERROR;
+    if (!FrameFitsHostBuffer(frame, frame.bytesPerPixel)) return TWCC_OPERATIONERROR;
     NativeBitmapLayout layout = NativeBitmapLayoutFor(frame);
     PrepareNextBitmapBlock(static_cast<SIZE_T>(layout.blockBytes),
                            static_cast<SIZE_T>(layout.writtenBytes));
@@ -71,7 +72,8 @@ TW_UINT16 ImageNativeXfeMsg(const OperationRequest *request) {
 
     FrameGeometry frame;
     TW_UINT16 code = StartTransfer({KV_IMAGE_WIDTH, KV_IMAGE_HEIGHT, KV_BITS_PER_PIXEL,
-                                    KV_IMAGE_BYTES, KV_BYTES_PER_PIXEL, KV_SIGNALS_PER_FRAME},
+                                    KV_IMAGE_BYTES, KV_BYTES_PER_PIXEL, KV_LINE_BYTES,
+                                    KV_SIGNALS_PER_FRAME},
                                    CheckFrame, frame);
     if (code != TWCC_SUCCESS) return Fail(code);
 

@@ -467,13 +467,21 @@ struct TiffCase {
     uint8_t (*expected)(uint32_t x, uint32_t y, uint32_t frame, uint32_t k);
 };
 
+// Twelve bits in two bytes, with the bits above the sample left unmasked.
+uint8_t RawGrey12(uint32_t x, uint32_t y, uint32_t frame, uint32_t k) {
+    return static_cast<uint8_t>(RampSample(x, y, frame, 12, true) >> (8 * k));
+}
+
 const TiffCase TiffCases[] = {
-    // Twelve bits in two bytes, with the bits above the sample left unmasked.
     {"DeepGrey", "width = 200\nheight = 60\ndepth = 12\nhigh_bits = 1\n", "deep.tif", 200, 60, 12,
-     16, 2,
-     [](uint32_t x, uint32_t y, uint32_t frame, uint32_t k) {
-         return static_cast<uint8_t>(RampSample(x, y, frame, 12, true) >> (8 * k));
-     }},
+     16, 2, RawGrey12},
+    // Padded board lines reach the file without their padding.
+    {"PaddedGrey8", "width = 64\nheight = 48\nline_bytes = 128\n", "padded8.tif", 64, 48, 8, 8, 1,
+     [](uint32_t x, uint32_t y, uint32_t frame, uint32_t) { return uint8_t(RampSample(x, y, frame, 8)); }},
+    {"PaddedDeepGrey", "width = 61\nheight = 48\ndepth = 12\nhigh_bits = 1\nline_bytes = 130\n",
+     "padded12.tif", 61, 48, 12, 16, 2, RawGrey12},
+    {"PaddedColour24", "width = 64\nheight = 48\ndepth = 24\nline_bytes = 200\n", "padded24.tif", 64,
+     48, 24, 24, 3, RampByte},
     // The writer gets four bytes a pixel in the board's order.
     {"ThirtyTwoBit", "width = 64\nheight = 48\ndepth = 32\n", "wide.tiff", 64, 48, 32, 24, 3,
      RampByte},

@@ -14,13 +14,15 @@ struct BoardCase {
     const char *name;
     uint32_t width, height, depth;
     const char *extraKeys;
+    uint32_t lineBytes = 0;  // the board's line length; 0: its pixels only
 };
 
 void PrintTo(const BoardCase &c, std::ostream *os) { *os << c.name; }
 
 std::string KeysOf(const BoardCase &c) {
     return "width = " + std::to_string(c.width) + "\nheight = " + std::to_string(c.height) +
-           "\ndepth = " + std::to_string(c.depth) + "\n" + c.extraKeys;
+           "\ndepth = " + std::to_string(c.depth) + "\n" + c.extraKeys +
+           (c.lineBytes ? "line_bytes = " + std::to_string(c.lineBytes) + "\n" : "");
 }
 
 uint32_t BytesPerPixel(uint32_t depth) { return depth == 8 ? 1 : depth < 24 ? 2 : depth / 8; }
@@ -88,9 +90,9 @@ TEST_P(NativeBitmapTest, HeaderPaletteAndPixelsDescribeTheFrame) {
     EXPECT_EQ(h.biClrUsed, 0u);
     EXPECT_EQ(h.biClrImportant, 0u);
 
-    const size_t imageBytes = size_t(c.width) * c.height * BytesPerPixel(c.depth);
+    const size_t imageBytes = (c.lineBytes ? c.lineBytes : size_t(c.width) * BytesPerPixel(c.depth)) * c.height;
     const size_t padded = dib.stride() * c.height;
-    const bool rowsPadded = dib.stride() != RowBytes(c);
+    const bool rowsPadded = dib.stride() != RowBytes(c) || c.lineBytes;
     size_t sizeImage = c.depth == 32 ? size_t(c.width) * c.height * 3
                        : c.depth == 8 || c.depth == 24 ? imageBytes
                                                         : imageBytes / 2;
@@ -143,6 +145,9 @@ const BoardCase Cases[] = {
     {"Colour24OddWidth", 322, 29, 24, ""},
     {"Colour32OddWidth", 321, 23, 32, ""},
     {"Colour24OneColumn", 1, 5, 24, ""},
+    {"Grey8PaddedLines", 64, 48, 8, "", 128},
+    {"Grey12PaddedLines", 61, 48, 12, "high_bits = 1\n", 130},
+    {"Colour24PaddedLines", 64, 48, 24, "", 200},
 };
 
 INSTANTIATE_TEST_SUITE_P(Depths, NativeBitmapTest, ::testing::ValuesIn(Cases),

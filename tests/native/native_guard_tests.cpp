@@ -107,6 +107,8 @@ const BadGeometry BadGeometries[] = {
     {"ImageOneByteShort", "width = 64\nheight = 48\nimage_bytes = 3071\n"},
     {"Colour32ImageOfThreeBytesAPixel", "width = 64\nheight = 48\ndepth = 32\nimage_bytes = 9216\n"},
     {"Grey12ImageOfOneByteAPixel", "width = 64\nheight = 48\ndepth = 12\nimage_bytes = 3072\n"},
+    {"LinesShorterThanTheirPixels", "width = 64\nheight = 48\nline_bytes = 60\nimage_bytes = 4096\n"},
+    {"ImageSmallerThanItsLines", "width = 64\nheight = 48\nline_bytes = 128\nimage_bytes = 4096\n"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Boards, BadGeometryTest, ::testing::ValuesIn(BadGeometries),

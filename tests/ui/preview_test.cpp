@@ -144,10 +144,11 @@ struct DepthCase {
     uint32_t boardDepth;
     uint32_t surfaceDepth;
     ShownByte shown;
+    const char *extraKeys = "";
 };
 
 std::ostream &operator<<(std::ostream &out, const DepthCase &c) {
-    return out << c.boardDepth << "-bit board";
+    return out << c.boardDepth << "-bit board " << c.extraKeys;
 }
 
 uint8_t Grey8(uint32_t x, uint32_t y, uint32_t n, uint32_t) { return RampSample(x, y, n, 8); }
@@ -172,7 +173,7 @@ TEST_P(PreviewDepthTest, SurfaceShowsTheLastGoodFrame) {
     const DepthCase &c = GetParam();
     // Frames 0 and 1 are good, the wait for frame 2 fails: the surface keeps frame 1.
     StartSource(SmallBoard + "depth = " + std::to_string(c.boardDepth) +
-                "\nhigh_bits = 1\nwaits = ok, ok, 7\n");
+                "\nhigh_bits = 1\nwaits = ok, ok, 7\n" + c.extraKeys);
     HoldTheErrorBox([&] {
         auto log = BoardLog();
         EXPECT_TRUE(LogHasInOrder(
@@ -203,7 +204,10 @@ INSTANTIATE_TEST_SUITE_P(Depths, PreviewDepthTest,
                          ::testing::Values(DepthCase{8, 8, Grey8}, DepthCase{10, 8, Grey10},
                                            DepthCase{12, 8, Grey12}, DepthCase{14, 8, Grey14},
                                            DepthCase{16, 8, Grey16}, DepthCase{24, 24, Colour},
-                                           DepthCase{32, 32, Colour}));
+                                           DepthCase{32, 32, Colour},
+                                           DepthCase{8, 8, Grey8, "line_bytes = 128\n"},
+                                           DepthCase{12, 8, Grey12, "line_bytes = 130\n"},
+                                           DepthCase{24, 24, Colour, "line_bytes = 200\n"}));
 
 TEST_F(PreviewTest, TwentyFiveBadFramesInARowAreTolerated) {
     // Timed-out and cancelled waits alternate; the 26th wait is a good frame.
