@@ -370,6 +370,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // lines shorter than their pixels
         "width = 640\nheight = 48\ndepth = 24\nline_bytes = 1000\nimage_bytes = 92160\n",
+        // 8-bit lines shorter than their pixels, in an image large enough for them
+        "width = 64\nheight = 48\nline_bytes = 60\nimage_bytes = 4096\n",
         // image smaller than its lines
         "width = 64\nheight = 48\nline_bytes = 100\nimage_bytes = 4000\n",
         // a 32-bit line shorter than its four-byte pixels

@@ -148,7 +148,7 @@ struct DepthCase {
 };
 
 std::ostream &operator<<(std::ostream &out, const DepthCase &c) {
-    return out << c.boardDepth << "-bit board " << c.extraKeys;
+    return out << c.boardDepth << "-bit board";
 }
 
 uint8_t Grey8(uint32_t x, uint32_t y, uint32_t n, uint32_t) { return RampSample(x, y, n, 8); }
