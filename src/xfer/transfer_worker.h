@@ -76,12 +76,13 @@ void ConvertRows(uint32_t rows, RowRange convert, const void *context);
 void StopTransferWorker();
 
 // At disable: gives up a block made ready or being made without waiting for
-// it: one already made is freed at once, one being made by the worker when it
-// stops. The worker stays for the next enable's transfers.
+// it: one already made is freed at once, one being made by the worker when
+// its making ends (it stops bringing pages in). The worker stays for the next
+// enable's transfers.
 void DropPreparedBitmapBlock();
 
-// For the module's unload, where the worker cannot be waited for: asks it to
-// end, and, once it no longer runs the module's code, lets go of it and of a
-// block it made (a block it did not make is not waited for).
+// For the module's unload, where the worker cannot be waited for: drops the
+// block and asks the worker to end; once it no longer runs the module's code,
+// lets go of it.
 void AskTransferWorkerToStop();
 void ForgetStoppedTransferWorker();
