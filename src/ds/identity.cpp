@@ -80,12 +80,12 @@ TW_UINT16 OpenSource(const OperationRequest *request) {
 
 TW_UINT16 CloseSource() {
     if (!SourceIsOpen()) return FailOperation(OperationText::CloseDS, TWCC_SEQERROR);
-    // Closing an enabled source first undoes the enable, so nothing of it
-    // outlives the board; a disabled one lets go of what its disable kept.
-    if (g_source.sourceState != STATE_OPEN) TearDownAcquisition();
-    else ReleaseKeptMemory();
+    // Nothing of an enable outlives the board: closing an enabled source
+    // undoes the enable, a disabled one lets go of what its disable kept.
+    TearDownAcquisition();
     g_source.appIdentity.Id = 0;
     BoardClose();
+    AcquisitionClosedWithBoard();
     g_source.sourceState = STATE_LOADED;
     ClearCapabilityTable();
     return TWRC_SUCCESS;

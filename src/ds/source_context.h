@@ -11,26 +11,34 @@
 #include "twain.h"
 #include "xfer/transfer_worker.h"
 
-// TWAIN states times 100.
+// The TWAIN states 3 to 7 times 100: a value reads as its TWAIN state (600 is
+// state 6), and no stray small number, a zeroed field or a count, passes for one.
 enum : int {
     STATE_LOADED = 300, STATE_OPEN = 400, STATE_ENABLED = 500, STATE_READY = 600,
     STATE_TRANSFERRING = 700
 };
 
 struct SourceContext {
+    // ds/: the source's state, identities and module.
     int32_t sourceState = STATE_LOADED;
     TW_UINT16 conditionCode;
     TW_IDENTITY appIdentity;
     TW_IDENTITY sourceIdentity;
     HINSTANCE moduleInstance;
+
+    // board/: the opened board.
     KvBoard boardHandle;
     // True only while boardHandle names a board this source opened.
     bool boardOpen;
+
+    // cap/: the capability records.
+    CapabilityTable capabilities;
+    // Values the capability records point into; they outlive a close.
+    ValueCells capabilityCells;
+
+    // ui/: what an enable arms, the dialog, the monitor and the preview.
     HWND parentWindow;
     HWND uiDialog;
-    uint8_t *hostBuffer;
-    // Size of hostBuffer in bytes, as allocated at MSG_ENABLEDS.
-    uint32_t hostBufferSize;
     KvSignal frameSignal;
     KvSignal cancelSignal;
     // What an enable has armed so far, so a failed or partial enable can be undone.
@@ -40,6 +48,10 @@ struct SourceContext {
     volatile LONG monitorRunning;
     volatile LONG previewRunning;
     HANDLE previewThread;
+
+    // xfer/: the frame's memory (xfer/host_buffer owns it) and the transfers.
+    uint8_t *hostBuffer;
+    uint32_t hostBufferSize;
     char transferFileName[256];
     // Shares the transfers' work while the source is enabled.
     TransferWorker transferWorker;
@@ -51,9 +63,6 @@ struct SourceContext {
     uint32_t memXferLineLength;
     uint32_t memXferColumns;
     uint32_t memXferRows;
-    CapabilityTable capabilities;
-    // Values the capability records point into; they outlive a close.
-    ValueCells capabilityCells;
 };
 
 extern SourceContext g_source;

@@ -1,7 +1,5 @@
 // DAT_USERINTERFACE: MSG_ENABLEDS arms acquisition and creates the dialog,
 // MSG_DISABLEDS (and closing an enabled source) takes it all down again.
-#include <cstdlib>
-
 #include "board/board.h"
 #include "ds/errors.h"
 #include "ds/notify.h"
@@ -11,19 +9,13 @@
 #include "ui/monitor.h"
 #include "ui/user_interface.h"
 #include "xfer/frame.h"
+#include "xfer/host_buffer.h"
 #include "xfer/transfer_worker.h"
 #include "xfer/transfer_end.h"
 
 namespace {
 
 constexpr uint32_t HostQTabMode = 1;
-// Frames up to this size keep their host buffer and the transfer worker from
-// a disable to the next enable while the source stays open: a fresh buffer's
-// pages are brought in by the first frame written into them, at several times
-// the cost of a copy of the image, and an application that follows TWAIN
-// disables and enables around every frame. A bitmap block made ready goes at
-// the disable all the same, without waiting for the worker to finish it.
-constexpr uint32_t KeptFrameLimit = uint32_t(64) << 20;
 constexpr const char *NotHostQTabText =
     "Board is not in host qtab mode. To run the Twain driver, the board must use host qtabs";
 
@@ -31,21 +23,6 @@ constexpr const char *NotHostQTabText =
 TW_UINT16 FailEnable(TW_UINT16 code) {
     TearDownAcquisition();
     return FailOperation(OperationText::EnableDS, code);
-}
-
-void FreeHostBuffer() {
-    free(g_source.hostBuffer);
-    g_source.hostBuffer = nullptr;
-    g_source.hostBufferSize = 0;
-}
-
-bool AllocateHostBuffer(uint32_t imageBytes) {
-    // The buffer the last disable kept serves again while the frame keeps its size.
-    if (g_source.hostBuffer && g_source.hostBufferSize == imageBytes) return true;
-    FreeHostBuffer();
-    g_source.hostBuffer = static_cast<uint8_t *>(malloc(imageBytes));
-    g_source.hostBufferSize = g_source.hostBuffer ? imageBytes : 0;
-    return g_source.hostBuffer != nullptr;
 }
 
 void FreeSignals() {
@@ -70,13 +47,17 @@ TW_UINT16 EnableSource(TW_USERINTERFACE *userInterface) {
         return FailOperation(OperationText::EnableDS, TWCC_OPERATIONERROR);
     }
 
-    BoardSignalCreate(KV_SIGNAL_FRAME, &g_source.frameSignal);
-    BoardSignalCreate(KV_SIGNAL_CANCEL, &g_source.cancelSignal);
-    g_source.signalsCreated = true;
+    // A preview that outlived the last teardown may still wait on the signals
+    // that teardown left to it: they serve again.
+    if (!g_source.signalsCreated) {
+        BoardSignalCreate(KV_SIGNAL_FRAME, &g_source.frameSignal);
+        BoardSignalCreate(KV_SIGNAL_CANCEL, &g_source.cancelSignal);
+        g_source.signalsCreated = true;
+    }
     StartMonitor();
 
     FrameGeometry frame = ReadFrameGeometry({KV_LINE_BYTES, KV_IMAGE_BYTES});
-    if (!AllocateHostBuffer(frame.imageBytes)) return FailEnable(TWCC_LOWMEMORY);
+    if (!ProvideHostBuffer(frame.imageBytes)) return FailEnable(TWCC_LOWMEMORY);
     if (BoardAcquireSetup(g_source.hostBuffer, frame.imageBytes, frame.lineBytes) != 0) {
         BoardShowError();
         return FailEnable(TWCC_OPERATIONERROR);
@@ -120,22 +101,23 @@ void TearDownAcquisition(Teardown how) {
     // button updates: wait for it a while only, and then leave it what it
     // still uses rather than free that under it.
     bool previewEnded = StopPreview(dialogGone ? INFINITE : AnswerLimitMs);
-    bool keep = how == Teardown::KeepMemory && g_source.hostBufferSize <= KeptFrameLimit;
+    // The frame's memory and the worker stay for the next enable while the
+    // source stays open; a bitmap block made ready goes all the same, without
+    // waiting for the worker to finish making it.
+    bool keep = how == Teardown::KeepMemory && HostBufferWorthKeeping();
     EndTransferInProgress();
     if (keep) DropPreparedBitmapBlock();
     else StopTransferWorker();
     StopMonitor();
     if (!previewEnded) return;
     FreeSignals();
-    if (!keep) FreeHostBuffer();
+    ReleaseHostBuffer(keep);
     CleanUpAcquisition();
 }
 
-void ReleaseKeptMemory() {
-    StopTransferWorker();
-    // A preview left running by a dialog that did not answer still reads the
-    // buffer: it goes with the rest at the unload.
-    if (!g_source.previewThread) FreeHostBuffer();
+void AcquisitionClosedWithBoard() {
+    g_source.signalsCreated = false;
+    g_source.acquisitionSetUp = false;
 }
 
 TW_UINT16 UserInterfaceMsg(const OperationRequest *request) {

@@ -4,6 +4,7 @@
 #include "res/resource.h"
 #include "ui/preview.h"
 #include "ui/preview_frame.h"
+#include "xfer/host_buffer.h"
 
 namespace {
 
@@ -37,7 +38,10 @@ void RunFrames(uint32_t surface, const PreviewImage &image, bool twoSignalFrames
         BoardCommand(KV_COMMAND_SNAP, KV_MODE_SNAP_START);
         uint32_t result = BoardWaitForFrame(twoSignalFrames);
         if (result == KV_WAIT_OK) {
-            CopyFrameToSurface(image);
+            {
+                HostBufferRead reading;
+                CopyFrameToSurface(image);
+            }
             if (SurfaceIsOpen(surface)) SurfaceBlit(surface);
             DispatchThreadMessages();
             badFrames = 0;

@@ -6,6 +6,7 @@
 #include "ui/preview.h"
 #include "ui/threads.h"
 #include "ui/user_interface.h"
+#include "xfer/host_buffer.h"
 
 namespace {
 
@@ -14,6 +15,7 @@ constexpr int CaptionChars = 24;
 
 unsigned __stdcall PreviewThread(void *dialog) {
     PreviewLoop(static_cast<HWND>(dialog));
+    PreviewLetsGoOfHostBuffer();
     return 0;
 }
 
@@ -41,10 +43,13 @@ void StartPreview(HWND dialog) {
     // finished: let it finish, so only one preview ever drives the board.
     EndPreviewThread();
     g_source.previewRunning = 1;
+    PreviewHoldsHostBuffer();
     // The preview handles windows, which may need the loader lock: it keeps
     // the module loaded, so an unload never has to wait for it.
     g_source.previewThread = StartThreadHoldingModule(PreviewThread, dialog);
-    if (!g_source.previewThread) g_source.previewRunning = 0;
+    if (g_source.previewThread) return;
+    g_source.previewRunning = 0;
+    PreviewLetsGoOfHostBuffer();
 }
 
 }  // namespace

@@ -42,18 +42,21 @@ void ForgetThread(HANDLE &thread) {
 bool DestroyDialogOnItsThread() {
     HWND dialog = g_source.uiDialog;
     g_source.uiDialog = nullptr;
-    if (!dialog || !IsWindow(dialog)) return true;
-    if (OnThisThread(dialog)) {
-        DestroyWindow(dialog);
-    } else {
-        DWORD_PTR answer;
-        SendMessageTimeoutA(dialog, WM_QX_DESTROY_DIALOG, 0, 0, SMTO_NORMAL, AnswerLimitMs, &answer);
+    if (dialog && IsWindow(dialog)) {
+        if (OnThisThread(dialog)) {
+            DestroyWindow(dialog);
+        } else {
+            DWORD_PTR answer;
+            SendMessageTimeoutA(dialog, WM_QX_DESTROY_DIALOG, 0, 0, SMTO_NORMAL, AnswerLimitMs,
+                                &answer);
+        }
+        if (IsWindow(dialog)) {
+            // It goes by itself once its thread handles messages again.
+            PostMessageA(dialog, WM_QX_DESTROY_DIALOG, 0, 0);
+            g_leftDialog = dialog;
+        }
     }
-    if (!IsWindow(dialog)) return true;
-    // It goes by itself once its thread handles messages again.
-    PostMessageA(dialog, WM_QX_DESTROY_DIALOG, 0, 0);
-    g_leftDialog = dialog;
-    return false;
+    return !g_leftDialog || !IsWindow(g_leftDialog);
 }
 
 void ReleaseAcquisitionAtUnload() {
@@ -61,7 +64,7 @@ void ReleaseAcquisitionAtUnload() {
     g_leftDialog = nullptr;
     TransferWorker &worker = g_source.transferWorker;
     if (!g_source.uiDialog && !g_source.monitorThread && !g_source.previewThread && !worker.thread) {
-        ReleaseKeptMemory();
+        TearDownAcquisition();
         return;
     }
     ReleaseDialogAtUnload(g_source.uiDialog);

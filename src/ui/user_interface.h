@@ -10,15 +10,16 @@ enum class Teardown { KeepMemory, ReleaseAll };
 // Undoes an enable in the order disable uses: dialog (and a running preview),
 // a transfer in progress, transfer worker, monitor thread, cancel signal,
 // frame signal, host buffer, acquisition set-up.
-// Safe to call with only part of the enable done, and on any thread. Leaves
-// the state alone. When the dialog's thread does not answer and a preview is
-// held up by it, the host buffer, the signals and the acquisition set-up stay
-// for the preview (they go at the module's unload).
+// Safe to call with only part of the enable done, or none (it then lets go of
+// what a disable kept), and on any thread. Leaves the state alone. When the
+// dialog's thread does not answer and a preview is held up by it, the host
+// buffer, the signals and the acquisition set-up stay for the preview: the
+// next enable uses them, the next teardown or the unload releases them.
 void TearDownAcquisition(Teardown how = Teardown::ReleaseAll);
 
-// Lets go of what a disable kept for the next enable: at MSG_CLOSEDS of a
-// disabled source, and at the unload.
-void ReleaseKeptMemory();
+// After the board has closed: signals and an acquisition set-up that a
+// teardown left to a preview went with the board.
+void AcquisitionClosedWithBoard();
 
 // Ends a running preview and returns once its thread is gone, handling the
 // messages that thread sends meanwhile. Call on the application's thread
@@ -39,7 +40,8 @@ constexpr DWORD AnswerLimitMs = 5000;
 
 // Destroys the dialog on the thread it belongs to, waiting AnswerLimitMs at
 // most for that thread to answer, and clears uiDialog. True when no dialog is
-// left; otherwise it goes as soon as its thread handles messages again.
+// left, of this teardown or an earlier one; otherwise it goes as soon as its
+// thread handles messages again.
 bool DestroyDialogOnItsThread();
 
 // Process detach by FreeLibrary: whatever an enable left is taken down so that

@@ -7,6 +7,8 @@ namespace {
 
 constexpr UINT BitmapFlags = GMEM_MOVEABLE | GMEM_ZEROINIT;
 constexpr SIZE_T PageBytes = 4096;
+// Pages brought in between two looks at whether the block is still wanted.
+constexpr SIZE_T PagesBetweenLooks = 16;
 // Below this many rows a frame is converted on one thread.
 constexpr uint32_t RowsWorthSharing = 64;
 
@@ -21,7 +23,18 @@ struct Locked {
         while (!done(Worker())) SleepConditionVariableSRW(&Worker().changed, &Worker().lock, INFINITE, 0);
     }
     void Changed() { WakeAllConditionVariable(&Worker().changed); }
+    // Runs work with the lock let go meanwhile.
+    template <class Work> void Unlocked(Work work) {
+        ReleaseSRWLockExclusive(&Worker().lock);
+        work();
+        AcquireSRWLockExclusive(&Worker().lock);
+    }
 };
+
+bool BlockDropped() {
+    Locked locked;
+    return Worker().blockState == BlockState::Dropped;
+}
 
 // Allocates the block and writes a zero into each page of its first `touch`
 // bytes, which keeps it zero-initialised and brings those pages in; stops
@@ -30,38 +43,57 @@ HGLOBAL AllocateTouched(SIZE_T bytes, SIZE_T touch) {
     HGLOBAL block = GlobalAlloc(BitmapFlags, bytes);
     if (!block) return nullptr;
     if (auto *pages = static_cast<volatile uint8_t *>(GlobalLock(block))) {
-        for (SIZE_T offset = 0; offset < touch && offset < bytes && !Worker().blockDropped;
-             offset += PageBytes)
+        SIZE_T end = touch < bytes ? touch : bytes;
+        for (SIZE_T offset = 0; offset < end; offset += PageBytes) {
+            if (offset % (PageBytes * PagesBetweenLooks) == 0 && BlockDropped()) break;
             pages[offset] = 0;
+        }
         GlobalUnlock(block);
     }
     return block;
+}
+
+// Gives up the next block (under the lock): one made is freed at once, one
+// being made by the worker when its making ends.
+void DropBlock(TransferWorker &w) {
+    switch (w.blockState) {
+    case BlockState::Wanted: w.blockState = BlockState::None; break;
+    case BlockState::BeingMade: w.blockState = BlockState::Dropped; break;
+    case BlockState::Ready:
+        if (w.block) GlobalFree(w.block);
+        w.block = nullptr;
+        w.blockState = BlockState::None;
+        break;
+    case BlockState::None:
+    case BlockState::Dropped: break;
+    }
 }
 
 unsigned __stdcall WorkerLoop(void *) {
     TransferWorker &w = Worker();
     Locked locked;
     for (;;) {
-        locked.WaitUntil([](const TransferWorker &t) { return t.stop || t.rows || t.blockWanted; });
+        locked.WaitUntil([](const TransferWorker &t) {
+            return t.stop || t.rows || t.blockState == BlockState::Wanted;
+        });
         if (w.stop) return 0;
         if (w.rows) {
             RowRange convert = w.rows;
-            ReleaseSRWLockExclusive(&w.lock);
-            convert(w.rowsFirst, w.rowsEnd, w.rowsContext);
-            AcquireSRWLockExclusive(&w.lock);
+            const void *context = w.rowsContext;
+            uint32_t first = w.rowsFirst, end = w.rowsEnd;
+            locked.Unlocked([=] { convert(first, end, context); });
             w.rows = nullptr;
         } else {
-            w.blockWanted = false;
+            w.blockState = BlockState::BeingMade;
             SIZE_T bytes = w.blockBytes, touch = w.touchBytes;
-            ReleaseSRWLockExclusive(&w.lock);
-            HGLOBAL block = AllocateTouched(bytes, touch);
-            AcquireSRWLockExclusive(&w.lock);
-            if (w.blockDropped) {
-                w.blockDropped = 0;
+            HGLOBAL block = nullptr;
+            locked.Unlocked([&] { block = AllocateTouched(bytes, touch); });
+            if (w.blockState == BlockState::Dropped) {
                 if (block) GlobalFree(block);
+                w.blockState = BlockState::None;
             } else {
                 w.block = block;
-                w.blockReady = true;
+                w.blockState = BlockState::Ready;
             }
         }
         locked.Changed();
@@ -73,51 +105,62 @@ bool StartWorker() {
     if (w.thread) return true;
     InitializeSRWLock(&w.lock);
     InitializeConditionVariable(&w.changed);
-    w.stop = w.blockWanted = w.blockReady = false;
-    w.blockDropped = 0;
+    w.stop = false;
+    w.blockState = BlockState::None;
     w.rows = nullptr;
     w.thread = StartThread(WorkerLoop, nullptr);
     return w.thread != nullptr;
 }
 
-// The block asked for last, once the worker has made it (nullptr if none).
-HGLOBAL TakePrepared() {
+bool BlockOnItsWay(BlockState state) {
+    return state == BlockState::Wanted || state == BlockState::BeingMade ||
+           state == BlockState::Ready;
+}
+
+// The block asked for with `bytes`, once the worker has made it; nullptr when
+// none was, or the worker has not begun it (this thread then makes its own at
+// once). One of another size is dropped.
+HGLOBAL TakePrepared(SIZE_T bytes) {
     TransferWorker &w = Worker();
-    if (!w.blockPending) return nullptr;
-    w.blockPending = false;
     Locked locked;
-    locked.WaitUntil([](const TransferWorker &t) { return t.blockReady; });
+    if (!BlockOnItsWay(w.blockState)) return nullptr;
+    if (w.blockBytes != bytes || w.blockState == BlockState::Wanted) {
+        DropBlock(w);
+        return nullptr;
+    }
+    locked.WaitUntil([](const TransferWorker &t) { return t.blockState != BlockState::BeingMade; });
     HGLOBAL block = w.block;
     w.block = nullptr;
-    w.blockReady = false;
+    w.blockState = BlockState::None;
     return block;
 }
 
-// True while the worker makes a block, asked for or dropped.
+// True while the worker has a block to make or is making one.
 bool MakingBlock() {
-    const TransferWorker &w = Worker();
+    TransferWorker &w = Worker();
     if (!w.thread) return false;
     Locked locked;
-    return (w.blockPending && !w.blockReady) || w.blockDropped != 0;
+    return w.blockState == BlockState::Wanted || w.blockState == BlockState::BeingMade ||
+           w.blockState == BlockState::Dropped;
 }
 
 }  // namespace
 
 HGLOBAL AllocateBitmapBlock(SIZE_T bytes) {
-    HGLOBAL block = TakePrepared();
-    if (block && GlobalSize(block) == bytes) return block;
-    if (block) GlobalFree(block);
+    if (HGLOBAL block = TakePrepared(bytes)) return block;
     return GlobalAlloc(BitmapFlags, bytes);
 }
 
 void PrepareNextBitmapBlock(SIZE_T bytes, SIZE_T written) {
     TransferWorker &w = Worker();
-    if (w.blockPending || !StartWorker()) return;
-    w.blockPending = true;
+    if (!StartWorker()) return;
     Locked locked;
+    if (w.blockBytes != bytes) DropBlock(w);
+    // A block on its way, or one dropped and not yet freed: no second one.
+    if (w.blockState != BlockState::None) return;
     w.blockBytes = bytes;
     w.touchBytes = written;
-    w.blockWanted = true;
+    w.blockState = BlockState::Wanted;
     locked.Changed();
 }
 
@@ -146,11 +189,10 @@ void ConvertRows(uint32_t rows, RowRange convert, const void *context) {
 }
 
 void StopTransferWorker() {
-    if (HGLOBAL block = TakePrepared()) GlobalFree(block);
     TransferWorker &w = Worker();
     w.nativeTransfers = 0;
-    if (!w.thread) return;
     AskTransferWorkerToStop();
+    if (!w.thread) return;
     WaitForSingleObject(w.thread, INFINITE);
     CloseHandle(w.thread);
     w.thread = nullptr;
@@ -159,38 +201,26 @@ void StopTransferWorker() {
 void DropPreparedBitmapBlock() {
     TransferWorker &w = Worker();
     w.nativeTransfers = 0;
-    if (!w.blockPending) return;
-    w.blockPending = false;
-    HGLOBAL made = nullptr;
-    {
-        Locked locked;
-        if (w.blockReady) {
-            made = w.block;
-            w.block = nullptr;
-            w.blockReady = false;
-        } else if (w.blockWanted) {
-            w.blockWanted = false;  // not begun
-        } else {
-            w.blockDropped = 1;
-        }
-    }
-    if (made) GlobalFree(made);
+    Locked locked;
+    DropBlock(w);
 }
 
 void AskTransferWorkerToStop() {
     TransferWorker &w = Worker();
-    if (!w.thread) return;
     Locked locked;
+    DropBlock(w);
+    if (!w.thread) return;
     w.stop = true;
     locked.Changed();
 }
 
 void ForgetStoppedTransferWorker() {
     TransferWorker &w = Worker();
-    if (w.blockReady) GlobalFree(w.block);
-    w.block = nullptr;
-    w.blockReady = w.blockPending = false;
-    w.blockDropped = 0;
+    {
+        Locked locked;
+        DropBlock(w);
+        w.blockState = BlockState::None;
+    }
     if (w.thread) CloseHandle(w.thread);
     w.thread = nullptr;
 }

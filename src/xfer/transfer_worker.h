@@ -20,23 +20,29 @@
 // Converts rows [first, end) of a frame described by context.
 typedef void (*RowRange)(uint32_t first, uint32_t end, const void *context);
 
+// Where the next native transfer's bitmap block is.
+enum class BlockState {
+    None,       // none asked for, none held
+    Wanted,     // asked for; the worker has not begun it
+    BeingMade,  // the worker allocates it and brings its pages in
+    Ready,      // made and not yet taken
+    Dropped,    // no longer wanted while being made: the worker frees it when done
+};
+
+// `thread` and `nativeTransfers` belong to the application's thread; every
+// other field is read and written under `lock` only.
 struct TransferWorker {
     HANDLE thread;
     SRWLOCK lock;
     CONDITION_VARIABLE changed;
     bool stop;
-    // A bitmap block of `blockBytes` is to be made, its first `touchBytes`
-    // brought in; `blockReady` once `block` holds it.
-    bool blockWanted;
-    bool blockReady;
+    // The next bitmap block: `blockBytes` long, its first `touchBytes` brought
+    // in; `block` holds it once Ready.
+    BlockState blockState;
     SIZE_T blockBytes;
     SIZE_T touchBytes;
     HGLOBAL block;
-    bool blockPending;  // asked for and not yet taken (application's thread only)
-    // The block being made is no longer wanted: the worker stops touching it
-    // and frees it. Read by the worker between pages, without the lock.
-    volatile LONG blockDropped;
-    // Native transfers since the last enable (application's thread only).
+    // Native transfers since the last enable.
     uint32_t nativeTransfers;
     // Rows [rowsFirst, rowsEnd) are to be converted by `rows`; cleared when done.
     RowRange rows;
@@ -46,12 +52,13 @@ struct TransferWorker {
 };
 
 // A GMEM_MOVEABLE | GMEM_ZEROINIT block of exactly `bytes`: the one made ready
-// when it has that size, otherwise a new one. nullptr when none can be had.
+// when it was asked for with that size, otherwise a new one (one of another
+// size is dropped, not waited for). nullptr when none can be had.
 HGLOBAL AllocateBitmapBlock(SIZE_T bytes);
 
 // Has a block of `bytes` made ready for the next transfer, the pages of its
 // first `written` bytes brought in: the rest stay zero pages that nobody
-// needs to touch.
+// needs to touch. One asked for with another size is dropped first.
 void PrepareNextBitmapBlock(SIZE_T bytes, SIZE_T written);
 
 // After a native transfer: the same for the transfer after it, once the
@@ -64,16 +71,18 @@ void PrepareFollowingBitmapBlock(SIZE_T bytes, SIZE_T written);
 // is free, this thread the first; returns when all are done.
 void ConvertRows(uint32_t rows, RowRange convert, const void *context);
 
-// Frees a block made ready and not taken, and ends the worker.
+// Drops the block as DropPreparedBitmapBlock does, and ends the worker, which
+// stops bringing in the pages of a block it was making.
 void StopTransferWorker();
 
 // At disable: gives up a block made ready or being made without waiting for
-// it: one already made is freed at once, one being made by the worker when it
-// stops. The worker stays for the next enable's transfers.
+// it: one already made is freed at once, one being made by the worker when
+// its making ends (it stops bringing pages in). The worker stays for the next
+// enable's transfers.
 void DropPreparedBitmapBlock();
 
-// For the module's unload, where the worker cannot be waited for: asks it to
-// end, and, once it no longer runs the module's code, lets go of it and of a
-// block it made (a block it did not make is not waited for).
+// For the module's unload, where the worker cannot be waited for: drops the
+// block and asks the worker to end; once it no longer runs the module's code,
+// lets go of it.
 void AskTransferWorkerToStop();
 void ForgetStoppedTransferWorker();

@@ -1,9 +1,11 @@
 // Nothing of the source outlives its session: enabled on one thread and
-// disabled, closed or unloaded on another, or after 300 sessions with transfers.
+// disabled, closed or unloaded on another or on that one, or after 300
+// sessions with transfers.
 #include <atomic>
 #include <thread>
 
 #include "res/resource.h"
+#include "support/transfer.h"
 #include "ui_support.h"
 
 namespace {
@@ -17,7 +19,7 @@ size_t HeapBlocks() {
     return busy;
 }
 
-enum Ending { DisableAndClose, CloseEnabled, UnloadEnabled, DialogThreadNotAnswering };
+enum Ending { DisableAndClose, CloseEnabled, UnloadEnabled, UnloadOnDialogThread, DialogThreadNotAnswering };
 
 class TeardownTest : public qx::SourceTest, public ::testing::WithParamInterface<Ending> {
 protected:
@@ -46,28 +48,46 @@ protected:
     }
     std::thread app;
     std::atomic<HWND> dialog{nullptr};
-    std::atomic<bool> stop{false}, pumping{true};
+    std::atomic<bool> stop{false}, pumping{true}, unloadThere{false};
     size_t windows = 0;
     int threads = 0;
 };
 
 // The application's second thread enables with the dialog, starts the preview
-// and handles its messages while `pumping`; this thread ends the session.
+// (unless it unloads the source itself) and handles its messages while
+// `pumping`; this thread ends the session.
 TEST_P(TeardownTest, NothingOfTheSourceOutlivesAnEndOnAnotherThread) {
     ASSERT_EQ(source->Open(), TWRC_SUCCESS);
-    app = std::thread([this] {
+    const bool previewing = GetParam() != UnloadOnDialogThread;
+    app = std::thread([this, previewing] {
         EXPECT_EQ(source->Enable(true), TWRC_SUCCESS);
         dialog = qx::FindSourceDialog();
-        PostMessageA(dialog, WM_COMMAND, IDC_PREVIEW, 0);
-        while (!stop) pumping ? qx::PumpMessages(5) : Sleep(5);
+        if (previewing) PostMessageA(dialog, WM_COMMAND, IDC_PREVIEW, 0);
+        while (!stop) {
+            pumping ? qx::PumpMessages(5) : Sleep(5);
+            if (unloadThere.exchange(false)) FreeLibrary(source->module);
+        }
     });
-    ASSERT_TRUE(qx::PumpUntil([&] { return dialog && qx::ControlText(dialog, IDC_PREVIEW) == "Stop Preview"; }, 5000));
+    ASSERT_TRUE(qx::PumpUntil([&] { return dialog && (!previewing || qx::ControlText(dialog, IDC_PREVIEW) == "Stop Preview"); }, 5000));
     if (GetParam() == DialogThreadNotAnswering) {
         pumping = false;
         Sleep(50);
         EXPECT_EQ(source->Disable(), TWRC_SUCCESS);  // returns all the same, leaving the dialog
         EXPECT_TRUE(IsWindow(dialog));
-        pumping = true;  // which goes once its thread answers again
+        // Enabled again for a larger frame meanwhile: the preview still holds
+        // the old frame's memory and the signals it was left.
+        qx::ConfigureBoard("width = 96\nheight = 64\nframe_ms = 0\n");
+        ASSERT_EQ(source->Enable(false), TWRC_SUCCESS);
+        pumping = true;  // the dialog goes once its thread answers again, and the preview ends
+        qx::NativeReply reply = qx::NativeTransfer(*source);
+        ASSERT_EQ(reply.result, TWRC_XFERDONE);
+        EXPECT_EQ(qx::Dib(reply.handle).header.biWidth, 96);
+    }
+    if (GetParam() == UnloadOnDialogThread) {
+        unloadThere = true;
+        EXPECT_TRUE(qx::PumpUntil([] { return !GetModuleHandleA("QXTwain.ds"); }, 5000));
+        source->module = nullptr;
+        source->entry = nullptr;
     }
     if (GetParam() == DisableAndClose) { EXPECT_EQ(source->Disable(), TWRC_SUCCESS); }
     if (GetParam() == UnloadEnabled) {
@@ -77,15 +97,20 @@ TEST_P(TeardownTest, NothingOfTheSourceOutlivesAnEndOnAnotherThread) {
     }
     if (source->module) { EXPECT_EQ(source->Close(), TWRC_SUCCESS); }
     // The application's thread remains, and the board's when the source was unloaded with it open.
-    int kept = GetParam() == UnloadEnabled ? 2 : 1;
+    int kept = GetParam() == UnloadEnabled || GetParam() == UnloadOnDialogThread ? 2 : 1;
     ExpectNothingLeft(kept);
     if (source->module) Unload();
     ExpectNothingLeft(kept);
     EXPECT_TRUE(qx::Boxes().empty());
+    // The signals left to a preview were not made a second time, and went once.
+    auto log = qx::BoardLog();
+    EXPECT_EQ(qx::LogCount(log, "KvSignalCreate 4 -> 0"), qx::LogCount(log, "KvSignalFree 4 -> 0") -
+                                                              (GetParam() == DialogThreadNotAnswering));
 }
 
 INSTANTIATE_TEST_SUITE_P(Endings, TeardownTest,
-                         ::testing::Values(DisableAndClose, CloseEnabled, UnloadEnabled, DialogThreadNotAnswering));
+                         ::testing::Values(DisableAndClose, CloseEnabled, UnloadEnabled, UnloadOnDialogThread,
+                                           DialogThreadNotAnswering));
 
 // Sessions of open, enable, a native, a memory and a file transfer, disable, close.
 TEST_F(TeardownTest, ThreeHundredSessionsLeaveHeapBlocksThreadsAndWindowsAsTheyWere) {
