@@ -592,6 +592,7 @@ TEST_F(AcquireRun, HostileBitmapsAndStripsEndTheRun) {
         {"memory", "yoffset=0xFFFFFFFF", "pixels outside the image"},
         {"memory", "byteswritten=0xFFFFFFF0", "more bytes than the buffer"},
         {"memory", "columns=0x7FFFFFFF", "pixels outside the image"},
+        {"memory", "bufferbytes=0xFFFFFFFF", "buffers of at least 4294967295 bytes"},
         {"memory", "compression=5", "strips compressed by TWCP_GROUP4 are not written"},
         {"memory", "pixeltype=4 bits=24", "strips of TWPT_CMY"},
     };

@@ -281,10 +281,13 @@ bool WriteDibRows(Session &s, const std::string &path, const DibView &dib) {
 
 }  // namespace
 
+bool StripsUncompressed(Session &s, TW_UINT16 compression) {
+    return compression == TWCP_NONE || Fail(s, ExitSourceFailed, "strips compressed by %s are not written",
+                                            CodeName(ICAP_COMPRESSION, compression).c_str());
+}
+
 bool StripLayoutOf(Session &s, const TW_IMAGEINFO &info, StripLayout *layout) {
-    if (info.Compression != TWCP_NONE)
-        return Fail(s, ExitSourceFailed, "strips compressed by %s are not written",
-                    CodeName(ICAP_COMPRESSION, info.Compression).c_str());
+    if (!StripsUncompressed(s, info.Compression)) return false;
     if (info.Planar && info.SamplesPerPixel > 1)
         return Fail(s, ExitSourceFailed, "planar strips (each sample in a plane of its own) are not written");
     if (info.ImageWidth <= 0 || info.ImageLength <= 0)

@@ -21,6 +21,9 @@ struct StripLayout {
     bool whiteIsZero = false;                  // Bilevel: ICAP_PIXELFLAVOR is TWPF_VANILLA
 };
 
+// True for TWCP_NONE; otherwise reported, naming the compression.
+bool StripsUncompressed(Session &s, TW_UINT16 compression);
+
 // The layout of the lines TW_IMAGEINFO describes; false (reported, naming
 // what the source said) for one this program does not write.
 bool StripLayoutOf(Session &s, const TW_IMAGEINFO &info, StripLayout *layout);

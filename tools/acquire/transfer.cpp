@@ -86,6 +86,8 @@ bool NativeTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, FrameResul
     return true;
 }
 
+constexpr uint64_t MaxStripBuffer = 64u << 20;
+
 uint32_t StripBufferSize(const TW_SETUPMEMXFER &setup, uint64_t frameBytes) {
     // The source's Preferred size, whole minimum buffers; a frame whose
     // progress is shown comes in eighths, so that the progress moves.
@@ -95,7 +97,9 @@ uint32_t StripBufferSize(const TW_SETUPMEMXFER &setup, uint64_t frameBytes) {
     uint32_t size = wanted / minimum * minimum;
     if (size < minimum) size = minimum;
     if (setup.MaxBufSize && size > setup.MaxBufSize) size = setup.MaxBufSize;
-    return size;
+    // More than the frame (in whole minimum buffers) would hold nothing more.
+    const uint64_t frameBuffers = (frameBytes + minimum - 1) / minimum * minimum;
+    return uint32_t(std::max<uint64_t>(minimum, std::min<uint64_t>(size, frameBuffers)));
 }
 
 // The colours of lines that need more than TW_IMAGEINFO: the palette of
@@ -125,11 +129,7 @@ bool ReadStripColours(Session &s, StripLayout *layout) {
 // Whether a strip's lines lie inside the image and inside the bytes it wrote,
 // each whole byte of the image's lines; reported with the strip's fields if not.
 bool StripFits(Session &s, const TW_IMAGEMEMXFER &x, const StripLayout &layout, uint32_t bufferBytes) {
-    if (x.Compression != TWCP_NONE) {
-        const char *name = CapabilityValueName(ICAP_COMPRESSION, x.Compression);
-        return Fail(s, ExitSourceFailed, "strips compressed by %s are not written",
-                    name ? name : std::to_string(x.Compression).c_str());
-    }
+    if (!StripsUncompressed(s, x.Compression)) return false;
     const uint32_t bits = layout.bitsPerPixel;
     const uint64_t lineBytes = (uint64_t(x.Columns) * bits + 7) / 8;
     const char *why = nullptr;
@@ -155,6 +155,10 @@ bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, FrameR
     TW_SETUPMEMXFER setup = {};
     if (!Succeeds(s, ToSource, {DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET}, &setup)) return false;
     const size_t lineBytes = size_t(layout.lineBytes), frameBytes = lineBytes * layout.height;
+    // A source may want larger buffers than its frame, not without bound.
+    if (setup.MinBufSize > std::max<uint64_t>(frameBytes, MaxStripBuffer))
+        return Fail(s, ExitSourceFailed, "the source asks for buffers of at least %u bytes for a frame of %llu",
+                    setup.MinBufSize, static_cast<unsigned long long>(frameBytes));
     const uint32_t size = StripBufferSize(setup, frameBytes);
     // The image's lines lie lineBytes apart, without the source's padding.
     // Strips of whole unpadded lines, in order, are received where they belong,
@@ -188,7 +192,9 @@ bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, FrameR
                 for (uint32_t r = 0; r < xfer.Rows; ++r)
                     memcpy(place + size_t(r) * lineBytes, from + size_t(r) * xfer.BytesPerRow, pixelBytes);
             }
-            for (uint32_t r = 0; r < xfer.Rows; ++r) covered[xfer.YOffset + r] += xfer.Columns;
+            for (uint32_t r = 0; r < xfer.Rows; ++r)
+                if ((covered[xfer.YOffset + r] += xfer.Columns) > layout.width)
+                    return Fail(s, ExitSourceFailed, "the source's strips overlap on line %u", xfer.YOffset + r);
         }
         frame->bytes += xfer.BytesWritten;
         ShowProgress(Work::Transfer, index, frame->bytes, frameBytes);
