@@ -5,7 +5,9 @@
 #include "image_output.h"
 
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "bmp_file.h"
@@ -266,7 +268,8 @@ bool WriteDibRows(Session &s, const std::string &path, const DibView &dib) {
         layout = qximg::PixelLayout::Bgrx32;
         outStride = size_t(width) * 4;
     }
-    std::vector<uint8_t> rows(outStride * height);
+    std::vector<uint8_t> rows;
+    if (!Allocate(s, &rows, uint64_t(outStride) * height)) return false;
     for (uint32_t y = 0; y < height; ++y) {
         const uint8_t *in = dib.pixels + size_t(dib.bottomUp ? height - 1 - y : y) * dib.stride;
         uint8_t *out = rows.data() + size_t(y) * outStride;
@@ -280,6 +283,16 @@ bool WriteDibRows(Session &s, const std::string &path, const DibView &dib) {
 }
 
 }  // namespace
+
+bool Allocate(Session &s, std::vector<uint8_t> *buffer, uint64_t bytes) {
+    try {
+        if (bytes > SIZE_MAX) throw std::bad_alloc();
+        buffer->resize(size_t(bytes));
+        return true;
+    } catch (const std::bad_alloc &) {
+        return Fail(s, ExitSourceFailed, "no memory for %llu bytes of a frame", static_cast<unsigned long long>(bytes));
+    }
+}
 
 bool StripsUncompressed(Session &s, TW_UINT16 compression) {
     return compression == TWCP_NONE || Fail(s, ExitSourceFailed, "strips compressed by %s are not written",
@@ -301,7 +314,7 @@ bool StripLayoutOf(Session &s, const TW_IMAGEINFO &info, StripLayout *layout) {
         layout->height = uint32_t(info.ImageLength);
         layout->lineBytes = (uint64_t(layout->width) * form.storedBits + 7) / 8;
         // The whole image and a strip buffer in this process's memory.
-        if (layout->lineBytes * layout->height > SIZE_MAX / 2)
+        if (layout->lineBytes * layout->height > SIZE_MAX / 4)
             return Fail(s, ExitSourceFailed, "a frame of %ld x %ld pixels of %u bits does not fit this program's memory",
                         long(info.ImageWidth), long(info.ImageLength), form.storedBits);
         return true;
@@ -337,7 +350,8 @@ bool WriteStrips(Session &s, const std::string &path, const uint8_t *lines, cons
     case StripSamples::Rgbx32: break;
     }
     // TWAIN strips carry R, G, B; the encoder takes B, G, R.
-    std::vector<uint8_t> bgr(size_t(columns) * rows * 3);
+    std::vector<uint8_t> bgr;
+    if (!Allocate(s, &bgr, uint64_t(columns) * rows * 3)) return false;
     const auto toBgr = layout.samples == StripSamples::Rgb24 ? SwapFirstAndThird : DropFourthAndSwap;
     for (uint32_t y = 0; y < rows; ++y) toBgr(bgr.data() + size_t(y) * columns * 3, lines + y * stride, columns);
     return Write(s, path, qximg::PixelLayout::Bgr24, columns, rows, bgr.data(), size_t(columns) * 3);

@@ -21,6 +21,9 @@ struct StripLayout {
     bool whiteIsZero = false;                  // Bilevel: ICAP_PIXELFLAVOR is TWPF_VANILLA
 };
 
+// Sizes *buffer to `bytes`; false (reported) when there is no memory for it.
+bool Allocate(Session &s, std::vector<uint8_t> *buffer, uint64_t bytes);
+
 // True for TWCP_NONE; otherwise reported, naming the compression.
 bool StripsUncompressed(Session &s, TW_UINT16 compression);
 

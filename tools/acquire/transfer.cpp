@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "acquire.h"
@@ -165,8 +166,12 @@ bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, FrameR
     // behind the lines before them; any other strip (padded, a tile, out of
     // order) behind the image, and its lines copied to their place. The
     // image's memory is that of a frame written before, when there is one.
-    std::vector<uint8_t> image = s.writer->TakeBuffer(frameBytes + size);
-    image.resize(frameBytes + size);
+    std::vector<uint8_t> image;
+    try {
+        image = s.writer->TakeBuffer(frameBytes + size);
+    } catch (const std::bad_alloc &) {  // Allocate tries again, and says so
+    }
+    if (!Allocate(s, &image, uint64_t(frameBytes) + size)) return false;
     size_t inPlace = 0;  // bytes of the lines received where they belong
     bool inOrder = true;
     std::vector<uint32_t> covered(layout.height, 0);  // pixels of each line received
