@@ -131,7 +131,7 @@ std::vector<RGBQUAD> BitmapPalette() {
     if (g.bits > 8) return palette;
     for (uint32_t i = 0; i < (1u << g.bits); ++i) {
         uint8_t level = testsource::GreyLevel(i, g.bits);
-        if (g.pixelType == TWPT_BW && g.flavor == TWPF_VANILLA) level = uint8_t(255 - level);
+        if (g.flavor == TWPF_VANILLA) level = uint8_t(255 - level);
         testsource::Colour c = testsource::PaletteColour(i);
         palette.push_back(g.pixelType == TWPT_PALETTE ? RGBQUAD{c.b, c.g, c.r, 0} : RGBQUAD{level, level, level, 0});
     }

@@ -245,7 +245,7 @@ bool WriteDibRows(Session &s, const std::string &path, const DibView &dib) {
     bool usePacked = false;
     size_t outStride = size_t(width) * 3;
     if (bits <= 8) {
-        const bool grey = GreyRamp(dib, false), reversed = bits == 1 && GreyRamp(dib, true);
+        const bool grey = GreyRamp(dib, false), reversed = GreyRamp(dib, true);
         packed.kind = grey || reversed ? qximg::SampleKind::Grey : qximg::SampleKind::Indexed;
         packed.whiteIsZero = reversed;
         // An index past the palette's end takes its first entry.
@@ -253,7 +253,7 @@ bool WriteDibRows(Session &s, const std::string &path, const DibView &dib) {
             const RGBQUAD &c = dib.palette[i < dib.entries ? i : 0];
             packed.palette.push_back({c.rgbRed, c.rgbGreen, c.rgbBlue});
         }
-        usePacked = !(grey && bits == 8);
+        usePacked = !(grey && bits == 8);  // 8-bit grey goes as it is
         layout = qximg::PixelLayout::Gray8;
         outStride = qximg::PackedRowBytes(packed);
     } else if (bits == 16) {
@@ -332,12 +332,17 @@ bool WriteStrips(Session &s, const std::string &path, const uint8_t *lines, cons
     packed.width = columns, packed.height = rows, packed.rows = lines, packed.stride = stride;
     packed.bits = layout.bitsPerPixel;
     switch (layout.samples) {
-    case StripSamples::Grey8: return Write(s, path, qximg::PixelLayout::Gray8, columns, rows, lines, stride);
-    case StripSamples::Grey16: return WriteDeepGrey(s, path, lines, columns, rows, stride, note);
+    case StripSamples::Grey16:
+        if (layout.whiteIsZero)
+            return Fail(s, ExitSourceFailed, "deep grey of TWPF_VANILLA (0 is white) is not written");
+        return WriteDeepGrey(s, path, lines, columns, rows, stride, note);
+    case StripSamples::Grey8:
+        if (!layout.whiteIsZero) return Write(s, path, qximg::PixelLayout::Gray8, columns, rows, lines, stride);
+        [[fallthrough]];
     case StripSamples::Bilevel:
+    case StripSamples::Grey4:
         packed.whiteIsZero = layout.whiteIsZero;
         return WritePacked(s, path, packed);
-    case StripSamples::Grey4: return WritePacked(s, path, packed);
     case StripSamples::Palette:
         packed.kind = qximg::SampleKind::Indexed;
         packed.palette = layout.palette;

@@ -18,7 +18,7 @@ struct StripLayout {
     uint32_t width = 0, height = 0;
     uint64_t lineBytes = 0;  // one line of the image, without padding
     std::vector<qximg::PaletteEntry> palette;  // Palette: from DAT_PALETTE8
-    bool whiteIsZero = false;                  // Bilevel: ICAP_PIXELFLAVOR is TWPF_VANILLA
+    bool whiteIsZero = false;                  // Bilevel, grey: ICAP_PIXELFLAVOR is TWPF_VANILLA
 };
 
 // Sizes *buffer to `bytes`; false (reported) when there is no memory for it.

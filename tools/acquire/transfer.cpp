@@ -104,9 +104,11 @@ uint32_t StripBufferSize(const TW_SETUPMEMXFER &setup, uint64_t frameBytes) {
 }
 
 // The colours of lines that need more than TW_IMAGEINFO: the palette of
-// TWPT_PALETTE, and which of black and white 0 is in bilevel lines.
+// TWPT_PALETTE, and whether 0 is black or white in bilevel and grey lines.
 bool ReadStripColours(Session &s, StripLayout *layout) {
-    if (layout->samples == StripSamples::Bilevel) {
+    const StripSamples samples = layout->samples;
+    if (samples == StripSamples::Bilevel || samples == StripSamples::Grey4 || samples == StripSamples::Grey8 ||
+        samples == StripSamples::Grey16) {
         TW_UINT32 flavor = TWPF_CHOCOLATE;  // what a source that does not say sends
         CurrentValue(s, ICAP_PIXELFLAVOR, &flavor);
         layout->whiteIsZero = flavor == TWPF_VANILLA;
