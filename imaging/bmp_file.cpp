@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bmp_format.h"
+#include "packed_image.h"
 #include "pixel_kernels.h"
 
 namespace qximg {
@@ -83,6 +84,30 @@ void FileRow(PixelLayout layout, const uint8_t *in, uint32_t width, uint32_t bit
     }
 }
 
+// The headers, then rows of bitCount bits, each made by fill(line, out) from
+// a line of the caller's rows (top line first). The rows go out through a
+// block of about 1 MB that stays in the cache; its padding is zero once and
+// stays so. The lines are read in memory order (the file's bottom-up block
+// fills from its end): reading lines backwards stalls on memory.
+template <class Fill>
+bool WriteBmp(const std::string &path, const std::vector<uint8_t> &headers, uint32_t width, uint32_t height,
+              uint32_t bitCount, Fill fill, std::string *error) {
+    const size_t rowBytes = size_t(bmp::RowBytesOf(width, bitCount));
+    OutFile file(path, headers.size() + uint64_t(rowBytes) * height, error);
+    if (!file.Open() || !file.Write(headers.data(), headers.size())) return false;
+    const size_t rowsPerBlock = std::max<size_t>(1, (size_t(1) << 20) / rowBytes);
+    std::vector<uint8_t> block(std::min<size_t>(rowsPerBlock, height) * rowBytes, 0);
+    for (size_t done = 0; done < height;) {
+        const size_t count = std::min<size_t>(rowsPerBlock, height - done);
+        const size_t firstLine = height - done - count;
+        for (size_t i = 0; i < count; ++i)
+            fill(uint32_t(firstLine + i), block.data() + (count - 1 - i) * rowBytes);
+        if (!file.Write(block.data(), count * rowBytes)) return false;
+        done += count;
+    }
+    return file.Close();
+}
+
 }  // namespace
 
 void SetWriteProgress(WriteProgress progress) { g_progress = progress; }
@@ -100,30 +125,32 @@ bool WriteDibBmp(const std::string &path, const void *dib, size_t dibBytes, size
 bool WriteRowsBmp(const std::string &path, PixelLayout layout, uint32_t width, uint32_t height,
                   const uint8_t *rows, size_t stride, uint32_t significantBits, std::string *error) {
     const bool colour = layout == PixelLayout::Bgr24 || layout == PixelLayout::Bgrx32;
-    const size_t rowBytes = size_t(bmp::RowBytes(width, colour));
-    OutFile file(path, bmp::FileBytes(width, height, colour), error);
-    if (!file.Open()) return false;
-
     // No resolution: the caller's rows carry none.
-    const std::vector<uint8_t> head = bmp::Headers(width, height, colour, 0);
-    if (!file.Write(head.data(), head.size())) return false;
+    return WriteBmp(path, bmp::Headers(width, height, colour, 0), width, height, bmp::BitCount(colour),
+                    [&](uint32_t y, uint8_t *out) { FileRow(layout, rows + y * stride, width, significantBits, out); },
+                    error);
+}
 
-    // Rows go out through a block of about 1 MB that stays in the cache; its
-    // padding is zero once and stays so. The lines are read in memory order
-    // (the file's bottom-up block fills from its end): reading lines
-    // backwards stalls on memory.
-    const size_t rowsPerBlock = std::max<size_t>(1, (size_t(1) << 20) / rowBytes);
-    std::vector<uint8_t> block(std::min<size_t>(rowsPerBlock, height) * rowBytes, 0);
-    for (size_t done = 0; done < height;) {
-        const size_t count = std::min<size_t>(rowsPerBlock, height - done);
-        const size_t firstLine = height - done - count;
-        for (size_t i = 0; i < count; ++i)
-            FileRow(layout, rows + (firstLine + i) * stride, width, significantBits,
-                    block.data() + (count - 1 - i) * rowBytes);
-        if (!file.Write(block.data(), count * rowBytes)) return false;
-        done += count;
-    }
-    return file.Close();
+bool WritePackedBmp(const std::string &path, const PackedImage &image, std::string *error) {
+    const uint32_t width = image.width, height = image.height;
+    if (image.kind == SampleKind::Grey && image.bits == 16)
+        return WriteRowsBmp(path, PixelLayout::Gray16, width, height, image.rows, image.stride,
+                            image.significantBits, error);
+    if (image.kind == SampleKind::Rgb)  // the top 8 significant bits of each sample, as B, G, R
+        return WriteBmp(path, bmp::Headers(width, height, true, 0), width, height, 24,
+                        [&](uint32_t y, uint8_t *out) {
+                            ShiftSamplesToBytes(out, image.rows + y * image.stride, size_t(width) * 3,
+                                                image.significantBits - 8);
+                            SwapFirstAndThird(out, out, width);
+                        },
+                        error);
+    std::vector<uint32_t> palette;
+    for (const PaletteEntry &entry : FilePalette(image)) palette.push_back(entry.b | entry.g << 8 | entry.r << 16);
+    if (palette.empty())  // 8-bit grey
+        for (uint32_t level = 0; level < bmp::GreyLevels; ++level) palette.push_back(level * 0x010101u);
+    const size_t lineBytes = PackedRowBytes(image);
+    return WriteBmp(path, bmp::Headers(width, height, image.bits, palette, 0), width, height, image.bits,
+                    [&](uint32_t y, uint8_t *out) { memcpy(out, image.rows + y * image.stride, lineBytes); }, error);
 }
 
 }  // namespace qximg

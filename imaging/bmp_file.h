@@ -26,4 +26,10 @@ bool WriteDibBmp(const std::string &path, const void *dib, size_t dibBytes, size
 bool WriteRowsBmp(const std::string &path, PixelLayout layout, uint32_t width, uint32_t height,
                   const uint8_t *rows, size_t stride, uint32_t significantBits, std::string *error);
 
+// Bilevel, 4-bit and 8-bit grey and palettes at their own depth, 16-bit grey
+// as 8-bit grey and 16-bit colour as 24-bit (each by its top 8 significant
+// bits).
+struct PackedImage;
+bool WritePackedBmp(const std::string &path, const PackedImage &image, std::string *error);
+
 }  // namespace qximg

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "bmp_file.h"
-#include "grey16.h"
+#include "packed_image.h"
 #include "pixel_kernels.h"
 
 namespace qximg {
@@ -179,24 +179,7 @@ const char *ImageFormatExtension(ImageFormat format) {
     return "png";
 }
 
-namespace {
-
-// The writer of each format that keeps 16-bit grey as 16 bits; none for the others.
-using Grey16Writer = bool (*)(const std::string &path, uint32_t width, uint32_t height,
-                              const uint8_t *rows, size_t stride, uint32_t bits, std::string *error);
-
-Grey16Writer Grey16WriterFor(ImageFormat format) {
-    switch (format) {
-    case ImageFormat::Png: return WriteGrey16Png;
-    case ImageFormat::Tiff: return WriteGrey16Tiff;
-    case ImageFormat::Bmp: break;
-    }
-    return nullptr;
-}
-
-}  // namespace
-
-bool KeepsGrey16(ImageFormat format) { return Grey16WriterFor(format) != nullptr; }
+bool KeepsGrey16(ImageFormat format) { return format != ImageFormat::Bmp; }
 
 bool WriteImage(const std::string &path, ImageFormat format, PixelLayout layout, uint32_t width,
                 uint32_t height, const uint8_t *rows, size_t stride, std::string *error,
@@ -215,8 +198,11 @@ bool WriteImage(const std::string &path, ImageFormat format, PixelLayout layout,
     if (format == ImageFormat::Bmp)
         return WriteRowsBmp(path, layout, width, height, rows, stride, significantBits, error);
     if (layout == PixelLayout::Gray16) {
-        Grey16Writer write = Grey16WriterFor(format);
-        return write(path, width, height, rows, stride, significantBits, error);
+        PackedImage grey;
+        grey.bits = 16;
+        grey.width = width, grey.height = height, grey.rows = rows, grey.stride = stride;
+        grey.significantBits = significantBits;
+        return WritePackedImage(path, format, grey, error);
     }
     ComScope com;
     ComRef<IWICImagingFactory> factory;

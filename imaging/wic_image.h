@@ -1,7 +1,7 @@
 // Image files through the Windows Imaging Component: the one place where the
 // tools and the simulated board encode and decode PNG, BMP, TIFF and JPEG
-// (16-bit grey PNG and TIFF by encoders of our own, grey16.h, and BMP by our
-// own writer, bmp_file.h).
+// (deep and packed samples in PNG and TIFF by encoders of our own,
+// packed_image.h, and BMP by our own writer, bmp_file.h).
 #pragma once
 
 #include <cstddef>

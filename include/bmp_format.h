@@ -20,9 +20,12 @@ constexpr uint32_t PelsPerMetreAt72Dpi = 2835;
 // 8-bit grey (with the palette) or 24-bit colour.
 constexpr uint32_t BitCount(bool colour) { return colour ? 24 : 8; }
 
-constexpr uint64_t RowBytes(uint32_t width, bool colour) {
-    return (uint64_t(width) * (BitCount(colour) / 8) + 3) & ~uint64_t(3);
+// A row of any depth, padded to 4 bytes.
+constexpr uint64_t RowBytesOf(uint32_t width, uint32_t bitCount) {
+    return (uint64_t(width) * bitCount + 31) / 32 * 4;
 }
+
+constexpr uint64_t RowBytes(uint32_t width, bool colour) { return RowBytesOf(width, BitCount(colour)); }
 
 // Where the rows start: after the headers and the palette.
 constexpr uint32_t PixelOffset(bool colour) {
@@ -43,29 +46,37 @@ inline void AppendFileHeader(std::vector<uint8_t> &out, uint64_t fileBytes, uint
     Put32(out, pixelOffset);
 }
 
-// Everything before the rows of a width × height image, the resolution given
-// in pixels per metre (0: not stated).
-inline std::vector<uint8_t> Headers(uint32_t width, uint32_t height, bool colour,
-                                    uint32_t pelsPerMetre) {
-    const uint64_t fileBytes = FileBytes(width, height, colour);
+// Everything before the rows of a width × height image of bitCount bits a
+// pixel, with its palette (B, G, R, 0 an entry, as 32-bit values) and the
+// resolution in pixels per metre (0: not stated).
+inline std::vector<uint8_t> Headers(uint32_t width, uint32_t height, uint32_t bitCount,
+                                    const std::vector<uint32_t> &palette, uint32_t pelsPerMetre) {
+    const uint32_t pixelOffset = FileHeaderBytes + InfoHeaderBytes + uint32_t(palette.size()) * 4;
+    const uint64_t pixelBytes = RowBytesOf(width, bitCount) * height;
     std::vector<uint8_t> out;
-    out.reserve(PixelOffset(colour));
-    AppendFileHeader(out, fileBytes, PixelOffset(colour));
+    out.reserve(pixelOffset);
+    AppendFileHeader(out, pixelOffset + pixelBytes, pixelOffset);
     Put32(out, InfoHeaderBytes);
     Put32(out, width);
     Put32(out, height);  // positive: bottom line first
     Put16(out, 1);       // planes
-    Put16(out, BitCount(colour));
+    Put16(out, static_cast<uint16_t>(bitCount));
     Put32(out, 0);  // BI_RGB
-    Put32(out, static_cast<uint32_t>(fileBytes - PixelOffset(colour)));
+    Put32(out, static_cast<uint32_t>(pixelBytes));
     Put32(out, pelsPerMetre);
     Put32(out, pelsPerMetre);
-    Put32(out, colour ? 0 : GreyLevels);  // colours used
-    Put32(out, 0);                        // colours important: all
-    if (!colour)
-        for (uint32_t level = 0; level < GreyLevels; ++level)
-            Put32(out, level * 0x010101u);  // blue, green, red, 0
+    Put32(out, static_cast<uint32_t>(palette.size()));  // colours used
+    Put32(out, 0);                                      // colours important: all
+    for (uint32_t entry : palette) Put32(out, entry);
     return out;
+}
+
+// 8-bit grey (with the palette of grey levels) or 24-bit colour.
+inline std::vector<uint8_t> Headers(uint32_t width, uint32_t height, bool colour,
+                                    uint32_t pelsPerMetre) {
+    std::vector<uint32_t> levels;
+    for (uint32_t level = 0; level < GreyLevels && !colour; ++level) levels.push_back(level * 0x010101u);
+    return Headers(width, height, BitCount(colour), levels, pelsPerMetre);
 }
 
 }  // namespace bmp

@@ -10,15 +10,17 @@ enum Tag : uint16_t {
     ImageWidth = 256, ImageLength = 257, BitsPerSample = 258, Compression = 259,
     PhotometricInterpretation = 262, StripOffsets = 273, SamplesPerPixel = 277, RowsPerStrip = 278,
     StripByteCounts = 279, XResolution = 282, YResolution = 283, PlanarConfiguration = 284,
-    ResolutionUnit = 296,
+    ResolutionUnit = 296, ColorMap = 320,
 };
 
 enum Type : uint16_t { Short = 3, Long = 4, Rational = 5 };
 
 // Values of the tags above.
 constexpr uint32_t Uncompressed = 1;  // Compression
+constexpr uint32_t WhiteIsZero = 0;   // PhotometricInterpretation
 constexpr uint32_t BlackIsZero = 1;   // PhotometricInterpretation
 constexpr uint32_t Rgb = 2;           // PhotometricInterpretation
+constexpr uint32_t Palette = 3;       // PhotometricInterpretation
 constexpr uint32_t Chunky = 1;        // PlanarConfiguration
 constexpr uint32_t Inch = 2;          // ResolutionUnit
 

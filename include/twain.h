@@ -159,6 +159,19 @@ struct TW_IMAGEMEMXFER {
     TW_MEMORY Memory;
 };
 
+struct TW_ELEMENT8 {
+    TW_UINT8 Index;
+    TW_UINT8 Channel1;
+    TW_UINT8 Channel2;
+    TW_UINT8 Channel3;
+};
+
+struct TW_PALETTE8 {
+    TW_UINT16 NumColors;
+    TW_UINT16 PaletteType;
+    TW_ELEMENT8 Colors[256];
+};
+
 #pragma pack(pop)
 
 // TW_BY_ARCH(win64, win32): the number for the architecture being built.
@@ -273,6 +286,10 @@ TW_CHECK_FIELD(TW_IMAGEMEMXFER, XOffset, 14, 4);
 TW_CHECK_FIELD(TW_IMAGEMEMXFER, YOffset, 18, 4);
 TW_CHECK_FIELD(TW_IMAGEMEMXFER, BytesWritten, 22, 4);
 TW_CHECK_FIELD(TW_IMAGEMEMXFER, Memory, 26, TW_BY_ARCH(16, 12));
+static_assert(sizeof(TW_PALETTE8) == 1028);
+TW_CHECK_FIELD(TW_PALETTE8, NumColors, 0, 2);
+TW_CHECK_FIELD(TW_PALETTE8, PaletteType, 2, 2);
+TW_CHECK_FIELD(TW_PALETTE8, Colors, 4, 1024);
 
 #undef TW_CHECK_FIELD
 #undef TW_BY_ARCH
@@ -513,6 +530,9 @@ constexpr TW_UINT16 TWPT_YUV = 6;
 constexpr TW_UINT16 TWPT_YUVK = 7;
 constexpr TW_UINT16 TWPT_CIEXYZ = 8;
 constexpr TW_UINT16 TWPF_VANILLA = 1;
+constexpr TW_UINT16 TWPA_RGB = 0;
+constexpr TW_UINT16 TWPA_GRAY = 1;
+constexpr TW_UINT16 TWPA_CMY = 2;
 constexpr TW_UINT16 TWPC_PLANAR = 1;
 constexpr TW_UINT16 TWCP_PACKBITS = 1;
 constexpr TW_UINT16 TWCP_GROUP31D = 2;

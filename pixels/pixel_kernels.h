@@ -52,6 +52,11 @@ void OpaquePixels(uint8_t *dst, const uint8_t *src, size_t pixels, unsigned inBy
 void LookUpPixels(uint8_t *dst, const uint8_t *src, size_t pixels, const uint8_t (*table)[4],
                   unsigned outBytes);
 
+// Each 16-bit little-endian word of src picks an entry of table (65536
+// entries of 4 bytes), whose first outBytes bytes (1 to 4) are written. Not in place.
+void LookUpWords(uint8_t *dst, const uint8_t *src, size_t pixels, const uint8_t (*table)[4],
+                 unsigned outBytes);
+
 // count copies of the pixelBytes bytes at pixel, which must lie outside the row.
 void RepeatPixel(uint8_t *dst, const uint8_t *pixel, size_t pixelBytes, size_t count);
 

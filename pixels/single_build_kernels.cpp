@@ -41,6 +41,12 @@ void LookUpPixels(uint8_t *dst, const uint8_t *src, size_t pixels, const uint8_t
         for (unsigned k = 0; k < outBytes; ++k) dst[k] = table[src[i]][k];
 }
 
+void LookUpWords(uint8_t *dst, const uint8_t *src, size_t pixels, const uint8_t (*table)[4],
+                 unsigned outBytes) {
+    for (size_t i = 0; i < pixels; ++i, src += 2, dst += outBytes)
+        for (unsigned k = 0; k < outBytes; ++k) dst[k] = table[src[0] | src[1] << 8][k];
+}
+
 void RepeatPixel(uint8_t *dst, const uint8_t *pixel, size_t pixelBytes, size_t count) {
     // One pixel, then the filled part copied onto the rest, doubling each time.
     const size_t total = pixelBytes * count;

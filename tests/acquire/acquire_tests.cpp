@@ -10,6 +10,7 @@
 #include <new>
 
 #include "frame_writer.h"
+#include "othersource/test_pattern.h"
 #include "res/resource.h"
 #include "support/bytes.h"
 #include "support/child_process.h"
@@ -126,12 +127,11 @@ protected:
         return Run(arguments, board, [](DWORD) {});
     }
 
-    // ImageMagick's reading of a written file: 16-bit grey or 8-bit R, G, B
-    // samples. The decoder is the host's program and takes the host's paths.
-    qx::Bytes ReadBack(const std::string &name, bool colour) {
+    // ImageMagick's reading of a written file as decode.sh's `samples`
+    // ("gray", "rgb", "rgb16"). The decoder is the host's program and takes the host's paths.
+    qx::Bytes ReadBack(const std::string &name, const char *samples) {
         std::string raw = Path(name + ".raw");
-        Child decoder(std::string(QX_DECODE) + " " + HostPath(Path(name)) + " " + HostPath(raw) +
-                          (colour ? " rgb" : " gray"),
+        Child decoder(std::string(QX_DECODE) + " " + HostPath(Path(name)) + " " + HostPath(raw) + " " + samples,
                       OutputFile("decode"));
         decoder.Finish();
         for (DWORD start = GetTickCount(); GetTickCount() - start < 60000; Sleep(50)) {
@@ -242,7 +242,7 @@ TEST_P(Acquire, WritesTheBoardsFrame) {
     ExpectClosed(child);
     std::string name = std::string(run.mechanism) + "-001." + (Is(run.format, "tiff") ? "tif" : run.format);
     EXPECT_TRUE(Contains(child.output, Path(name))) << child.output;
-    int n = MatchingFrame(run, ReadBack(name, run.depth == 24), width, height);
+    int n = MatchingFrame(run, ReadBack(name, run.depth == 24 ? "rgb" : "gray"), width, height);
     EXPECT_GE(n, 0) << name << " holds no frame of the ramp";
     // An 8-bit file of deep samples says by how many bits it reduced them.
     bool reduced = run.depth > 8 && run.depth < 24 && Is(run.mechanism, "memory") && !Writes16(run) && !run.bits;
@@ -276,7 +276,7 @@ void ExpectFramesInOrder(AcquireRun &test, const AcquireCase &run, uint32_t file
     for (uint32_t i = 1; i <= files; ++i) {
         char name[40];
         snprintf(name, sizeof name, "%s-%03u.%s", run.mechanism, i, run.format);
-        int n = MatchingFrame(run, test.ReadBack(name, false), 64, 48);
+        int n = MatchingFrame(run, test.ReadBack(name, "gray"), 64, 48);
         EXPECT_GT(n, previous) << name;
         previous = n;
     }
@@ -385,7 +385,7 @@ TEST_F(AcquireRun, TheNegotiatedMechanismTransfers) {
 TEST_F(AcquireRun, DeclaredBitsScaleToTheFullRange) {
     Child child = Run("--mech memory --format png --bits 12", "width = 4096\nheight = 1\ndepth = 12\n");
     ASSERT_EQ(child.exitCode, 0u) << child.output;
-    qx::Bytes raw = ReadBack("memory-001.png", false);
+    qx::Bytes raw = ReadBack("memory-001.png", "gray");
     ASSERT_EQ(raw.size(), 4096u * 2);
     const uint32_t first = qx::Get16(raw, 0) >> 4;
     const std::pair<uint32_t, uint32_t> known[] = {{0, 0}, {0xFFF, 0xFFFF}, {0xABC, 0xABCA}};
@@ -523,6 +523,123 @@ TEST_F(AcquireRun, CommandLineAndSourceErrors) {
         EXPECT_EQ(Contains(child.output, "hint: "), error.conditionCode != 0) << child.output;
         std::string hint = error.conditionCode ? std::string("hint: ") + ConditionCodeHint(error.conditionCode) : "";
         EXPECT_TRUE(Contains(child.output, hint)) << child.output;
+    }
+}
+
+// Lines the board pads to 128 bytes (64 pixels of 8 bits): the memory
+// transfer skips the padding and writes the ramp as it is.
+TEST_F(AcquireRun, PaddedStripLinesAreSkipped) {
+    Child child = Run("--mech memory --format png", "width = 64\nheight = 48\ndepth = 8\nline_bytes = 128\n");
+    ASSERT_EQ(child.exitCode, 0u) << child.output;
+    EXPECT_GE(MatchingFrame({8, "memory", "png", 0}, ReadBack("memory-001.png", "gray"), 64, 48), 0);
+}
+
+// Another source's frames, through qxacquire: the test source's settings for a run.
+struct OtherSource {
+    explicit OtherSource(const std::string &settings) {
+        SetEnvironmentVariableA(testsource::SettingsVariable, (settings + " width=21 height=7").c_str());
+    }
+    ~OtherSource() { SetEnvironmentVariableA(testsource::SettingsVariable, nullptr); }
+};
+constexpr uint32_t OtherWidth = 21, OtherHeight = 7;
+
+uint32_t Setting(const std::string &settings, const char *key, uint32_t otherwise) {
+    size_t at = (" " + settings).find(std::string(" ") + key + "=");
+    return at == std::string::npos ? otherwise : strtoul(settings.c_str() + at + strlen(key) + 1, nullptr, 0);
+}
+
+// A sample of `bits` bits as ImageMagick's 16-bit reading of it: below 8
+// bits scaled to the full range; 16-bit samples as they are, in BMP by their top 8.
+uint32_t Reading(uint32_t v, uint32_t bits, bool bmp) {
+    if (bits == 16) return bmp ? (v >> 8) * 257 : v;
+    return v * 65535 / ((1u << bits) - 1);
+}
+
+// The 16-bit R, G, B reading of pixel (x, y) of the test source's frame.
+uint32_t ExpectedChannel(const std::string &settings, bool bmp, uint32_t x, uint32_t y, uint32_t k) {
+    using testsource::Sample;
+    const uint32_t type = Setting(settings, "pixeltype", TWPT_GRAY), bits = Setting(settings, "bits", 8);
+    if (type == TWPT_PALETTE) {
+        testsource::Colour c = testsource::PaletteColour(Sample(x, y, 0, bits));
+        return (k == 0 ? c.r : k == 1 ? c.g : c.b) * 257;
+    }
+    if (type == TWPT_BW) return (Sample(x, y, 0, 1) ^ Setting(settings, "flavor", 0)) * 65535;
+    if (type == TWPT_GRAY) return Reading(Sample(x, y, 0, bits), bits, bmp);
+    if (bits == 16) {  // 5-5-5 or 5-6-5, each channel widened to 8 bits by repeating its bits
+        const uint32_t w = k == 1 && Setting(settings, "bitfields", 0) ? 6 : 5, v = Sample(x, y, k, w);
+        return ((v << (8 - w) | v >> (2 * w - 8)) & 0xFF) * 257;
+    }
+    return Reading(Sample(x, y, k, bits == 48 ? 16 : 8), bits == 48 ? 16 : 8, bmp);
+}
+
+struct LayoutCase {
+    const char *settings;    // the test source's, besides the size
+    const char *mechanisms;  // "native", "memory" or both
+};
+
+class OtherSourceLayouts : public AcquireRun, public ::testing::WithParamInterface<LayoutCase> {};
+
+TEST_P(OtherSourceLayouts, EveryFormatHoldsThePicture) {
+    const LayoutCase &layout = GetParam();
+    OtherSource source(layout.settings);
+    for (const char *mechanism : {"native", "memory"})
+        for (const char *format : {"png", "bmp", "tiff"}) {
+            if (!Contains(layout.mechanisms, mechanism)) continue;
+            Child child = Run(std::string("--source \"QX Test Source\" --mech ") + mechanism + " --format " + format);
+            ASSERT_EQ(child.exitCode, 0u) << child.output;
+            std::string name = std::string(mechanism) + "-001." + (Is(format, "tiff") ? "tif" : format);
+            qx::Bytes raw = ReadBack(name, "rgb16");
+            ASSERT_EQ(raw.size(), OtherWidth * OtherHeight * 6) << name;
+            uint32_t wrong = 0;
+            for (uint32_t at = 0; at < OtherWidth * OtherHeight * 3; ++at)
+                wrong += qx::Get16(raw, at * 2) != ExpectedChannel(layout.settings, Is(format, "bmp"),
+                                                                  at / 3 % OtherWidth, at / 3 / OtherWidth, at % 3);
+            EXPECT_EQ(wrong, 0u) << name << " of " << layout.settings;
+        }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TestSource, OtherSourceLayouts,
+    ::testing::Values(LayoutCase{"pixeltype=0 bits=1", "native memory"},
+                      LayoutCase{"pixeltype=0 bits=1 flavor=1 tile=8 section=1", "native memory"},
+                      LayoutCase{"bits=4 tile=6", "native memory"}, LayoutCase{"bits=8 pad=5 topdown=1", "native memory"},
+                      LayoutCase{"bits=16 pad=2", "memory"}, LayoutCase{"pixeltype=3 bits=8", "native memory"},
+                      LayoutCase{"pixeltype=3 bits=4 section=1 tile=6", "native memory"},
+                      LayoutCase{"pixeltype=3 bits=1 pad=1", "native memory"},
+                      LayoutCase{"pixeltype=2 bits=24 pad=3 tile=10 topdown=1", "native memory"},
+                      LayoutCase{"pixeltype=2 bits=48 tile=4", "memory"}, LayoutCase{"pixeltype=2 bits=32", "native"},
+                      LayoutCase{"pixeltype=2 bits=16", "native"}, LayoutCase{"pixeltype=2 bits=16 bitfields=1", "native"}));
+
+// What a source hands over is checked before it is read: a header or strip
+// that does not fit its memory, or a layout not written, ends the run with
+// exit status 1 and an error naming it.
+TEST_F(AcquireRun, HostileBitmapsAndStripsEndTheRun) {
+    struct Hostile {
+        const char *mechanism, *settings, *said;
+    };
+    const Hostile cases[] = {
+        {"native", "clrused=0x40000000", "claims 1073741824 colours"},
+        {"native", "clrused=0xFFFFFFF0 pixeltype=2 bits=24", "does not fit its memory"},
+        {"native", "bisize=0x7FFFFFF0", "has a header of 2147483632 bytes"},
+        {"native", "biwidth=0x7FFFFFFF", "does not fit its memory"},
+        {"native", "biheight=-2147483648", "21 x -2147483648 pixels"},
+        {"native", "blockbytes=20", "no room for its header"},
+        {"native", "blockbytes=100", "does not fit its memory"},
+        {"memory", "bytesperrow=0", "lines shorter than their pixels"},
+        {"memory", "bytesperrow=0xFFFFFFFF", "more lines than bytes"},
+        {"memory", "rows=100000", "pixels outside the image"},
+        {"memory", "yoffset=0xFFFFFFFF", "pixels outside the image"},
+        {"memory", "byteswritten=0xFFFFFFF0", "more bytes than the buffer"},
+        {"memory", "columns=0x7FFFFFFF", "pixels outside the image"},
+        {"memory", "compression=5", "strips compressed by TWCP_GROUP4 are not written"},
+        {"memory", "pixeltype=4 bits=24", "strips of TWPT_CMY"},
+    };
+    for (const Hostile &hostile : cases) {
+        OtherSource source(hostile.settings);
+        Child child = Run(std::string("--source \"QX Test Source\" --mech ") + hostile.mechanism);
+        EXPECT_EQ(child.exitCode, 1u) << child.output;
+        EXPECT_TRUE(Contains(child.output, std::string("error: ")) && Contains(child.output, hostile.said)) << child.output;
+        EXPECT_TRUE(Contains(child.output, "MSG_CLOSEDSM -> TWRC_SUCCESS")) << child.output;
     }
 }
 

@@ -1,10 +1,11 @@
 #!/bin/sh
-# decode.sh IN OUT gray|rgb: ImageMagick's reading of IN as raw 16-bit grey
-# (little-endian) or 8-bit R, G, B samples, in OUT. OUT appears whole, only
+# decode.sh IN OUT gray|rgb|rgb16: ImageMagick's reading of IN as raw 16-bit
+# grey, 8-bit R, G, B or 16-bit R, G, B samples (16 bits little-endian), in OUT. OUT appears whole, only
 # when the decoder is done: the caller waits for it, since a Windows program
 # under Wine cannot wait for a Unix process. On failure OUT.failed says why.
 case "$3" in
   gray) format="-endian LSB -depth 16 gray" ;;
+  rgb16) format="-endian LSB -depth 16 rgb" ;;
   *) format="-depth 8 rgb" ;;
 esac
 if convert "$1" $format:"$2.part" 2>"$2.why"; then mv "$2.part" "$2"; else mv "$2.why" "$2.failed"; fi

@@ -179,6 +179,8 @@ bool SetCapability(Session &s, TW_UINT16 cap, TW_UINT16 itemType, TW_UINT32 valu
                    Refusal refusal = Reported);
 // MSG_GET of cap's list of allowed values (enumeration or array) or one value.
 bool AllowedValues(Session &s, TW_UINT16 cap, std::vector<TW_UINT32> *values);
+// MSG_GETCURRENT of cap; false (not reported) when the source does not say.
+bool CurrentValue(Session &s, TW_UINT16 cap, TW_UINT32 *value);
 
 // event_loop.cpp: a GetMessage loop passing every message through MSG_PROCESSEVENT.
 void RunEventLoop(Session &s);
@@ -193,11 +195,4 @@ bool PrepareTransfers(Session &s);
 void TransferFrames(Session &s);
 void PrintSummary(const Session &s);
 
-// image_output.cpp
-bool WriteDib(Session &s, const std::string &path, HGLOBAL dib);
-// Rows of the memory transfer, top line first; *note tells how deep grey was written.
-bool WriteStrips(Session &s, const std::string &path, const std::vector<uint8_t> &image,
-                 uint32_t bytesPerRow, uint32_t columns, uint32_t rows, uint32_t bitsPerPixel,
-                 std::string *note);
-// Re-encodes a file the source wrote into the asked format.
-bool ConvertFile(Session &s, const std::string &from, const std::string &to);
+// image_output.h: frames as image files.

@@ -391,3 +391,13 @@ bool ApplySettings(Session &s) {
 bool AllowedValues(Session &s, TW_UINT16 cap, std::vector<TW_UINT32> *values) {
     return ListedValues(s, cap, Quiet, values);
 }
+
+bool CurrentValue(Session &s, TW_UINT16 cap, TW_UINT32 *value) {
+    bool found = false;
+    Ask(s, cap, MSG_GETCURRENT, Quiet, [&](TW_UINT16 conType, const void *container) {
+        CapabilityReport reply;
+        ReadContainer(conType, container, &reply);
+        if ((found = reply.hasCurrent)) *value = reply.current.raw;
+    });
+    return found;
+}

@@ -11,6 +11,7 @@
 #include "acquire.h"
 #include "buffer_pool.h"
 #include "frame_writer.h"
+#include "image_output.h"
 #include "progress.h"
 
 namespace {
@@ -70,13 +71,13 @@ bool NativeTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, PendingFra
     TW_HANDLE handle = nullptr;
     TW_UINT16 result = Call(s, ToSource, {DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET}, &handle);
     if (!Delivered(s, result)) {
-        if (handle) GlobalFree(handle);
+        if (handle) FreeHandedOverBitmap(handle);
         return false;
     }
     if (!handle) return Fail(s, ExitSourceFailed, "the source handed over no bitmap");
     frame->bytes = GlobalSize(handle);
     frame->path = FramePath(s, index, s.options.format);
-    std::shared_ptr<void> dib(handle, GlobalFree);
+    std::shared_ptr<void> dib(handle, FreeHandedOverBitmap);
     frame->write = [dib](Session &w, const std::string &path, std::string *) {
         return WriteDib(w, path, dib.get());
     };
@@ -95,42 +96,110 @@ uint32_t StripBufferSize(const TW_SETUPMEMXFER &setup, uint64_t frameBytes) {
     return size;
 }
 
+// The colours of lines that need more than TW_IMAGEINFO: the palette of
+// TWPT_PALETTE, and which of black and white 0 is in bilevel lines.
+bool ReadStripColours(Session &s, StripLayout *layout) {
+    if (layout->samples == StripSamples::Bilevel) {
+        TW_UINT32 flavor = TWPF_CHOCOLATE;  // what a source that does not say sends
+        CurrentValue(s, ICAP_PIXELFLAVOR, &flavor);
+        layout->whiteIsZero = flavor == TWPF_VANILLA;
+        return true;
+    }
+    if (layout->samples != StripSamples::Palette) return true;
+    TW_PALETTE8 palette = {};
+    if (!Succeeds(s, ToSource, {DG_IMAGE, DAT_PALETTE8, MSG_GET}, &palette)) return false;
+    const bool grey = palette.PaletteType == TWPA_GRAY;
+    if (!palette.NumColors || palette.NumColors > 256 || (!grey && palette.PaletteType != TWPA_RGB))
+        return Fail(s, ExitSourceFailed, "the source's palette (%u colours of type %u) is not written",
+                    palette.NumColors, palette.PaletteType);
+    // An index past the palette's end takes its first entry.
+    for (uint32_t i = 0; i < (1u << layout->bitsPerPixel); ++i) {
+        const TW_ELEMENT8 &c = palette.Colors[i < palette.NumColors ? i : 0];
+        layout->palette.push_back({c.Channel1, grey ? c.Channel1 : c.Channel2, grey ? c.Channel1 : c.Channel3});
+    }
+    return true;
+}
+
+// Whether a strip's lines lie inside the image and inside the bytes it wrote,
+// each whole byte of the image's lines; reported with the strip's fields if not.
+bool StripFits(Session &s, const TW_IMAGEMEMXFER &x, const StripLayout &layout, uint32_t bufferBytes) {
+    if (x.Compression != TWCP_NONE) {
+        const char *name = CapabilityValueName(ICAP_COMPRESSION, x.Compression);
+        return Fail(s, ExitSourceFailed, "strips compressed by %s are not written",
+                    name ? name : std::to_string(x.Compression).c_str());
+    }
+    const uint32_t bits = layout.bitsPerPixel;
+    const uint64_t lineBytes = (uint64_t(x.Columns) * bits + 7) / 8;
+    const char *why = nullptr;
+    if (x.BytesWritten > bufferBytes) why = "more bytes than the buffer holds";
+    else if (!x.Columns || !x.Rows) why = "no pixels";
+    else if (uint64_t(x.XOffset) + x.Columns > layout.width || uint64_t(x.YOffset) + x.Rows > layout.height)
+        why = "pixels outside the image";
+    else if (x.BytesPerRow < lineBytes) why = "lines shorter than their pixels";
+    else if (uint64_t(x.BytesPerRow) * (x.Rows - 1) + lineBytes > x.BytesWritten) why = "more lines than bytes";
+    else if (uint64_t(x.XOffset) * bits % 8 || (uint64_t(x.XOffset) + x.Columns < layout.width && uint64_t(x.Columns) * bits % 8))
+        why = "a tile that does not begin and end on a whole byte";
+    if (!why) return true;
+    return Fail(s, ExitSourceFailed,
+                "the source's strip has %s: BytesPerRow %u, Columns %u, Rows %u, XOffset %u, YOffset %u, "
+                "BytesWritten %u (image %u x %u, buffer %u bytes)",
+                why, x.BytesPerRow, x.Columns, x.Rows, x.XOffset, x.YOffset, x.BytesWritten, layout.width,
+                layout.height, bufferBytes);
+}
+
 bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, PendingFrame *frame) {
+    StripLayout layout;
+    if (!StripLayoutOf(s, info, &layout) || !ReadStripColours(s, &layout)) return false;
     TW_SETUPMEMXFER setup = {};
     if (!Succeeds(s, ToSource, {DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET}, &setup)) return false;
-    uint32_t size = StripBufferSize(setup, FrameBytes(info));
-    // Each strip lands in the image behind everything received so far and is
-    // moved to its place unless it is there already. The image's memory is
-    // that of a frame written before, when there is one.
-    std::vector<uint8_t> image = s.buffers->Take(FrameBytes(info) + size);
-    size_t received = 0;
-    TW_UINT32 bytesPerRow = 0, columns = 0, rows = 0;
+    const size_t lineBytes = size_t(layout.lineBytes), frameBytes = lineBytes * layout.height;
+    const uint32_t size = StripBufferSize(setup, frameBytes);
+    // The image's lines lie lineBytes apart, without the source's padding.
+    // Strips of whole unpadded lines, in order, are received where they belong,
+    // behind the lines before them; any other strip (padded, a tile, out of
+    // order) behind the image, and its lines copied to their place. The
+    // image's memory is that of a frame written before, when there is one.
+    std::vector<uint8_t> image = s.buffers->Take(frameBytes + size);
+    image.resize(frameBytes + size);
+    size_t inPlace = 0;  // bytes of the lines received where they belong
+    bool inOrder = true;
+    std::vector<uint32_t> covered(layout.height, 0);  // pixels of each line received
     for (;;) {
-        if (image.size() < received + size) image.resize(received + size);
+        uint8_t *received = image.data() + (inOrder ? inPlace : frameBytes);
         TW_IMAGEMEMXFER xfer = {};
-        xfer.Memory = {TWMF_APPOWNS | TWMF_POINTER, size, image.data() + received};
+        xfer.Memory = {TWMF_APPOWNS | TWMF_POINTER, size, received};
         TW_UINT16 result = Call(s, ToSource, {DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET}, &xfer);
         NoteHandedOver(s, result);
         if (result != TWRC_SUCCESS && !Delivered(s, result)) return false;
-        if (xfer.BytesWritten > size)
-            return Fail(s, ExitSourceFailed, "the source claims more bytes than the buffer holds");
-        bytesPerRow = xfer.BytesPerRow;
-        columns = xfer.Columns;
-        size_t at = size_t(xfer.YOffset) * bytesPerRow, end = at + xfer.BytesWritten;
-        if (image.size() < end) image.resize(end);
-        if (at != received) memmove(image.data() + at, image.data() + received, xfer.BytesWritten);
-        received = std::max(received, end);
-        if (xfer.YOffset + xfer.Rows > rows) rows = xfer.YOffset + xfer.Rows;
+        const bool empty = !xfer.BytesWritten && (!xfer.Rows || !xfer.Columns);
+        if (!empty) {
+            if (!StripFits(s, xfer, layout, size)) return false;
+            uint8_t *place = image.data() + size_t(xfer.YOffset) * lineBytes + size_t(xfer.XOffset) * layout.bitsPerPixel / 8;
+            const bool whole = xfer.Columns == layout.width && xfer.BytesPerRow == lineBytes;
+            if (whole && place == received) {
+                inPlace = size_t(xfer.YOffset + xfer.Rows) * lineBytes;
+            } else {
+                if (inOrder) memmove(image.data() + frameBytes, received, xfer.BytesWritten);
+                inOrder = false;
+                const uint8_t *from = image.data() + frameBytes;
+                const size_t pixelBytes = size_t((uint64_t(xfer.Columns) * layout.bitsPerPixel + 7) / 8);
+                for (uint32_t r = 0; r < xfer.Rows; ++r)
+                    memcpy(place + size_t(r) * lineBytes, from + size_t(r) * xfer.BytesPerRow, pixelBytes);
+            }
+            for (uint32_t r = 0; r < xfer.Rows; ++r) covered[xfer.YOffset + r] += xfer.Columns;
+        }
         frame->bytes += xfer.BytesWritten;
-        ShowProgress(Work::Transfer, index, frame->bytes, FrameBytes(info));
+        ShowProgress(Work::Transfer, index, frame->bytes, frameBytes);
         if (result == TWRC_XFERDONE) break;
     }
-    if (!bytesPerRow || !columns || !rows)
-        return Fail(s, ExitSourceFailed, "the strips carried no image");
+    for (uint32_t y = 0; y < layout.height; ++y)
+        if (covered[y] < layout.width)
+            return Fail(s, ExitSourceFailed, "the strips did not cover the image: line %u has %u of %u pixels", y,
+                        covered[y], layout.width);
     frame->path = FramePath(s, index, s.options.format);
-    frame->write = [image = std::move(image), bytesPerRow, columns, rows, bits = info.BitsPerPixel,
+    frame->write = [image = std::move(image), layout = std::move(layout),
                     buffers = s.buffers](Session &w, const std::string &path, std::string *note) mutable {
-        bool written = WriteStrips(w, path, image, bytesPerRow, columns, rows, bits, note);
+        bool written = WriteStrips(w, path, image.data(), layout, note);
         buffers->Give(std::move(image));
         return written;
     };
