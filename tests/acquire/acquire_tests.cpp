@@ -643,4 +643,19 @@ TEST_F(AcquireRun, HostileBitmapsAndStripsEndTheRun) {
     }
 }
 
+// A transfer that the source cancels is ended (MSG_ENDXFER, from state 7)
+// before the way down, by either mechanism: exit status 3, the frame before it written.
+TEST_F(AcquireRun, TransferCancelledByTheSourceIsEndedThenSteppedDown) {
+    for (const char *mechanism : {"native", "memory"}) {
+        OtherSource source("cancel=2 frames=3");
+        Child child = Run(std::string("--source \"QX Test Source\" --count 3 --mech ") + mechanism);
+        EXPECT_EQ(child.exitCode, 3u) << child.output;
+        size_t at = 0;
+        for (const char *next : {"-> TWRC_CANCEL", "error: the transfer was cancelled", "MSG_ENDXFER -> TWRC_SUCCESS",
+                                 "MSG_RESET -> TWRC_SUCCESS", "MSG_DISABLEDS -> TWRC_SUCCESS",
+                                 "MSG_CLOSEDS -> TWRC_SUCCESS", "1 frame(s) in"})
+            EXPECT_NE(at = child.output.find(next, at), std::string::npos) << next << " in order:\n" << child.output;
+    }
+}
+
 }  // namespace
