@@ -146,8 +146,6 @@ bool WritePackedBmp(const std::string &path, const PackedImage &image, std::stri
                         error);
     std::vector<uint32_t> palette;
     for (const PaletteEntry &entry : FilePalette(image)) palette.push_back(entry.b | entry.g << 8 | entry.r << 16);
-    if (palette.empty())  // 8-bit grey
-        for (uint32_t level = 0; level < bmp::GreyLevels; ++level) palette.push_back(level * 0x010101u);
     const size_t lineBytes = PackedRowBytes(image);
     return WriteBmp(path, bmp::Headers(width, height, image.bits, palette, 0), width, height, image.bits,
                     [&](uint32_t y, uint8_t *out) { memcpy(out, image.rows + y * image.stride, lineBytes); }, error);

@@ -38,13 +38,13 @@ bool Finish(File file, const std::string &path, std::string *error) {
 uint32_t ChannelsOf(const PackedImage &image) { return image.kind == SampleKind::Rgb ? 3 : 1; }
 
 // Whether the writers take the image: the depths each kind has, a palette
-// that fits, 0 as white only below 8 bits, and rows long enough.
+// that fits, 0 as white up to 8 bits, and rows long enough.
 bool Writable(const PackedImage &image, const std::string &path, std::string *error) {
     const uint32_t bits = image.bits;
     bool depth = image.kind == SampleKind::Rgb ? bits == 16
                  : image.kind == SampleKind::Indexed ? bits == 1 || bits == 4 || bits == 8
                                                      : bits == 1 || bits == 4 || bits == 8 || bits == 16;
-    if (!depth || (image.whiteIsZero && bits >= 8) || (image.kind == SampleKind::Indexed &&
+    if (!depth || (image.whiteIsZero && bits > 8) || (image.kind == SampleKind::Indexed &&
                                                        image.palette.size() > (size_t(1) << bits)))
         return Say(error, "no file layout for " + std::to_string(bits) + "-bit samples of this kind: " + path);
     if (image.significantBits < 8 || image.significantBits > 16)
@@ -101,7 +101,7 @@ size_t PackedRowBytes(const PackedImage &image) {
 std::vector<PaletteEntry> FilePalette(const PackedImage &image) {
     if (image.kind == SampleKind::Indexed) return image.palette;
     std::vector<PaletteEntry> levels;
-    if (image.kind != SampleKind::Grey || image.bits >= 8) return levels;
+    if (image.kind != SampleKind::Grey || image.bits > 8) return levels;
     const uint32_t top = (1u << image.bits) - 1;
     for (uint32_t i = 0; i <= top; ++i) {
         uint8_t level = uint8_t((image.whiteIsZero ? top - i : i) * 255 / top);
@@ -167,20 +167,23 @@ bool WritePackedTiff(const std::string &path, const PackedImage &image, std::str
     std::vector<uint16_t> extraValues;
     if (samples == 3) extraValues.assign(3, uint16_t(image.bits));
     const uint32_t colourMapAt = extras + uint32_t(extraValues.size()) * 2;
-    const bool mapped = image.kind == SampleKind::Indexed;
+    // Grey with 0 as white goes out with its palette of levels: not every
+    // decoder reads WhiteIsZero below 8 bits.
+    const bool mapped = image.kind == SampleKind::Indexed || image.whiteIsZero;
     if (mapped) {
         // All reds, then all greens, then all blues, 16 bits each.
+        const std::vector<PaletteEntry> palette = FilePalette(image);
         const uint32_t entries = 1u << image.bits;
         extraValues.resize(extraValues.size() + 3 * entries, 0);
         uint16_t *map = extraValues.data() + extraValues.size() - 3 * entries;
-        for (uint32_t i = 0; i < image.palette.size(); ++i) {
-            map[i] = uint16_t(image.palette[i].r * 257);
-            map[entries + i] = uint16_t(image.palette[i].g * 257);
-            map[2 * entries + i] = uint16_t(image.palette[i].b * 257);
+        for (uint32_t i = 0; i < palette.size(); ++i) {
+            map[i] = uint16_t(palette[i].r * 257);
+            map[entries + i] = uint16_t(palette[i].g * 257);
+            map[2 * entries + i] = uint16_t(palette[i].b * 257);
         }
     }
     const uint32_t directory = extras + uint32_t(extraValues.size()) * 2;
-    const uint32_t photometric = mapped ? Palette : samples == 3 ? Rgb : image.whiteIsZero ? WhiteIsZero : BlackIsZero;
+    const uint32_t photometric = mapped ? Palette : samples == 3 ? Rgb : BlackIsZero;
     std::vector<Entry> entries = {
         {ImageWidth, Long, 1, image.width},
         {ImageLength, Long, 1, image.height},

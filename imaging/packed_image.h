@@ -35,7 +35,7 @@ struct PackedImage {
     const uint8_t *rows = nullptr;
     size_t stride = 0;
     std::vector<PaletteEntry> palette;  // Indexed: up to 1 << bits entries
-    bool whiteIsZero = false;           // Grey: the sample 0 is white
+    bool whiteIsZero = false;           // Grey of up to 8 bits: the sample 0 is white
     uint32_t significantBits = 16;
 };
 
@@ -43,7 +43,7 @@ struct PackedImage {
 size_t PackedRowBytes(const PackedImage &image);
 
 // The palette a file of the image takes: an Indexed image's own, the levels
-// of grey below 8 bits (reversed when 0 is white), none otherwise.
+// of grey up to 8 bits (reversed when 0 is white), none otherwise.
 std::vector<PaletteEntry> FilePalette(const PackedImage &image);
 
 bool WritePackedPng(const std::string &path, const PackedImage &image, std::string *error);

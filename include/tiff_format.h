@@ -17,7 +17,6 @@ enum Type : uint16_t { Short = 3, Long = 4, Rational = 5 };
 
 // Values of the tags above.
 constexpr uint32_t Uncompressed = 1;  // Compression
-constexpr uint32_t WhiteIsZero = 0;   // PhotometricInterpretation
 constexpr uint32_t BlackIsZero = 1;   // PhotometricInterpretation
 constexpr uint32_t Rgb = 2;           // PhotometricInterpretation
 constexpr uint32_t Palette = 3;       // PhotometricInterpretation

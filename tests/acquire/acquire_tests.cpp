@@ -564,7 +564,8 @@ uint32_t ExpectedChannel(const std::string &settings, bool bmp, uint32_t x, uint
         return (k == 0 ? c.r : k == 1 ? c.g : c.b) * 257;
     }
     if (type == TWPT_BW) return (Sample(x, y, 0, 1) ^ Setting(settings, "flavor", 0)) * 65535;
-    if (type == TWPT_GRAY) return Reading(Sample(x, y, 0, bits), bits, bmp);
+    if (type == TWPT_GRAY) return Setting(settings, "flavor", 0) ? 65535 - Reading(Sample(x, y, 0, bits), bits, bmp)
+                                                               : Reading(Sample(x, y, 0, bits), bits, bmp);
     if (bits == 16) {  // 5-5-5 or 5-6-5, each channel widened to 8 bits by repeating its bits
         const uint32_t w = k == 1 && Setting(settings, "bitfields", 0) ? 6 : 5, v = Sample(x, y, k, w);
         return ((v << (8 - w) | v >> (2 * w - 8)) & 0xFF) * 257;
@@ -602,7 +603,8 @@ INSTANTIATE_TEST_SUITE_P(
     TestSource, OtherSourceLayouts,
     ::testing::Values(LayoutCase{"pixeltype=0 bits=1", "native memory"},
                       LayoutCase{"pixeltype=0 bits=1 flavor=1 tile=8 section=1", "native memory"},
-                      LayoutCase{"bits=4 tile=6", "native memory"}, LayoutCase{"bits=8 pad=5 topdown=1", "native memory"},
+                      LayoutCase{"bits=4 tile=6 flavor=1", "native memory"}, LayoutCase{"bits=8 pad=5 topdown=1", "native memory"},
+                      LayoutCase{"bits=8 flavor=1 section=1", "native memory"},
                       LayoutCase{"bits=16 pad=2", "memory"}, LayoutCase{"pixeltype=3 bits=8", "native memory"},
                       LayoutCase{"pixeltype=3 bits=4 section=1 tile=6", "native memory"},
                       LayoutCase{"pixeltype=3 bits=1 pad=1", "native memory"},
@@ -631,8 +633,10 @@ TEST_F(AcquireRun, HostileBitmapsAndStripsEndTheRun) {
         {"memory", "yoffset=0xFFFFFFFF", "pixels outside the image"},
         {"memory", "byteswritten=0xFFFFFFF0", "more bytes than the buffer"},
         {"memory", "columns=0x7FFFFFFF", "pixels outside the image"},
+        {"memory", "bufferbytes=0xFFFFFFFF", "buffers of at least 4294967295 bytes"},
         {"memory", "compression=5", "strips compressed by TWCP_GROUP4 are not written"},
         {"memory", "pixeltype=4 bits=24", "strips of TWPT_CMY"},
+        {"memory", "bits=16 flavor=1", "deep grey of TWPF_VANILLA"},
     };
     for (const Hostile &hostile : cases) {
         OtherSource source(hostile.settings);

@@ -25,6 +25,7 @@
 //   tile [0]       columns a strip is cut into (0: whole lines); whole bytes
 //   bytesperrow, columns, rows, yoffset, byteswritten: told of the first
 //                  strip instead of the truth
+//   bufferbytes    told in DAT_SETUPMEMXFER (minimum, maximum and preferred)
 #include <windows.h>
 
 #include <algorithm>
@@ -130,7 +131,7 @@ std::vector<RGBQUAD> BitmapPalette() {
     if (g.bits > 8) return palette;
     for (uint32_t i = 0; i < (1u << g.bits); ++i) {
         uint8_t level = testsource::GreyLevel(i, g.bits);
-        if (g.pixelType == TWPT_BW && g.flavor == TWPF_VANILLA) level = uint8_t(255 - level);
+        if (g.flavor == TWPF_VANILLA) level = uint8_t(255 - level);
         testsource::Colour c = testsource::PaletteColour(i);
         palette.push_back(g.pixelType == TWPT_PALETTE ? RGBQUAD{c.b, c.g, c.r, 0} : RGBQUAD{level, level, level, 0});
     }
@@ -361,7 +362,7 @@ TW_UINT16 Control(TW_IDENTITY *origin, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF d
         if (msg == MSG_DISABLEDS) return g.state = 4, TWRC_SUCCESS;
         break;
     case DAT_SETUPMEMXFER: {
-        const uint32_t bytes = BufferBytes();
+        const uint32_t bytes = uint32_t(g.settings.Get("bufferbytes", BufferBytes()));
         *static_cast<TW_SETUPMEMXFER *>(data) = {bytes, bytes, bytes};
         return TWRC_SUCCESS;
     }

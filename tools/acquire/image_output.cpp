@@ -5,7 +5,9 @@
 #include "image_output.h"
 
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "bmp_file.h"
@@ -243,7 +245,7 @@ bool WriteDibRows(Session &s, const std::string &path, const DibView &dib) {
     bool usePacked = false;
     size_t outStride = size_t(width) * 3;
     if (bits <= 8) {
-        const bool grey = GreyRamp(dib, false), reversed = bits == 1 && GreyRamp(dib, true);
+        const bool grey = GreyRamp(dib, false), reversed = GreyRamp(dib, true);
         packed.kind = grey || reversed ? qximg::SampleKind::Grey : qximg::SampleKind::Indexed;
         packed.whiteIsZero = reversed;
         // An index past the palette's end takes its first entry.
@@ -251,7 +253,7 @@ bool WriteDibRows(Session &s, const std::string &path, const DibView &dib) {
             const RGBQUAD &c = dib.palette[i < dib.entries ? i : 0];
             packed.palette.push_back({c.rgbRed, c.rgbGreen, c.rgbBlue});
         }
-        usePacked = !(grey && bits == 8);
+        usePacked = !(grey && bits == 8);  // 8-bit grey goes as it is
         layout = qximg::PixelLayout::Gray8;
         outStride = qximg::PackedRowBytes(packed);
     } else if (bits == 16) {
@@ -266,7 +268,8 @@ bool WriteDibRows(Session &s, const std::string &path, const DibView &dib) {
         layout = qximg::PixelLayout::Bgrx32;
         outStride = size_t(width) * 4;
     }
-    std::vector<uint8_t> rows(outStride * height);
+    std::vector<uint8_t> rows;
+    if (!Allocate(s, &rows, uint64_t(outStride) * height)) return false;
     for (uint32_t y = 0; y < height; ++y) {
         const uint8_t *in = dib.pixels + size_t(dib.bottomUp ? height - 1 - y : y) * dib.stride;
         uint8_t *out = rows.data() + size_t(y) * outStride;
@@ -281,10 +284,24 @@ bool WriteDibRows(Session &s, const std::string &path, const DibView &dib) {
 
 }  // namespace
 
+bool Allocate(Session &s, std::vector<uint8_t> *buffer, uint64_t bytes) {
+    try {
+        if (bytes > SIZE_MAX) throw std::bad_alloc();
+        buffer->resize(size_t(bytes));
+        return true;
+    } catch (const std::bad_alloc &) {
+        return FailWithHint(s, ExitSourceFailed, "no memory for " + std::to_string(bytes) + " bytes of a frame",
+                            TWCC_LOWMEMORY);
+    }
+}
+
+bool StripsUncompressed(Session &s, TW_UINT16 compression) {
+    return compression == TWCP_NONE || Fail(s, ExitSourceFailed, "strips compressed by %s are not written",
+                                            CodeName(ICAP_COMPRESSION, compression).c_str());
+}
+
 bool StripLayoutOf(Session &s, const TW_IMAGEINFO &info, StripLayout *layout) {
-    if (info.Compression != TWCP_NONE)
-        return Fail(s, ExitSourceFailed, "strips compressed by %s are not written",
-                    CodeName(ICAP_COMPRESSION, info.Compression).c_str());
+    if (!StripsUncompressed(s, info.Compression)) return false;
     if (info.Planar && info.SamplesPerPixel > 1)
         return Fail(s, ExitSourceFailed, "planar strips (each sample in a plane of its own) are not written");
     if (info.ImageWidth <= 0 || info.ImageLength <= 0)
@@ -298,7 +315,7 @@ bool StripLayoutOf(Session &s, const TW_IMAGEINFO &info, StripLayout *layout) {
         layout->height = uint32_t(info.ImageLength);
         layout->lineBytes = (uint64_t(layout->width) * form.storedBits + 7) / 8;
         // The whole image and a strip buffer in this process's memory.
-        if (layout->lineBytes * layout->height > SIZE_MAX / 2)
+        if (layout->lineBytes * layout->height > SIZE_MAX / 4)
             return Fail(s, ExitSourceFailed, "a frame of %ld x %ld pixels of %u bits does not fit this program's memory",
                         long(info.ImageWidth), long(info.ImageLength), form.storedBits);
         return true;
@@ -316,12 +333,17 @@ bool WriteStrips(Session &s, const std::string &path, const uint8_t *lines, cons
     packed.width = columns, packed.height = rows, packed.rows = lines, packed.stride = stride;
     packed.bits = layout.bitsPerPixel;
     switch (layout.samples) {
-    case StripSamples::Grey8: return Write(s, path, qximg::PixelLayout::Gray8, columns, rows, lines, stride);
-    case StripSamples::Grey16: return WriteDeepGrey(s, path, lines, columns, rows, stride, note);
+    case StripSamples::Grey16:
+        if (layout.whiteIsZero)
+            return Fail(s, ExitSourceFailed, "deep grey of TWPF_VANILLA (0 is white) is not written");
+        return WriteDeepGrey(s, path, lines, columns, rows, stride, note);
+    case StripSamples::Grey8:
+        if (!layout.whiteIsZero) return Write(s, path, qximg::PixelLayout::Gray8, columns, rows, lines, stride);
+        [[fallthrough]];
     case StripSamples::Bilevel:
+    case StripSamples::Grey4:
         packed.whiteIsZero = layout.whiteIsZero;
         return WritePacked(s, path, packed);
-    case StripSamples::Grey4: return WritePacked(s, path, packed);
     case StripSamples::Palette:
         packed.kind = qximg::SampleKind::Indexed;
         packed.palette = layout.palette;
@@ -334,7 +356,8 @@ bool WriteStrips(Session &s, const std::string &path, const uint8_t *lines, cons
     case StripSamples::Rgbx32: break;
     }
     // TWAIN strips carry R, G, B; the encoder takes B, G, R.
-    std::vector<uint8_t> bgr(size_t(columns) * rows * 3);
+    std::vector<uint8_t> bgr;
+    if (!Allocate(s, &bgr, uint64_t(columns) * rows * 3)) return false;
     const auto toBgr = layout.samples == StripSamples::Rgb24 ? SwapFirstAndThird : DropFourthAndSwap;
     for (uint32_t y = 0; y < rows; ++y) toBgr(bgr.data() + size_t(y) * columns * 3, lines + y * stride, columns);
     return Write(s, path, qximg::PixelLayout::Bgr24, columns, rows, bgr.data(), size_t(columns) * 3);

@@ -18,8 +18,14 @@ struct StripLayout {
     uint32_t width = 0, height = 0;
     uint64_t lineBytes = 0;  // one line of the image, without padding
     std::vector<qximg::PaletteEntry> palette;  // Palette: from DAT_PALETTE8
-    bool whiteIsZero = false;                  // Bilevel: ICAP_PIXELFLAVOR is TWPF_VANILLA
+    bool whiteIsZero = false;                  // Bilevel, grey: ICAP_PIXELFLAVOR is TWPF_VANILLA
 };
+
+// Sizes *buffer to `bytes`; false (reported) when there is no memory for it.
+bool Allocate(Session &s, std::vector<uint8_t> *buffer, uint64_t bytes);
+
+// True for TWCP_NONE; otherwise reported, naming the compression.
+bool StripsUncompressed(Session &s, TW_UINT16 compression);
 
 // The layout of the lines TW_IMAGEINFO describes; false (reported, naming
 // what the source said) for one this program does not write.

@@ -84,6 +84,8 @@ bool NativeTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, PendingFra
     return true;
 }
 
+constexpr uint64_t MaxStripBuffer = 64u << 20;
+
 uint32_t StripBufferSize(const TW_SETUPMEMXFER &setup, uint64_t frameBytes) {
     // The source's Preferred size, whole minimum buffers; a frame whose
     // progress is shown comes in eighths, so that the progress moves.
@@ -93,13 +95,17 @@ uint32_t StripBufferSize(const TW_SETUPMEMXFER &setup, uint64_t frameBytes) {
     uint32_t size = wanted / minimum * minimum;
     if (size < minimum) size = minimum;
     if (setup.MaxBufSize && size > setup.MaxBufSize) size = setup.MaxBufSize;
-    return size;
+    // More than the frame (in whole minimum buffers) would hold nothing more.
+    const uint64_t frameBuffers = (frameBytes + minimum - 1) / minimum * minimum;
+    return uint32_t(std::max<uint64_t>(minimum, std::min<uint64_t>(size, frameBuffers)));
 }
 
 // The colours of lines that need more than TW_IMAGEINFO: the palette of
-// TWPT_PALETTE, and which of black and white 0 is in bilevel lines.
+// TWPT_PALETTE, and whether 0 is black or white in bilevel and grey lines.
 bool ReadStripColours(Session &s, StripLayout *layout) {
-    if (layout->samples == StripSamples::Bilevel) {
+    const StripSamples samples = layout->samples;
+    if (samples == StripSamples::Bilevel || samples == StripSamples::Grey4 || samples == StripSamples::Grey8 ||
+        samples == StripSamples::Grey16) {
         TW_UINT32 flavor = TWPF_CHOCOLATE;  // what a source that does not say sends
         CurrentValue(s, ICAP_PIXELFLAVOR, &flavor);
         layout->whiteIsZero = flavor == TWPF_VANILLA;
@@ -123,11 +129,7 @@ bool ReadStripColours(Session &s, StripLayout *layout) {
 // Whether a strip's lines lie inside the image and inside the bytes it wrote,
 // each whole byte of the image's lines; reported with the strip's fields if not.
 bool StripFits(Session &s, const TW_IMAGEMEMXFER &x, const StripLayout &layout, uint32_t bufferBytes) {
-    if (x.Compression != TWCP_NONE) {
-        const char *name = CapabilityValueName(ICAP_COMPRESSION, x.Compression);
-        return Fail(s, ExitSourceFailed, "strips compressed by %s are not written",
-                    name ? name : std::to_string(x.Compression).c_str());
-    }
+    if (!StripsUncompressed(s, x.Compression)) return false;
     const uint32_t bits = layout.bitsPerPixel;
     const uint64_t lineBytes = (uint64_t(x.Columns) * bits + 7) / 8;
     const char *why = nullptr;
@@ -153,12 +155,17 @@ bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, Pendin
     TW_SETUPMEMXFER setup = {};
     if (!Succeeds(s, ToSource, {DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET}, &setup)) return false;
     const size_t lineBytes = size_t(layout.lineBytes), frameBytes = lineBytes * layout.height;
+    // A source may want larger buffers than its frame, not without bound.
+    if (setup.MinBufSize > std::max<uint64_t>(frameBytes, MaxStripBuffer))
+        return Fail(s, ExitSourceFailed, "the source asks for buffers of at least %u bytes for a frame of %llu",
+                    setup.MinBufSize, static_cast<unsigned long long>(frameBytes));
     const uint32_t size = StripBufferSize(setup, frameBytes);
     // The image's lines lie lineBytes apart, without the source's padding.
     // Strips of whole unpadded lines, in order, are received where they belong,
     // behind the lines before them; any other strip (padded, a tile, out of
     // order) behind the image, and its lines copied to their place. The
     // image's memory is that of a frame written before, when there is one.
+    // No memory for it ends the run (TransferOneFrameOrFail).
     std::vector<uint8_t> image = s.buffers->Take(frameBytes + size);
     image.resize(frameBytes + size);
     size_t inPlace = 0;  // bytes of the lines received where they belong
@@ -186,7 +193,9 @@ bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, Pendin
                 for (uint32_t r = 0; r < xfer.Rows; ++r)
                     memcpy(place + size_t(r) * lineBytes, from + size_t(r) * xfer.BytesPerRow, pixelBytes);
             }
-            for (uint32_t r = 0; r < xfer.Rows; ++r) covered[xfer.YOffset + r] += xfer.Columns;
+            for (uint32_t r = 0; r < xfer.Rows; ++r)
+                if ((covered[xfer.YOffset + r] += xfer.Columns) > layout.width)
+                    return Fail(s, ExitSourceFailed, "the source's strips overlap on line %u", xfer.YOffset + r);
         }
         frame->bytes += xfer.BytesWritten;
         ShowProgress(Work::Transfer, index, frame->bytes, frameBytes);
