@@ -391,6 +391,26 @@ constexpr TW_UINT16 TWTY_STR64 = 10;
 constexpr TW_UINT16 TWTY_STR128 = 11;
 constexpr TW_UINT16 TWTY_STR255 = 12;
 
+// Bytes of one item of each type in a container, which is also the stride of
+// a value list. A type not in the table has no known size: 0, and its items
+// cannot be read.
+struct TW_ITEMSIZE {
+    TW_UINT16 itemType;
+    TW_UINT16 bytes;
+};
+constexpr TW_ITEMSIZE ItemSizes[] = {
+    {TWTY_INT8, 1},   {TWTY_INT16, 2},  {TWTY_INT32, 4},  {TWTY_UINT8, 1},
+    {TWTY_UINT16, 2}, {TWTY_UINT32, 4}, {TWTY_BOOL, 2},   {TWTY_FIX32, sizeof(TW_FIX32)},
+    {TWTY_FRAME, sizeof(TW_FRAME)},     {TWTY_STR32, sizeof(TW_STR32)},
+    {TWTY_STR64, sizeof(TW_STR64)},     {TWTY_STR128, sizeof(TW_STR128)},
+    {TWTY_STR255, sizeof(TW_STR255)},
+};
+constexpr TW_UINT16 ItemSize(TW_UINT16 itemType) {
+    for (const TW_ITEMSIZE &entry : ItemSizes)
+        if (entry.itemType == itemType) return entry.bytes;
+    return 0;
+}
+
 // Capabilities
 constexpr TW_UINT16 CAP_XFERCOUNT = 0x0001;
 constexpr TW_UINT16 ICAP_COMPRESSION = 0x0100;

@@ -18,6 +18,8 @@ import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+# The files clang checks; a build also lists others (Ninja lists the resource script, .rc).
+SOURCE_SUFFIXES = (".c", ".cpp")
 # Options that name an output or a dependency file, each followed by its value.
 OUTPUT_OPTIONS = {"-o", "-MF", "-MT", "-MQ"}
 
@@ -85,7 +87,8 @@ def main(argv):
     for build in builds:
         with open(os.path.join(build, "compile_commands.json")) as f:
             for entry in json.load(f):
-                if any(entry["file"].startswith(root) for root in roots):
+                if entry["file"].endswith(SOURCE_SUFFIXES) and any(
+                        entry["file"].startswith(root) for root in roots):
                     triple, command = clang_command(entry)
                     jobs.setdefault((triple, entry["file"], tuple(command)),
                                     (entry["directory"], command))
@@ -93,7 +96,7 @@ def main(argv):
     compiled = {file for _, file, _ in jobs}
     unbuilt = sorted(os.path.relpath(os.path.join(top, file), ROOT)
                      for root in roots for top, _, files in os.walk(root) for file in files
-                     if file.endswith((".c", ".cpp")) and os.path.join(top, file) not in compiled)
+                     if file.endswith(SOURCE_SUFFIXES) and os.path.join(top, file) not in compiled)
     for file in unbuilt:
         print(f"{file}: no build compiles this file, so clang does not check it")
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "frame_plan.h"
+#include "parse_number.h"
 
 namespace {
 
@@ -33,28 +34,8 @@ bool SameWord(string_view a, string_view b) {
     return true;
 }
 
-// Decimal or 0x hex, 32 bits at most, nothing else.
-bool ParseNumber(string_view s, uint32_t *value) {
-    s = Trim(s);
-    unsigned base = 10;
-    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-        base = 16;
-        s.remove_prefix(2);
-    }
-    if (s.empty()) return false;
-    uint64_t v = 0;
-    for (char c : s) {
-        unsigned digit;
-        if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
-        else if (base == 16 && c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
-        else if (base == 16 && c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
-        else return false;
-        v = v * base + digit;
-        if (v > 0xFFFFFFFFu) return false;
-    }
-    *value = static_cast<uint32_t>(v);
-    return true;
-}
+// A number with the blanks around it, which the value lists allow.
+bool ParseBlankedNumber(string_view s, uint32_t *value) { return ParseNumber(Trim(s), value); }
 
 constexpr char NotANumber[] = "not a number (decimal or 0x hex, at most 32 bits)";
 string Text(uint32_t value) { return std::to_string(value); }
@@ -124,7 +105,7 @@ constexpr uint32_t Depths[] = {8, 10, 12, 14, 16, 24, 32};
 
 string SetDepth(string_view v, SimConfig &c) {
     uint32_t depth;
-    if (ParseNumber(v, &depth) && std::find(std::begin(Depths), std::end(Depths), depth) != std::end(Depths)) {
+    if (ParseBlankedNumber(v, &depth) && std::find(std::begin(Depths), std::end(Depths), depth) != std::end(Depths)) {
         c.settings.depth = depth;
         return {};
     }
@@ -140,8 +121,8 @@ string SetBoards(string_view v, SimConfig &c) {
             string_view item = v.substr(0, comma);
             size_t colon = item.find(':');
             uint32_t family, count;
-            if (colon == string_view::npos || !ParseNumber(item.substr(0, colon), &family) ||
-                !ParseNumber(item.substr(colon + 1), &count))
+            if (colon == string_view::npos || !ParseBlankedNumber(item.substr(0, colon), &family) ||
+                !ParseBlankedNumber(item.substr(colon + 1), &count))
                 return "must be none, or family:count pairs separated by commas";
             if (count > 16) return "a family has at most 16 boards";
             int i = QxsFamilyIndex(family);
@@ -164,8 +145,8 @@ string SetSelect(string_view v, SimConfig &c) {
         return {};
     }
     size_t colon = v.find(':');
-    if (colon == string_view::npos || !ParseNumber(v.substr(0, colon), &c.settings.selectFamily) ||
-        !ParseNumber(v.substr(colon + 1), &c.settings.selectNumber))
+    if (colon == string_view::npos || !ParseBlankedNumber(v.substr(0, colon), &c.settings.selectFamily) ||
+        !ParseBlankedNumber(v.substr(colon + 1), &c.settings.selectNumber))
         return "must be family:number or cancel";
     if (QxsFamilyIndex(c.settings.selectFamily) < 0) return UnknownFamily();
     c.settings.selectMode = QXS_SELECT_BOARD;
@@ -182,7 +163,7 @@ string SetWaits(string_view v, SimConfig &c) {
             if (SameWord(item, "ok")) w.normal = true;
             else if (SameWord(item, "timeout")) w.result = KV_WAIT_TIMEOUT;
             else if (SameWord(item, "cancel")) w.result = KV_WAIT_CANCELLED;
-            else if (!ParseNumber(item, &w.result))
+            else if (!ParseBlankedNumber(item, &w.result))
                 return "each wait must be ok, timeout, cancel or a number";
             waits.push_back(w);
             if (comma == string_view::npos) break;
@@ -291,7 +272,7 @@ struct Given {
 
 string SetNumber(const KeyRule &k, string_view value, SimConfig &c) {
     uint32_t v;
-    if (!ParseNumber(value, &v)) return NotANumber;
+    if (!ParseBlankedNumber(value, &v)) return NotANumber;
     if (v < k.min || v > k.max)
         return "must be " + std::to_string(k.min) + " to " + std::to_string(k.max);
     c.settings.*k.number = v;

@@ -5,12 +5,12 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "parse_number.h"
 #include "sim_core.h"
 #include "wic_image.h"
 
@@ -98,8 +98,9 @@ int main(int argc, char **argv) {
     std::string command = argc > 1 ? argv[1] : "";
     if (command == "check" && argc == 3) return Check(argv[2]);
     if (command == "show" && argc == 2) return Show();
-    if (command == "snap" && (argc == 3 || argc == 4))
-        return Snap(argv[2], argc == 4 ? uint32_t(strtoul(argv[3], nullptr, 0)) : 0);
+    uint32_t frame = 0;
+    if (command == "snap" && (argc == 3 || (argc == 4 && ParseNumber(argv[3], &frame))))
+        return Snap(argv[2], frame);
     fputs(Usage, stderr);
     return 2;
 }

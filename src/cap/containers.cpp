@@ -112,22 +112,6 @@ TW_UINT16 BuildList(TW_CAPABILITY *capability, TW_UINT16 conType, const void *he
 
 }  // namespace
 
-TW_UINT16 ItemSize(TW_UINT16 itemType) {
-    switch (itemType) {
-    case TWTY_INT8:
-    case TWTY_UINT8: return 1;
-    case TWTY_INT32:
-    case TWTY_UINT32:
-    case TWTY_FIX32: return 4;
-    case TWTY_FRAME: return 16;
-    case TWTY_STR32: return sizeof(TW_STR32);
-    case TWTY_STR64: return sizeof(TW_STR64);
-    case TWTY_STR128: return sizeof(TW_STR128);
-    case TWTY_STR255: return sizeof(TW_STR255);
-    default: return 2;  // 16-bit types, TWTY_BOOL and anything unknown
-    }
-}
-
 TW_UINT32 FloatToFix32(float value) {
     double scaled = static_cast<double>(value) * 65536.0 + 0.5;
     // Out of the 32-bit range (NaN included) the conversion gives the

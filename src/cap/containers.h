@@ -10,8 +10,7 @@
 
 #include "twain.h"
 
-// Bytes of one item of that type (also the stride of a value list).
-TW_UINT16 ItemSize(TW_UINT16 itemType);
+// ItemSize (twain.h) gives the bytes of one item of a type.
 
 // TW_FIX32 as one word: Whole in the low 16 bits, Frac in the high 16 bits.
 TW_UINT32 FloatToFix32(float value);

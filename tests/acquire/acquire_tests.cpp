@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <fstream>
+#include <mutex>
+#include <new>
 
-#include "names.h"
+#include "frame_writer.h"
 #include "othersource/test_pattern.h"
 #include "res/resource.h"
 #include "support/bytes.h"
@@ -307,19 +309,52 @@ TEST_F(AcquireRun, FailedWriteEndsTheStreamKeepingTheFramesBefore) {
     ExpectClosed(child);
 }
 
-// A writer slower than the board holds the stream back: it never holds more
-// than three frames, and a large frame's work shows its progress.
-TEST_F(AcquireRun, SlowWriterBoundsTheQueueAndLargeFramesShowProgress) {
-    SetEnvironmentVariableA("QXACQUIRE_WRITE_DELAY_MS", "100");
-    Child slow = Run("--count 10 --format bmp", "width = 64\nheight = 48\n");
-    SetEnvironmentVariableA("QXACQUIRE_WRITE_DELAY_MS", nullptr);
-    EXPECT_EQ(slow.exitCode, 0u) << slow.output;
-    EXPECT_TRUE(Contains(slow.output, "10 frame(s) in")) << slow.output;
-    unsigned most = 0, handedOver = 0;
-    for (size_t at = 0; (at = slow.output.find(" to the writer: ", at)) != std::string::npos; ++handedOver)
-        most = std::max(most, unsigned(atoi(slow.output.c_str() + (at += 16))));
-    EXPECT_EQ(handedOver, 10u) << slow.output;
-    EXPECT_EQ(most, 3u) << slow.output;
+// The writer holds three frames at most: with the first writes held up until
+// three frames are queued, the fourth waits for room. A write without memory
+// ends the run (status 1) with the frames before it written and none after it.
+TEST(FrameWriter, HoldsThreeFramesAtMostAndStopsAtAWriteWithoutMemory) {
+    for (uint32_t failing : {0u, 3u}) {
+        Session s;
+        HANDLE gate = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        std::mutex lock;
+        std::vector<uint32_t> written;
+        uint32_t mostHeld = 0;
+        {
+            FrameWriter writer(s.options);
+            for (uint32_t i = 1; i <= 8 && writer.WaitForRoom(s, 64); ++i) {
+                PendingFrame frame;
+                frame.index = i;
+                frame.bytes = 64;
+                frame.write = [&, i](Session &, const std::string &, std::string *) {
+                    WaitForSingleObject(gate, INFINITE);
+                    if (i == failing) throw std::bad_alloc();
+                    std::lock_guard<std::mutex> hold(lock);
+                    written.push_back(i);
+                    return true;
+                };
+                {  // at least the frames queued and not yet written are held
+                    std::lock_guard<std::mutex> hold(lock);
+                    mostHeld = std::max(mostHeld, i - uint32_t(written.size()));
+                }
+                writer.TransferBegins(i);
+                if (!writer.Queue(s, std::move(frame))) break;
+                if (i == 3) SetEvent(gate);
+            }
+            SetEvent(gate);
+            writer.Finish(s);
+        }
+        CloseHandle(gate);
+        EXPECT_EQ(mostHeld, 3u);
+        std::vector<uint32_t> expected = {1, 2};
+        if (!failing) expected = {1, 2, 3, 4, 5, 6, 7, 8};
+        EXPECT_EQ(written, expected);
+        EXPECT_EQ(s.framesWritten, expected.size());
+        EXPECT_EQ(s.exitCode, failing ? ExitSourceFailed : ExitSuccess);
+    }
+}
+
+// A large frame's work shows its progress.
+TEST_F(AcquireRun, LargeFramesShowProgress) {
     Child large = Run("--format bmp", "width = 8192\nheight = 8192\n");
     EXPECT_EQ(large.exitCode, 0u) << large.output;
     // On a file: a line as each part begins, then one each quarter.
@@ -473,9 +508,13 @@ TEST_F(AcquireRun, CommandLineAndSourceErrors) {
     };
     // A 1 GiB frame's buffer and its 1 GiB bitmap do not both fit a 32-bit
     // process's 2 GiB: enable or the transfer fails, whichever finds no room.
-    if (sizeof(void *) == 4)
+    if (sizeof(void *) == 4) {
         cases.push_back({"", 1, "-> TWRC_FAILURE, condition code TWCC_LOWMEMORY", true, TWCC_LOWMEMORY,
                          "width = 65535\nheight = 16384\n"});
+        // The memory transfer needs no bitmap; qxacquire's own copy of the frame finds no room.
+        cases.push_back({"--mech memory", 1, "error: no memory to transfer frame 1", true, TWCC_LOWMEMORY,
+                         "width = 65535\nheight = 16384\n"});
+    }
     for (const ErrorCase &error : cases) {
         Child child = Run(error.arguments, error.board);
         EXPECT_EQ(child.exitCode, error.exitCode) << child.output;
@@ -605,6 +644,21 @@ TEST_F(AcquireRun, HostileBitmapsAndStripsEndTheRun) {
         EXPECT_EQ(child.exitCode, 1u) << child.output;
         EXPECT_TRUE(Contains(child.output, std::string("error: ")) && Contains(child.output, hostile.said)) << child.output;
         EXPECT_TRUE(Contains(child.output, "MSG_CLOSEDSM -> TWRC_SUCCESS")) << child.output;
+    }
+}
+
+// A transfer that the source cancels is ended (MSG_ENDXFER, from state 7)
+// before the way down, by either mechanism: exit status 3, the frame before it written.
+TEST_F(AcquireRun, TransferCancelledByTheSourceIsEndedThenSteppedDown) {
+    for (const char *mechanism : {"native", "memory"}) {
+        OtherSource source("cancel=2 frames=3");
+        Child child = Run(std::string("--source \"QX Test Source\" --count 3 --mech ") + mechanism);
+        EXPECT_EQ(child.exitCode, 3u) << child.output;
+        size_t at = 0;
+        for (const char *next : {"-> TWRC_CANCEL", "error: the transfer was cancelled", "MSG_ENDXFER -> TWRC_SUCCESS",
+                                 "MSG_RESET -> TWRC_SUCCESS", "MSG_DISABLEDS -> TWRC_SUCCESS",
+                                 "MSG_CLOSEDS -> TWRC_SUCCESS", "1 frame(s) in"})
+            EXPECT_NE(at = child.output.find(next, at), std::string::npos) << next << " in order:\n" << child.output;
     }
 }
 

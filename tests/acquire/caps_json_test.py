@@ -2,7 +2,8 @@
 """qxacquire --caps --json on the simulated board: the output parses as JSON
 and says what the capability tests' table (printed in codes by
 cap_table_json.exe) holds for 8-, 12- and 24-bit boards; every name it prints
-is the TWAIN header's name of that code.
+is the TWAIN header's name of that code. A source that does not list its
+capabilities has those that answer listed.
 Usage: caps_json_test.py QXACQUIRE.EXE CAP_TABLE_JSON.EXE TWAIN.H"""
 import json
 import os
@@ -18,14 +19,17 @@ def header_codes(path):
                 re.findall(r"constexpr\s+\w+\s+(\w+)\s*=\s*(0x[0-9A-Fa-f]+|\d+)\s*;", f.read())}
 
 
-def run(exe, *args, config=None):
+def run(exe, *args, config=None, test_source=None):
+    """The JSON on the program's standard output, and its error output."""
     env = dict(os.environ, WINEDEBUG="-all")
     if config:
         env["QXSIM_CONFIG"] = "Z:" + config.replace("/", "\\")
+    if test_source is not None:
+        env["QXTEST_SOURCE"] = test_source
     done = subprocess.run(["wine", exe, *args], env=env, cwd=os.path.dirname(exe),
                           capture_output=True, text=True, timeout=120)
     assert done.returncode == 0, done.stdout + done.stderr
-    return json.loads(done.stdout)
+    return json.loads(done.stdout), done.stderr
 
 
 def plain(value, codes):
@@ -50,8 +54,8 @@ def check(exe, table_exe, codes, depth):
         config = os.path.join(folder, "board.ini")
         with open(config, "w") as f:
             f.write(f"width = 320\nheight = 200\ndepth = {depth}\n")
-        caps = run(exe, "--dsm", "TWAIN_32.DLL", "--caps", "--json", config=config)
-    expected = run(table_exe, str(depth))
+        caps, _ = run(exe, "--dsm", "TWAIN_32.DLL", "--caps", "--json", config=config)
+    expected, _ = run(table_exe, str(depth))
     assert [c["code"] for c in caps] == [e["code"] for e in expected], [c["name"] for c in caps]
     for cap, want in zip(caps, expected):
         got = in_codes(cap, codes)
@@ -68,7 +72,22 @@ def check(exe, table_exe, codes, depth):
     print(f"ok: {depth}-bit board")
 
 
+def check_unlisted(exe, codes):
+    """A source without CAP_SUPPORTEDCAPS (the test source): its refusal comes
+    first, then every named capability that answers, and a note says so."""
+    caps, note = run(exe, "--dsm", "TWAIN_32.DLL", "--source", "QX Test Source", "--caps", "--json",
+                     test_source="")
+    assert caps[0] == {"name": "CAP_SUPPORTEDCAPS", "code": codes["CAP_SUPPORTEDCAPS"],
+                       "error": "TWCC_CAPUNSUPPORTED"}, caps[0]
+    assert sorted(c["name"] for c in caps[1:]) == sorted(
+        ["CAP_XFERCOUNT", "ICAP_XFERMECH", "ICAP_PIXELTYPE", "ICAP_BITDEPTH", "ICAP_PIXELFLAVOR",
+         "ICAP_COMPRESSION"]), caps
+    assert "every capability qxacquire knows by name was asked" in note, note
+    print("ok: a source without CAP_SUPPORTEDCAPS")
+
+
 if __name__ == "__main__":
     header = header_codes(sys.argv[3])
     for board_depth in (8, 12, 24):
         check(sys.argv[1], sys.argv[2], header, board_depth)
+    check_unlisted(sys.argv[1], header)

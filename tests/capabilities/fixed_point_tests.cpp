@@ -147,7 +147,7 @@ TEST(FindItemIndex, ComparesBytesNotValues) {
 }
 
 TEST(ItemSize, EveryItemType) {
-    // Each type's size in a container; an unknown type counts as two bytes.
+    // Each type's size in a container; an unknown type has none.
     const struct {
         TW_UINT16 type;
         int bytes;
@@ -155,7 +155,7 @@ TEST(ItemSize, EveryItemType) {
         {TWTY_INT8, 1},   {TWTY_UINT8, 1},   {TWTY_INT16, 2},   {TWTY_UINT16, 2},
         {TWTY_BOOL, 2},   {TWTY_INT32, 4},   {TWTY_UINT32, 4},  {TWTY_FIX32, 4},
         {TWTY_FRAME, 16}, {TWTY_STR32, 34},  {TWTY_STR64, 66},  {TWTY_STR128, 130},
-        {TWTY_STR255, 256}, {13, 2},         {0xFFFF, 2},
+        {TWTY_STR255, 256}, {13, 0},         {0xFFFF, 0},
     };
     for (const auto &size : Sizes) EXPECT_EQ(ItemSize(size.type), size.bytes) << "type " << size.type;
 }

@@ -74,6 +74,7 @@ enum class TwainState {
     Transferring = 7,    // the source is handing a frame over
 };
 
+class BufferPool;
 class FrameWriter;
 
 struct Session {
@@ -98,14 +99,30 @@ struct Session {
     // then re-encoded into the asked one.
     TW_UINT16 fileFormat = TWFF_BMP;
     bool convertFile = false;
-    // Frames are written on the writer's thread while the next is transferred.
+    // Frames are written on the writer's thread while the next is transferred;
+    // their pixels' memory is used again for later frames.
     FrameWriter *writer = nullptr;
-    // Transfers done and what they carried (once the writer is done, the
-    // frames written).
+    BufferPool *buffers = nullptr;
+    // Frames handed over and ended during the run; once the writer is done,
+    // the frames written and their bytes.
+    uint32_t framesTransferred = 0;
     uint32_t framesWritten = 0;
-    uint64_t bytesTransferred = 0;
+    uint64_t bytesWritten = 0;
     DWORD firstTransferStart = 0;
 };
+
+// output.cpp: each line goes out whole (above the progress line), whichever
+// thread prints it.
+void Print(const char *format, ...);
+void Trace(const Session &s, const char *format, ...);
+// The run ends with exitCode, unless it has an exit status already; false.
+bool EndWith(Session &s, int exitCode);
+// A failure of the program itself (no triplet involved): "error: ..."; false.
+bool Fail(Session &s, int exitCode, const char *format, ...);
+// "error: ..." and what to try after that condition code; false.
+bool FailWithHint(Session &s, int exitCode, const std::string &error, TW_UINT16 conditionCode);
+// Where what is said besides the results goes: stderr when stdout carries JSON.
+FILE *InfoStream(const Session &s);
 
 // options.cpp
 bool ParseOptions(int argc, char **argv, Options *options);
@@ -125,11 +142,6 @@ bool Succeeds(Session &s, Destination to, Triplet triplet, TW_MEMREF data,
 // Condition code of the source or of the Source Manager, 0xFFFF when
 // DAT_STATUS itself failed.
 TW_UINT16 ConditionCode(Session &s, Destination of);
-// A failure of the program itself (no triplet involved).
-bool Fail(Session &s, int exitCode, const char *format, ...);
-void Trace(const Session &s, const char *format, ...);
-// Where what is said besides the results goes: stderr when stdout carries JSON.
-FILE *InfoStream(const Session &s);
 // Ctrl+C and console close: the run ends as if the user cancelled.
 void InstallInterruptHandler(Session &s);
 

@@ -1,4 +1,5 @@
-// Capabilities: every one the source lists in CAP_SUPPORTEDCAPS read with
+// Capabilities: every one the source lists in CAP_SUPPORTEDCAPS (or, when it
+// lists none, every one that has a name here and answers) read with
 // MSG_GET, MSG_GETCURRENT, MSG_GETDEFAULT and MSG_QUERYSUPPORT and printed
 // as a table or JSON; --set; the transfer mechanism and file format.
 #include <cstdio>
@@ -28,11 +29,6 @@ struct CapabilityReport {
     bool hasSupport = false;
     TW_UINT32 support = 0;
 };
-
-size_t ItemSize(TW_UINT16 type) {
-    constexpr size_t Sizes[] = {1, 2, 4, 1, 2, 4, 2, 4, 16, 34, 66, 130, 256};
-    return type < std::size(Sizes) ? Sizes[type] : 0;
-}
 
 double FixValue(TW_UINT32 raw) {
     TW_FIX32 fix;
@@ -301,14 +297,19 @@ void PrintJson(const std::vector<CapabilityReport> &reports) {
     printf("]\n");
 }
 
-// The values of cap's MSG_GET reply: an enumeration's or array's items, or the one value.
-bool ListedValues(Session &s, TW_UINT16 cap, Refusal refusal, std::vector<TW_UINT32> *values) {
-    return Ask(s, cap, MSG_GET, refusal, [&](TW_UINT16 conType, const void *container) {
-        CapabilityReport reply;
-        ReadContainer(conType, container, &reply);
-        for (const Value &item : reply.allowed) values->push_back(item.raw);
-        if (conType == TWON_ONEVALUE) values->push_back(reply.current.raw);
-    });
+// The values of cap's MSG_GET reply: an enumeration's or array's items, or the
+// one value. A quiet refusal leaves its condition code in *failure, when given.
+bool ListedValues(Session &s, TW_UINT16 cap, Refusal refusal, std::vector<TW_UINT32> *values,
+                  TW_UINT16 *failure = nullptr) {
+    return Ask(
+        s, cap, MSG_GET, refusal,
+        [&](TW_UINT16 conType, const void *container) {
+            CapabilityReport reply;
+            ReadContainer(conType, container, &reply);
+            for (const Value &item : reply.allowed) values->push_back(item.raw);
+            if (conType == TWON_ONEVALUE) values->push_back(reply.current.raw);
+        },
+        failure);
 }
 
 // The item type the source uses for cap (TWTY_UINT16 when it does not say).
@@ -324,9 +325,25 @@ TW_UINT16 ItemTypeOf(Session &s, TW_UINT16 cap) {
 
 bool PrintCapabilities(Session &s, bool json) {
     std::vector<TW_UINT32> caps;
-    if (!ListedValues(s, CAP_SUPPORTEDCAPS, Reported, &caps)) return false;
     std::vector<CapabilityReport> reports;
-    for (TW_UINT32 cap : caps) reports.push_back(ReadCapability(s, static_cast<TW_UINT16>(cap)));
+    CapabilityReport supported;
+    supported.cap = CAP_SUPPORTEDCAPS;
+    if (ListedValues(s, CAP_SUPPORTEDCAPS, Quiet, &caps, &supported.failure)) {
+        for (TW_UINT32 cap : caps) reports.push_back(ReadCapability(s, static_cast<TW_UINT16>(cap)));
+    } else {
+        // A source need not list its capabilities: each one with a name here
+        // is asked, and its refusal of CAP_SUPPORTEDCAPS leads the list.
+        fprintf(InfoStream(s),
+                "the source does not list its capabilities (CAP_SUPPORTEDCAPS: %s): every "
+                "capability qxacquire knows by name was asked, and those that answered are listed\n",
+                ConditionCodeName(supported.failure));
+        reports.push_back(supported);
+        for (TW_UINT16 cap : NamedCapabilities()) {
+            if (cap == CAP_SUPPORTEDCAPS) continue;
+            CapabilityReport report = ReadCapability(s, cap);
+            if (report.answered) reports.push_back(report);
+        }
+    }
     if (json)
         PrintJson(reports);
     else

@@ -1,7 +1,6 @@
 // The application's message loop: every message goes to the source first
 // (MSG_PROCESSEVENT); what the source tells the application comes back in
 // TWMessage.
-#include <cstdio>
 #include <utility>
 
 #include "acquire.h"
@@ -22,9 +21,9 @@ void HandleSourceMessage(Session &s, TW_UINT16 message) {
             TransferFrames(s);
             break;
         case MSG_CLOSEDSREQ:
-            printf("the source asks to be closed (MSG_CLOSEDSREQ)\n");
+            Print("the source asks to be closed (MSG_CLOSEDSREQ)");
             // Frames taken before the user closed the dialog count as success.
-            if (s.framesWritten < s.options.count) Fail(s, ExitCancelled, "cancelled by the user");
+            if (s.framesTransferred < s.options.count) Fail(s, ExitCancelled, "cancelled by the user");
             s.finished = true;
             break;
         case MSG_CLOSEDSOK:

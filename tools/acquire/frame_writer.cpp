@@ -1,8 +1,7 @@
 #include "frame_writer.h"
 
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
+#include <new>
 
 #include "bmp_file.h"
 #include "progress.h"
@@ -13,14 +12,6 @@ namespace {
 // fit in this many bytes (but always one).
 constexpr size_t MaxHeldFrames = 3;
 constexpr uint64_t MaxHeldBytes = uint64_t(256) << 20;
-// Pixels of two frames up to this size are kept for the next frames.
-constexpr size_t SpareFrames = 2;
-constexpr uint64_t SpareBytes = uint64_t(32) << 20;
-// A file is begun once the next transfer has begun, so that the enable and
-// disable around each transfer do not share the processor with the encoder;
-// but no later than this after its frame came (a frame taken through the
-// source's dialog may be the last for a while).
-constexpr auto NextTransferWait = std::chrono::milliseconds(25);
 
 void WriteProgress(uint64_t done, uint64_t total) { ShowProgress(Work::Write, 0, done, total); }
 
@@ -41,9 +32,6 @@ uint64_t FrameBytes(const TW_IMAGEINFO &info) {
 
 FrameWriter::FrameWriter(const Options &options) {
     writing_.options = options;
-    char delay[16] = "";
-    if (GetEnvironmentVariableA("QXACQUIRE_WRITE_DELAY_MS", delay, sizeof delay))
-        delayMs_ = strtoul(delay, nullptr, 10);
     qximg::SetWriteProgress(WriteProgress);
     thread_ = std::thread(&FrameWriter::WriteFrames, this);
 }
@@ -59,11 +47,6 @@ void FrameWriter::Stop() {
     if (thread_.joinable()) thread_.join();
 }
 
-bool FrameWriter::Failed(Session &s) {
-    if (s.exitCode == ExitSuccess) s.exitCode = ExitSourceFailed;
-    return false;
-}
-
 bool FrameWriter::WaitForRoom(Session &s, uint64_t bytes) {
     std::unique_lock<std::mutex> lock(lock_);
     auto room = [&] {
@@ -71,18 +54,18 @@ bool FrameWriter::WaitForRoom(Session &s, uint64_t bytes) {
                (held_.size() < MaxHeldFrames && heldBytes_ + bytes <= MaxHeldBytes);
     };
     if (!room()) {
-        roomWanted_ = true;
+        timing_.RoomWanted(true);
         changed_.notify_all();
         changed_.wait(lock, room);
-        roomWanted_ = false;
+        timing_.RoomWanted(false);
     }
-    return !failed_ || Failed(s);
+    return !failed_ || EndWith(s, ExitSourceFailed);
 }
 
 void FrameWriter::TransferBegins(uint32_t index) {
     {
         std::lock_guard<std::mutex> lock(lock_);
-        transferring_ = index;
+        timing_.TransferBegins(index);
     }
     changed_.notify_all();
 }
@@ -92,7 +75,7 @@ bool FrameWriter::Queue(Session &s, PendingFrame frame) {
     size_t held;
     {
         std::lock_guard<std::mutex> lock(lock_);
-        if (failed_) return Failed(s);
+        if (failed_) return EndWith(s, ExitSourceFailed);
         heldBytes_ += frame.bytes;
         held_.push_back(std::move(frame));
         held = held_.size();
@@ -102,32 +85,26 @@ bool FrameWriter::Queue(Session &s, PendingFrame frame) {
     return true;
 }
 
-std::vector<uint8_t> FrameWriter::TakeBuffer(uint64_t bytes) {
-    std::vector<uint8_t> buffer;
-    {
-        std::lock_guard<std::mutex> lock(lock_);
-        if (!spare_.empty()) {
-            buffer = std::move(spare_.back());
-            spare_.pop_back();
-        }
-    }
-    if (buffer.size() > bytes) buffer.resize(bytes);
-    buffer.reserve(bytes);  // once: growing it strip by strip copies a large frame again and again
-    return buffer;
-}
-
-void FrameWriter::ReturnBuffer(std::vector<uint8_t> buffer) {
-    // Large frames give their memory back at once.
-    if (buffer.capacity() > SpareBytes) return;
-    std::lock_guard<std::mutex> lock(lock_);
-    if (spare_.size() < SpareFrames) spare_.push_back(std::move(buffer));
-}
-
 void FrameWriter::Finish(Session &s) {
     Stop();
     s.framesWritten = written_;
-    s.bytesTransferred = writtenBytes_;
-    if (failed_) Failed(s);
+    s.bytesWritten = writtenBytes_;
+    if (failed_) EndWith(s, ExitSourceFailed);
+}
+
+// The frame's file, on the writer thread; a failure has been reported when false.
+bool FrameWriter::Write(PendingFrame &frame) {
+    ShowProgress(Work::Write, frame.index, 0, frame.bytes);
+    bool written = false;
+    try {
+        written = !frame.write || frame.write(writing_, frame.path, &frame.note);
+    } catch (const std::bad_alloc &) {
+        FailWithHint(writing_, ExitSourceFailed, "no memory to write frame " + std::to_string(frame.index),
+                     TWCC_LOWMEMORY);
+    }
+    EndProgress(Work::Write);
+    if (written) PrintAboveProgress(FrameLine(frame));
+    return written;
 }
 
 void FrameWriter::WriteFrames() {
@@ -135,21 +112,13 @@ void FrameWriter::WriteFrames() {
     for (;;) {
         changed_.wait(lock, [&] { return stopping_ || !held_.empty(); });
         if (held_.empty()) return;
-        changed_.wait_for(lock, NextTransferWait, [&] {
-            return stopping_ || roomWanted_ || transferring_ > held_.front().index;
-        });
+        changed_.wait_for(lock, WriteTiming::LongestWait,
+                          [&] { return stopping_ || timing_.MayBegin(held_.front().index); });
         // The front frame stays in the queue, and counts, until its file is written.
         PendingFrame &frame = held_.front();
         bool skip = failed_;
         lock.unlock();
-        bool written = false;
-        if (!skip) {
-            if (delayMs_) Sleep(delayMs_);
-            ShowProgress(Work::Write, frame.index, 0, frame.bytes);
-            written = !frame.write || frame.write(writing_, frame.path, &frame.note);
-            EndProgress(Work::Write);
-            if (written) PrintAboveProgress(FrameLine(frame));
-        }
+        bool written = !skip && Write(frame);
         frame.write = nullptr;  // its pixels go now, outside the lock
         lock.lock();
         failed_ |= !skip && !written;

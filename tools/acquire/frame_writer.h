@@ -10,21 +10,23 @@
 #include <functional>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 #include "acquire.h"
+#include "write_timing.h"
 
 // A frame's write, run on the writer thread: it reports a failure through Fail
 // on the writer's own session, which holds only the options.
 using FrameWrite = std::function<bool(Session &writing, const std::string &path, std::string *note)>;
 
-// A frame the source handed over and ended, waiting for its file.
+// A frame the source hands over: what its transfer brought, then, once ended,
+// waiting for its file.
 struct PendingFrame {
     uint32_t index = 0;
     TW_IMAGEINFO info = {};
-    uint64_t bytes = 0;  // as transferred
     DWORD start = 0;     // GetTickCount() when its transfer began
-    std::string path, note;
+    uint64_t bytes = 0;  // as transferred
+    std::string path;
+    std::string note;  // how the samples were written, when that needs saying
     FrameWrite write;  // empty when the source wrote the file itself
 };
 
@@ -46,33 +48,24 @@ public:
     void TransferBegins(uint32_t index);
     // Hands a frame to the writer thread; false once a write has failed.
     bool Queue(Session &s, PendingFrame frame);
-    // Memory for a frame's pixels, at least `bytes` reserved: that of a frame
-    // already written when there is one (its pages are mapped and its size
-    // set, so growing it to the same size neither faults nor clears), else new.
-    std::vector<uint8_t> TakeBuffer(uint64_t bytes);
-    // Takes back a frame's pixels once written, to be taken again.
-    void ReturnBuffer(std::vector<uint8_t> buffer);
     // Waits until every frame handed over is written or dropped; the session
     // then counts the frames written and their bytes.
     void Finish(Session &s);
 
 private:
     void WriteFrames();
-    bool Failed(Session &s);
+    bool Write(PendingFrame &frame);
     void Stop();
 
     Session writing_;
-    DWORD delayMs_ = 0;  // a writer slowed down for the tests (QXACQUIRE_WRITE_DELAY_MS)
     std::mutex lock_;
     std::condition_variable changed_;
     std::deque<PendingFrame> held_;  // the front one is being written
     uint64_t heldBytes_ = 0;
+    WriteTiming timing_;
     bool failed_ = false;
     bool stopping_ = false;
-    bool roomWanted_ = false;     // the next transfer waits for the writer
-    uint32_t transferring_ = 0;  // the frame whose transfer began last
     uint32_t written_ = 0;
     uint64_t writtenBytes_ = 0;
-    std::vector<std::vector<uint8_t>> spare_;  // pixels of frames written, for the next frames
     std::thread thread_;
 };

@@ -290,7 +290,8 @@ bool Allocate(Session &s, std::vector<uint8_t> *buffer, uint64_t bytes) {
         buffer->resize(size_t(bytes));
         return true;
     } catch (const std::bad_alloc &) {
-        return Fail(s, ExitSourceFailed, "no memory for %llu bytes of a frame", static_cast<unsigned long long>(bytes));
+        return FailWithHint(s, ExitSourceFailed, "no memory for " + std::to_string(bytes) + " bytes of a frame",
+                            TWCC_LOWMEMORY);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "acquire.h"
+#include "buffer_pool.h"
 #include "frame_writer.h"
 
 namespace {
@@ -17,12 +18,16 @@ void Run(Session &s) {
     if (options.caps && !PrintCapabilities(s, options.json)) return;
     if (!options.acquire) return;
     if (!PrepareTransfers(s) || !EnableSource(s)) return;
-    if (options.ui) printf("the source's dialog is up: Acquire takes the frame(s), Cancel ends\n");
+    if (options.ui) Print("the source's dialog is up: acquire from it, or close it to end");
+    // The pool outlives the writer, whose frames give their pixels back to it.
+    BufferPool buffers;
     FrameWriter writer(options);
+    s.buffers = &buffers;
     s.writer = &writer;
     RunEventLoop(s);
     writer.Finish(s);
     s.writer = nullptr;
+    s.buffers = nullptr;
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // TWAIN names for the codes that travel through DSM_Entry, and back.
 #include "names.h"
 
+#include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <iterator>
 
@@ -116,7 +116,7 @@ constexpr Name Compressions[] = {TW_NAME(TWCP_NONE),    TW_NAME(TWCP_PACKBITS), 
 constexpr Name Units[] = {TW_NAME(TWUN_INCHES), TW_NAME(TWUN_CENTIMETERS), TW_NAME(TWUN_PICAS),
                           TW_NAME(TWUN_POINTS), TW_NAME(TWUN_TWIPS),       TW_NAME(TWUN_PIXELS)};
 constexpr Name BitOrders[] = {TW_NAME(TWBO_LSBFIRST), TW_NAME(TWBO_MSBFIRST)};
-constexpr Name FileFormats[] = {TW_NAME(TWFF_TIFF),  TW_NAME(TWFF_PICT),      TW_NAME(TWFF_BMP),
+constexpr Name FileFormatNames[] = {TW_NAME(TWFF_TIFF),  TW_NAME(TWFF_PICT),      TW_NAME(TWFF_BMP),
                                 TW_NAME(TWFF_XBM),   TW_NAME(TWFF_JFIF),      TW_NAME(TWFF_FPX),
                                 TW_NAME(TWFF_TIFFMULTI), TW_NAME(TWFF_PNG),   TW_NAME(TWFF_SPIFF),
                                 TW_NAME(TWFF_EXIF)};
@@ -144,7 +144,7 @@ constexpr ValueNames CapabilityValues[] = {
     Values(ICAP_PIXELTYPE, PixelTypes),     Values(ICAP_XFERMECH, Mechanisms),
     Values(ICAP_PIXELFLAVOR, PixelFlavors), Values(ICAP_PLANARCHUNKY, PlanarChunky),
     Values(ICAP_COMPRESSION, Compressions), Values(ICAP_UNITS, Units),
-    Values(ICAP_BITORDER, BitOrders),       Values(ICAP_IMAGEFILEFORMAT, FileFormats),
+    Values(ICAP_BITORDER, BitOrders),       Values(ICAP_IMAGEFILEFORMAT, FileFormatNames),
 };
 
 const char *Find(const Name *names, size_t count, unsigned value) {
@@ -168,15 +168,6 @@ bool NameMatches(const char *name, const std::string &text) {
 
 }  // namespace
 
-bool ParseNumber(const std::string &text, TW_UINT32 *value) {
-    if (text.empty()) return false;
-    char *end = nullptr;
-    long long parsed = strtoll(text.c_str(), &end, 0);
-    if (*end != 0 || parsed < -0x80000000LL || parsed > 0xFFFFFFFFLL) return false;
-    *value = static_cast<TW_UINT32>(parsed);
-    return true;
-}
-
 const char *DataGroupName(TW_UINT32 group) { return Lookup(GroupNames, group); }
 const char *DataTypeName(TW_UINT16 dataType) { return Lookup(DataTypeNames, dataType); }
 const char *MessageName(TW_UINT16 message) { return Lookup(MessageNames, message); }
@@ -197,6 +188,12 @@ std::string CapabilityName(TW_UINT16 cap) {
     char text[8];
     snprintf(text, sizeof text, "0x%04X", cap);
     return text;
+}
+
+std::vector<TW_UINT16> NamedCapabilities() {
+    std::vector<TW_UINT16> caps;
+    for (const Name &name : CapabilityNames) caps.push_back(static_cast<TW_UINT16>(name.value));
+    return caps;
 }
 
 const char *CapabilityValueName(TW_UINT16 cap, TW_UINT32 value) {
@@ -226,7 +223,12 @@ bool CapabilityValueByName(TW_UINT16 cap, const std::string &text, TW_UINT32 *va
             *value = named.names[i].value;
             return true;
         }
-    return ParseNumber(text, value);
+    // A signed capability takes a negative number, as its two's complement.
+    const bool negative = !text.empty() && text[0] == '-';
+    if (!ParseNumber(std::string_view(text).substr(negative), value)) return false;
+    if (negative && *value > 0x80000000u) return false;
+    if (negative) *value = 0u - *value;
+    return true;
 }
 
 bool IsMechanism(TW_UINT32 mechanism) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "parse_number.h"
 #include "twain.h"
 
 struct Name {
@@ -25,14 +26,14 @@ const char *ItemTypeName(TW_UINT16 itemType);
 std::vector<const char *> SupportedMessageNames(TW_UINT32 support);
 // "ICAP_PIXELTYPE", or "0x8001" for a code without a name.
 std::string CapabilityName(TW_UINT16 cap);
+// Every capability that has a name here, in the order of the names' table.
+std::vector<TW_UINT16> NamedCapabilities();
 // The name of a value of cap ("TWPT_GRAY"), or nullptr when it has none.
 const char *CapabilityValueName(TW_UINT16 cap, TW_UINT32 value);
 // A capability by name ("ICAP_PIXELTYPE", "pixeltype", "0x0101").
 bool CapabilityByName(const std::string &text, TW_UINT16 *cap);
-// A value of cap by name ("TWPT_GRAY", "gray") or number.
+// A value of cap by name ("TWPT_GRAY", "gray") or number, which may be negative.
 bool CapabilityValueByName(TW_UINT16 cap, const std::string &text, TW_UINT32 *value);
-// A number in C notation (decimal, 0x hexadecimal), signed or not.
-bool ParseNumber(const std::string &text, TW_UINT32 *value);
 
 // The transfer mechanisms qxacquire drives are the named values of
 // ICAP_XFERMECH; a mechanism's word is its name without "TWSX_", in lower

@@ -84,7 +84,7 @@ constexpr Option OptionTable[] = {
      "native, memory or file transfer (default native): the\nsame as --set ICAP_XFERMECH=TWSX_..."},
     {"--count", nullptr, "N", true, false, ParseCount, "frames to acquire (default 1)"},
     {"--ui", nullptr, nullptr, true, false, Set<&Options::ui>,
-     "show the source's dialog; acquire when the user presses\nAcquire"},
+     "show the source's dialog and acquire from it"},
     {"--out", nullptr, "DIR", false, false, Keep<&Options::outFolder>,
      "folder for the images (default out)"},
     {"--format", nullptr, "FORMAT", false, false,

@@ -9,46 +9,43 @@
 #include <vector>
 
 #include "acquire.h"
+#include "buffer_pool.h"
 #include "frame_writer.h"
 #include "image_output.h"
 #include "progress.h"
 
 namespace {
 
-struct FrameResult {
-    uint64_t bytes = 0;
-    std::string path;
-    std::string note;  // how the samples were written, when that needs saying
-    FrameWrite write;    // its file, written on the writer thread
-};
-
-// The file formats a source may be asked for, and how this program names them.
+// The image formats this program writes, and their TWAIN file format codes
+// (which a source may be asked for).
 struct FileFormat {
     qximg::ImageFormat format;
     TW_UINT16 code;
 };
-constexpr FileFormat FileFormats[] = {
+constexpr FileFormat ImageFormatCodes[] = {
     {qximg::ImageFormat::Png, TWFF_PNG},
     {qximg::ImageFormat::Bmp, TWFF_BMP},
     {qximg::ImageFormat::Tiff, TWFF_TIFF},
 };
 
 TW_UINT16 FileFormatCode(qximg::ImageFormat format) {
-    for (const FileFormat &entry : FileFormats)
+    for (const FileFormat &entry : ImageFormatCodes)
         if (entry.format == format) return entry.code;
     return TWFF_BMP;
 }
 
 // The image format of a TWAIN file format; `otherwise` when there is none.
 qximg::ImageFormat ImageFormatOf(TW_UINT16 code, qximg::ImageFormat otherwise) {
-    for (const FileFormat &entry : FileFormats)
+    for (const FileFormat &entry : ImageFormatCodes)
         if (entry.code == code) return entry.format;
     return otherwise;
 }
 
-// A triplet that hands data over puts the source in state 7.
+// A triplet that hands data over puts the source in state 7, and so does one
+// that cancels the transfer: either way it waits for MSG_ENDXFER.
 void NoteHandedOver(Session &s, TW_UINT16 result) {
-    if (result == TWRC_XFERDONE || result == TWRC_SUCCESS) s.state = TwainState::Transferring;
+    if (result == TWRC_XFERDONE || result == TWRC_SUCCESS || result == TWRC_CANCEL)
+        s.state = TwainState::Transferring;
 }
 
 // The mechanism's last triplet: TWRC_XFERDONE delivers, anything else fails.
@@ -69,7 +66,7 @@ std::string FramePath(const Session &s, uint32_t index, qximg::ImageFormat forma
     return folder + (slash ? "" : separator) + name;
 }
 
-bool NativeTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, FrameResult *frame) {
+bool NativeTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, PendingFrame *frame) {
     // The source hands over a pointer-sized handle (8 bytes on Win64, 4 on Win32).
     TW_HANDLE handle = nullptr;
     TW_UINT16 result = Call(s, ToSource, {DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET}, &handle);
@@ -152,7 +149,7 @@ bool StripFits(Session &s, const TW_IMAGEMEMXFER &x, const StripLayout &layout, 
                 layout.height, bufferBytes);
 }
 
-bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, FrameResult *frame) {
+bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, PendingFrame *frame) {
     StripLayout layout;
     if (!StripLayoutOf(s, info, &layout) || !ReadStripColours(s, &layout)) return false;
     TW_SETUPMEMXFER setup = {};
@@ -168,12 +165,9 @@ bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, FrameR
     // behind the lines before them; any other strip (padded, a tile, out of
     // order) behind the image, and its lines copied to their place. The
     // image's memory is that of a frame written before, when there is one.
-    std::vector<uint8_t> image;
-    try {
-        image = s.writer->TakeBuffer(frameBytes + size);
-    } catch (const std::bad_alloc &) {  // Allocate tries again, and says so
-    }
-    if (!Allocate(s, &image, uint64_t(frameBytes) + size)) return false;
+    // No memory for it ends the run (TransferOneFrameOrFail).
+    std::vector<uint8_t> image = s.buffers->Take(frameBytes + size);
+    image.resize(frameBytes + size);
     size_t inPlace = 0;  // bytes of the lines received where they belong
     bool inOrder = true;
     std::vector<uint32_t> covered(layout.height, 0);  // pixels of each line received
@@ -213,15 +207,15 @@ bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, FrameR
                         covered[y], layout.width);
     frame->path = FramePath(s, index, s.options.format);
     frame->write = [image = std::move(image), layout = std::move(layout),
-                    writer = s.writer](Session &w, const std::string &path, std::string *note) mutable {
+                    buffers = s.buffers](Session &w, const std::string &path, std::string *note) mutable {
         bool written = WriteStrips(w, path, image.data(), layout, note);
-        writer->ReturnBuffer(std::move(image));
+        buffers->Give(std::move(image));
         return written;
     };
     return true;
 }
 
-bool FileTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, FrameResult *frame) {
+bool FileTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, PendingFrame *frame) {
     qximg::ImageFormat asked = s.options.format;
     std::string sourceFile = FramePath(s, index, ImageFormatOf(s.fileFormat, asked));
     char path[MAX_PATH];
@@ -251,7 +245,7 @@ bool FileTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, FrameResult 
 }
 
 // The transfer by the chosen mechanism, one of those IsMechanism names.
-bool TransferByMechanism(Session &s, uint32_t index, const TW_IMAGEINFO &info, FrameResult *frame) {
+bool TransferByMechanism(Session &s, uint32_t index, const TW_IMAGEINFO &info, PendingFrame *frame) {
     switch (s.options.mechanism) {
         case TWSX_MEMORY: return MemoryTransfer(s, index, info, frame);
         case TWSX_FILE: return FileTransfer(s, index, info, frame);
@@ -260,13 +254,14 @@ bool TransferByMechanism(Session &s, uint32_t index, const TW_IMAGEINFO &info, F
 }
 
 bool TransferOneFrame(Session &s, uint32_t index) {
-    DWORD start = GetTickCount();
-    if (!s.firstTransferStart) s.firstTransferStart = start ? start : 1;
-    TW_IMAGEINFO info = {};
-    if (!Succeeds(s, ToSource, {DG_IMAGE, DAT_IMAGEINFO, MSG_GET}, &info)) return false;
+    PendingFrame frame;
+    frame.index = index;
+    frame.start = GetTickCount();
+    if (!s.firstTransferStart) s.firstTransferStart = frame.start ? frame.start : 1;
+    const TW_IMAGEINFO &info = frame.info;
+    if (!Succeeds(s, ToSource, {DG_IMAGE, DAT_IMAGEINFO, MSG_GET}, &frame.info)) return false;
     if (!s.writer->WaitForRoom(s, FrameBytes(info))) return false;
     s.writer->TransferBegins(index);
-    FrameResult frame;
     ShowProgress(Work::Transfer, index, 0, FrameBytes(info));
     bool done = TransferByMechanism(s, index, info, &frame);
     EndProgress(Work::Transfer);
@@ -275,8 +270,20 @@ bool TransferOneFrame(Session &s, uint32_t index) {
     if (s.state != TwainState::Transferring) return false;
     bool ended = EndTransfer(s);
     if (!done || !ended) return false;
-    ++s.framesWritten;
-    return s.writer->Queue(s, {index, info, frame.bytes, start, frame.path, frame.note, std::move(frame.write)});
+    ++s.framesTransferred;
+    return s.writer->Queue(s, std::move(frame));
+}
+
+// A frame whose memory cannot be had ends the run as a failure; the caller
+// steps the source down from wherever the transfer stopped.
+bool TransferOneFrameOrFail(Session &s, uint32_t index) {
+    try {
+        return TransferOneFrame(s, index);
+    } catch (const std::bad_alloc &) {
+        EndProgress(Work::Transfer);
+        return FailWithHint(s, ExitSourceFailed, "no memory to transfer frame " + std::to_string(index),
+                            TWCC_LOWMEMORY);
+    }
 }
 
 bool MakeFolders(Session &s, const std::string &folder) {
@@ -346,14 +353,14 @@ bool PrepareTransfers(Session &s) {
 
 void TransferFrames(Session &s) {
     const uint32_t wanted = s.options.count;
-    while (s.framesWritten < wanted) {
-        if (s.interrupted || !TransferOneFrame(s, s.framesWritten + 1)) {
+    while (s.framesTransferred < wanted) {
+        if (s.interrupted || !TransferOneFrameOrFail(s, s.framesTransferred + 1)) {
             // What the source still offers is discarded.
             StepDown(s, TwainState::SourceEnabled);
             s.finished = true;
             return;
         }
-        if (s.state == TwainState::SourceEnabled && s.framesWritten < wanted) {
+        if (s.state == TwainState::SourceEnabled && s.framesTransferred < wanted) {
             // The source offers no more: with its dialog the user acquires again;
             // without, enabling again brings the next MSG_XFERREADY.
             if (!s.options.ui && (!DisableSource(s) || !EnableSource(s))) s.finished = true;
@@ -369,5 +376,5 @@ void PrintSummary(const Session &s) {
     DWORD ms = GetTickCount() - s.firstTransferStart;
     double seconds = (ms ? ms : 1) / 1000.0;
     printf("%u frame(s) in %.2f s: %.1f frames/s, %.1f MB/s\n", s.framesWritten, seconds,
-           s.framesWritten / seconds, s.bytesTransferred / seconds / 1e6);
+           s.framesWritten / seconds, s.bytesWritten / seconds / 1e6);
 }

@@ -1,5 +1,4 @@
 // Loading the Source Manager and calling it; failures told with TWAIN names.
-#include <cstdarg>
 #include <cstdio>
 
 #include "acquire.h"
@@ -34,29 +33,6 @@ std::string TripletName(const Triplet &t) {
 }
 
 }  // namespace
-
-void Trace(const Session &s, const char *format, ...) {
-    if (!s.options.verbose) return;
-    va_list args;
-    va_start(args, format);
-    printf("  . ");
-    vprintf(format, args);
-    printf("\n");
-    va_end(args);
-}
-
-bool Fail(Session &s, int exitCode, const char *format, ...) {
-    va_list args;
-    va_start(args, format);
-    printf("error: ");
-    vprintf(format, args);
-    printf("\n");
-    va_end(args);
-    if (s.exitCode == ExitSuccess) s.exitCode = exitCode;
-    return false;
-}
-
-FILE *InfoStream(const Session &s) { return s.options.json ? stderr : stdout; }
 
 void InstallInterruptHandler(Session &s) {
     g_interruptible = &s;
@@ -112,12 +88,10 @@ bool Refused(Session &s, TW_UINT16 result, int exitCode) {
         if (own != TWCC_SUCCESS && own != 0xFFFF) code = own;
     }
     std::string about = s.lastCapability ? " (" + CapabilityName(s.lastCapability) + ")" : "";
-    printf("error: %s -> %s, condition code %s%s\n", TripletName(s.last).c_str(),
-           ReturnCodeName(result),
-           code == 0xFFFF ? "unknown (DAT_STATUS failed)" : ConditionCodeName(code), about.c_str());
-    printf("  hint: %s\n", ConditionCodeHint(code));
-    if (s.exitCode == ExitSuccess) s.exitCode = exitCode;
-    return false;
+    return FailWithHint(s, exitCode,
+                        TripletName(s.last) + " -> " + ReturnCodeName(result) + ", condition code " +
+                            (code == 0xFFFF ? "unknown (DAT_STATUS failed)" : ConditionCodeName(code)) + about,
+                        code);
 }
 
 bool Succeeds(Session &s, Destination to, Triplet triplet, TW_MEMREF data, int exitCode) {

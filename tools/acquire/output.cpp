@@ -1,0 +1,60 @@
+// The run's lines: the transfer thread and the writer thread both print, and
+// each line goes out whole, above the progress line, through one path.
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+#include "acquire.h"
+#include "progress.h"
+
+namespace {
+
+std::string Format(const char *format, va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    int length = vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string text(length > 0 ? size_t(length) : 0, '\0');
+    if (length > 0) vsnprintf(&text[0], text.size() + 1, format, args);
+    return text;
+}
+
+}  // namespace
+
+void Print(const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string line = Format(format, args);
+    va_end(args);
+    PrintAboveProgress(line + "\n");
+}
+
+void Trace(const Session &s, const char *format, ...) {
+    if (!s.options.verbose) return;
+    va_list args;
+    va_start(args, format);
+    std::string line = Format(format, args);
+    va_end(args);
+    PrintAboveProgress("  . " + line + "\n");
+}
+
+bool EndWith(Session &s, int exitCode) {
+    if (s.exitCode == ExitSuccess) s.exitCode = exitCode;
+    return false;
+}
+
+bool Fail(Session &s, int exitCode, const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string line = Format(format, args);
+    va_end(args);
+    PrintAboveProgress("error: " + line + "\n");
+    return EndWith(s, exitCode);
+}
+
+bool FailWithHint(Session &s, int exitCode, const std::string &error, TW_UINT16 conditionCode) {
+    PrintAboveProgress("error: " + error + "\n  hint: " + ConditionCodeHint(conditionCode) + "\n");
+    return EndWith(s, exitCode);
+}
+
+FILE *InfoStream(const Session &s) { return s.options.json ? stderr : stdout; }
