@@ -34,9 +34,9 @@ TW_UINT16 BuildArray(TW_CAPABILITY *capability, const TW_ARRAY &header, const vo
 TW_UINT16 BuildRange(TW_CAPABILITY *capability, const TW_RANGE &range);
 
 // The Item of the application's TW_ONEVALUE, in internal form, into
-// destination (ItemSize of the container's ItemType bytes). Nothing is read
-// when the handle cannot be locked.
-void ReadOneValue(const TW_CAPABILITY *capability, void *destination);
+// destination (ItemSize of the container's ItemType bytes). Nothing is read,
+// and false returned, when the handle cannot be locked.
+bool ReadOneValue(const TW_CAPABILITY *capability, void *destination);
 
 // A global-memory block locked for the life of the object.
 class LockedGlobal {

@@ -21,7 +21,7 @@ FrameGeometry ReadFrameGeometry(std::initializer_list<uint32_t> parameters) {
 }
 
 bool FrameFitsHostBuffer(const FrameGeometry &frame) {
-    if (!g_source.hostBuffer || frame.width == 0 || frame.height == 0 ||
+    if (!g_source.hostBuffer || frame.width == 0 || frame.height == 0 || frame.bitDepth == 0 ||
         frame.bytesPerPixel == 0 || frame.imageBytes == 0)
         return false;
     uint64_t pixelBytes = uint64_t(frame.width) * frame.height * frame.bytesPerPixel;

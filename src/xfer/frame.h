@@ -22,7 +22,7 @@ struct FrameGeometry {
 FrameGeometry ReadFrameGeometry(std::initializer_list<uint32_t> parameters);
 
 // True when the frame can be read whole from the host buffer: non-zero
-// sizes, the image size at least height x width x bytes per pixel, and no
+// sizes and depth, the image size at least height x width x bytes per pixel, and no
 // larger than the host buffer allocated at enable.
 bool FrameFitsHostBuffer(const FrameGeometry &frame);
 
