@@ -206,11 +206,6 @@ TW_UINT16 BuildArray(TW_CAPABILITY *capability, const TW_ARRAY &header, const vo
                      header.ItemType, header.NumItems, items);
 }
 
-TW_UINT16 BuildRange(TW_CAPABILITY *capability, const TW_RANGE &range) {
-    return NewContainer(capability, TWON_RANGE, sizeof(TW_RANGE),
-                        [&](BYTE *block) { memcpy(block, &range, sizeof range); });
-}
-
 bool ReadOneValue(const TW_CAPABILITY *capability, void *destination) {
     LockedGlobal locked(capability->hContainer);
     if (!locked) return false;

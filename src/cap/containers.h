@@ -30,8 +30,6 @@ TW_UINT16 BuildEnumeration(TW_CAPABILITY *capability, const TW_ENUMERATION &head
                            const void *items);
 // header: ItemType, NumItems.
 TW_UINT16 BuildArray(TW_CAPABILITY *capability, const TW_ARRAY &header, const void *items);
-// range: every field already in its TWAIN form.
-TW_UINT16 BuildRange(TW_CAPABILITY *capability, const TW_RANGE &range);
 
 // The Item of the application's TW_ONEVALUE, in internal form, into
 // destination (ItemSize of the container's ItemType bytes). Nothing is read,
