@@ -32,7 +32,7 @@ TW_UINT16 CapSet(CapabilityRecord &record, TW_CAPABILITY &capability) {
     // No widening: the item type must be the record's own.
     if (!container || !HoldsValueFor(record, capability, container)) return TWCC_BADVALUE;
     ScratchItem value = {};
-    ReadOneValue(&capability, value.data());
+    if (!ReadOneValue(&capability, value.data())) return TWCC_BADVALUE;
     return StoreCurrentValue(record, value.data()) ? TWCC_SUCCESS : TWCC_BADVALUE;
 }
 

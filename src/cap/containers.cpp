@@ -77,19 +77,25 @@ void WriteListItem(BYTE *to, const BYTE *from, TW_UINT16 itemType) {
 
 // Hands the application a fresh movable block of size bytes in hContainer
 // (null when there is no memory) and lets fill write it. The block is zeroed
-// first so that bytes no field covers never carry stale heap contents; a
-// block that cannot be locked is handed over unfilled.
+// first so that bytes no field covers never carry stale heap contents. A
+// block that cannot be locked cannot be filled: it goes, and the reply fails
+// as one without memory rather than hand over a container of garbage.
 template <class Fill>
 TW_UINT16 NewContainer(TW_CAPABILITY *capability, TW_UINT16 conType, size_t size, Fill fill) {
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
-    capability->hContainer = block;
+    capability->hContainer = nullptr;
     if (!block) return TWCC_LOWMEMORY;
-    capability->ConType = conType;
-    LockedGlobal locked(block);
-    if (locked) {
+    {
+        LockedGlobal locked(block);
+        if (!locked) {
+            GlobalFree(block);
+            return TWCC_LOWMEMORY;
+        }
         memset(locked.data(), 0, size);
         fill(locked.data());
     }
+    capability->hContainer = block;
+    capability->ConType = conType;
     return TWCC_SUCCESS;
 }
 
@@ -184,14 +190,9 @@ TW_UINT16 BuildArray(TW_CAPABILITY *capability, const TW_ARRAY &header, const vo
                      header.ItemType, header.NumItems, items);
 }
 
-TW_UINT16 BuildRange(TW_CAPABILITY *capability, const TW_RANGE &range) {
-    return NewContainer(capability, TWON_RANGE, sizeof(TW_RANGE),
-                        [&](BYTE *block) { memcpy(block, &range, sizeof range); });
-}
-
-void ReadOneValue(const TW_CAPABILITY *capability, void *destination) {
+bool ReadOneValue(const TW_CAPABILITY *capability, void *destination) {
     LockedGlobal locked(capability->hContainer);
-    if (!locked) return;
+    if (!locked) return false;
     TW_UINT16 itemType;
     memcpy(&itemType, locked.data(), sizeof itemType);
     const BYTE *item = locked.data() + OneValueItem;
@@ -213,4 +214,5 @@ void ReadOneValue(const TW_CAPABILITY *capability, void *destination) {
         if (IsString(itemType)) CopyString(to, item, itemType);
         break;
     }
+    return true;
 }

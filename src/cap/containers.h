@@ -29,13 +29,11 @@ TW_UINT16 BuildEnumeration(TW_CAPABILITY *capability, const TW_ENUMERATION &head
                            const void *items);
 // header: ItemType, NumItems.
 TW_UINT16 BuildArray(TW_CAPABILITY *capability, const TW_ARRAY &header, const void *items);
-// range: every field already in its TWAIN form.
-TW_UINT16 BuildRange(TW_CAPABILITY *capability, const TW_RANGE &range);
 
 // The Item of the application's TW_ONEVALUE, in internal form, into
-// destination (ItemSize of the container's ItemType bytes). Nothing is read
-// when the handle cannot be locked.
-void ReadOneValue(const TW_CAPABILITY *capability, void *destination);
+// destination (ItemSize of the container's ItemType bytes). Nothing is read,
+// and false returned, when the handle cannot be locked.
+bool ReadOneValue(const TW_CAPABILITY *capability, void *destination);
 
 // A global-memory block locked for the life of the object.
 class LockedGlobal {

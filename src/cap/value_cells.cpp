@@ -12,6 +12,7 @@ TW_UINT16 CurrentBitDepthFor(TW_UINT16 pixelType) {
     switch (pixelType) {
     case TWPT_GRAY: return cells.grayBitDepth.currentValue;
     case TWPT_RGB: return cells.rgbBitDepth.currentValue;
+    // Only for the switch to be total: the pixel type offered is grey or colour alone.
     default: return 0;
     }
 }

@@ -2,7 +2,7 @@
 
 #include <process.h>
 
-#include <new>
+#include <cstdlib>
 
 namespace {
 
@@ -17,7 +17,7 @@ struct ThreadStart {
 
 unsigned __stdcall RunBody(void *start) {
     ThreadStart run = *static_cast<ThreadStart *>(start);
-    delete static_cast<ThreadStart *>(start);
+    free(start);
     unsigned result = run.body(run.argument);
     // From here on the thread only returns into the runtime, or lets go of the
     // module it held and ends without returning into it.
@@ -27,13 +27,17 @@ unsigned __stdcall RunBody(void *start) {
 }
 
 HANDLE Start(ThreadBody body, void *argument, HMODULE heldModule) {
-    auto *start = new (std::nothrow) ThreadStart{body, argument, heldModule};
+    // Not new (std::nothrow): that throws and catches inside the runtime
+    // when memory runs out, and the runtime's first exception takes
+    // handles the module never gives back.
+    auto *start = static_cast<ThreadStart *>(malloc(sizeof(ThreadStart)));
     if (!start) return nullptr;
+    *start = ThreadStart{body, argument, heldModule};
     InterlockedIncrement(&g_threadsInBody);
     auto thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunBody, start, 0, nullptr));
     if (!thread) {
         InterlockedDecrement(&g_threadsInBody);
-        delete start;
+        free(start);
     }
     return thread;
 }

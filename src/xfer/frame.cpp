@@ -21,7 +21,8 @@ FrameGeometry ReadFrameGeometry(std::initializer_list<uint32_t> parameters) {
 }
 
 bool FrameFitsHostBuffer(const FrameGeometry &frame, uint64_t bytesPerPixel) {
-    if (!g_source.hostBuffer || frame.width == 0 || frame.height == 0 || bytesPerPixel == 0)
+    if (!g_source.hostBuffer || frame.width == 0 || frame.height == 0 || frame.bitDepth == 0 ||
+        bytesPerPixel == 0)
         return false;
     uint64_t linePixels = uint64_t(frame.width) * bytesPerPixel;
     uint64_t lines = uint64_t(frame.lineBytes) * frame.height;

@@ -23,7 +23,7 @@ FrameGeometry ReadFrameGeometry(std::initializer_list<uint32_t> parameters);
 
 // True when the frame can be read whole from the host buffer, line by line at
 // the board's line length, each line's pixels taken as `bytesPerPixel` bytes
-// each: non-zero sizes, pixels no longer than their line, height lines within
+// each: non-zero sizes and depth, pixels no longer than their line, height lines within
 // the image size, and the image no larger than the host buffer allocated at
 // enable. A frame that fails is refused by every use rather than cut.
 bool FrameFitsHostBuffer(const FrameGeometry &frame, uint64_t bytesPerPixel);

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cap/containers.h"
@@ -223,17 +224,6 @@ TEST(BuildArray, FramesAreReorderedAndConverted) {
     EXPECT_EQ(TakeBlock(cap), expected);
 }
 
-TEST(BuildRange, CopiesThePreparedRangeIntoTwentyTwoBytes) {
-    TW_CAPABILITY cap = FreshCapability();
-    TW_RANGE range = {TWTY_INT32, 1, 100, 3, 10, 0xFFFFFFFF};
-    ASSERT_EQ(BuildRange(&cap, range), TWCC_SUCCESS);
-    EXPECT_EQ(cap.ConType, TWON_RANGE);
-    Bytes expected;
-    Put16(expected, TWTY_INT32);
-    for (TW_UINT32 v : {1u, 100u, 3u, 10u, 0xFFFFFFFFu}) Put32(expected, v);
-    EXPECT_EQ(TakeBlock(cap), expected);
-}
-
 // An application's TW_ONEVALUE: ItemType, then payload from where Item begins.
 HGLOBAL AppOneValue(TW_UINT16 itemType, const void *payload, size_t payloadBytes) {
     size_t size = 2 + (payloadBytes < 4 ? 4 : payloadBytes);
@@ -325,6 +315,17 @@ TEST(ReadOneValue, StringsCopyAtMostTheirLimit) {
     EXPECT_STREQ(shortValue, "Quorvex");
     EXPECT_EQ(shortValue[63], 0);  // padded with zeros up to the limit
     EXPECT_EQ(shortValue[64], 'E');
+
+    std::string longest(300, 'q');
+    using Limit = std::pair<TW_UINT16, size_t>;
+    for (auto [itemType, limit] : {Limit{TWTY_STR128, 128}, Limit{TWTY_STR255, 255}}) {
+        cap.hContainer = AppOneValue(itemType, longest.c_str(), longest.size() + 1);
+        char read[300];
+        memset(read, 'E', sizeof read);
+        ReadOneValue(&cap, read);
+        GlobalFree(cap.hContainer);
+        EXPECT_EQ(std::string(read, limit + 1), std::string(limit, 'q') + 'E') << itemType;
+    }
 }
 
 }  // namespace
