@@ -160,8 +160,8 @@ const Fault Faults[] = {
     {"MSG_GET of ICAP_XFERMECH", Import::GlobalAlloc, 1, 1, TWRC_FAILURE, TWCC_LOWMEMORY, {}, -1},
     {"MSG_GET of ICAP_XFERMECH", Import::GlobalLock, 1, 1, TWRC_FAILURE, TWCC_LOWMEMORY, {}, -1},
     {"MSG_SET of ICAP_XFERMECH", Import::GlobalLock, 1, 2, TWRC_FAILURE, TWCC_BADVALUE, {}, -1},
-    // Width, height, depth, image size, bytes per pixel: no frame to read.
-    {"DAT_IMAGENATIVEXFER", Import::BoardInquire, 1, 5, TWRC_FAILURE, TWCC_OPERATIONERROR,
+    // Width, height, depth, image size, bytes per pixel, line length: no frame to read.
+    {"DAT_IMAGENATIVEXFER", Import::BoardInquire, 1, 6, TWRC_FAILURE, TWCC_OPERATIONERROR,
      {{Twain, NativeText + OperationErrorSentence}}, -1},
     {"DAT_IMAGENATIVEXFER", Import::GlobalAlloc, 1, Every, TWRC_FAILURE, TWCC_LOWMEMORY,
      {{Twain, NativeText + LowMemorySentence}}, -1},
@@ -185,8 +185,8 @@ const Fault Faults[] = {
     {"Preview", Import::Malloc, 1, 2, TWRC_FAILURE, TWCC_SUCCESS, {}, -1},
     {"Preview", Import::GetModuleHandleEx, 1, 1, TWRC_FAILURE, TWCC_SUCCESS, {}, -1},
     {"Preview", Import::BeginThread, 1, 1, TWRC_FAILURE, TWCC_SUCCESS, {}, -1},
-    // No width or height: a surface that never opens ends the run.
-    {"Preview", Import::BoardInquire, 1, 2, TWRC_FAILURE, TWCC_SUCCESS, {}, -1},
+    // No width, height, depth, image size or line length: the run ends before its first frame.
+    {"Preview", Import::BoardInquire, 1, 5, TWRC_FAILURE, TWCC_SUCCESS, {}, -1},
 };
 
 std::string Describe(const Triplet &triplet, Import import, unsigned first, unsigned count) {
