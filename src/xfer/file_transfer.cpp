@@ -2,9 +2,9 @@
 // the transfer that has the maker's file library write a fresh frame to it.
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <new>
 
 #include "board/board.h"
 #include "cap/capability_table.h"
@@ -61,10 +61,17 @@ TW_UINT16 CheckFrame(const FrameGeometry &frame) {
 
 // The writer takes compact lines, top line first, and no line length: the
 // lines of a board that pads them are copied without their padding first.
-// Null when that copy cannot be had.
-std::unique_ptr<uint8_t[]> CompactLines(const FrameGeometry &frame) {
+// Null when that copy cannot be had. Taken with malloc, as the source's other
+// frame-sized memory is: a failing new (std::nothrow) throws inside the
+// runtime, and its first exception takes handles the module never gives back.
+struct FreeBytes {
+    void operator()(uint8_t *bytes) const { free(bytes); }
+};
+using CompactCopy = std::unique_ptr<uint8_t, FreeBytes>;
+
+CompactCopy CompactLines(const FrameGeometry &frame) {
     size_t pixels = size_t(frame.width * WriterBytesPerPixel(frame.bitDepth));
-    std::unique_ptr<uint8_t[]> compact(new (std::nothrow) uint8_t[pixels * frame.height]);
+    CompactCopy compact(static_cast<uint8_t *>(malloc(pixels * frame.height)));
     if (!compact) return nullptr;
     const uint8_t *line = g_source.hostBuffer;
     for (size_t y = 0; y < frame.height; ++y, line += frame.lineBytes)
@@ -102,7 +109,7 @@ TW_UINT16 ImageFileXferMsg(const OperationRequest *request) {
                                     KV_SIGNALS_PER_FRAME},
                                    CheckFrame, frame);
     if (code != TWCC_SUCCESS) return FailTransfer(code);
-    std::unique_ptr<uint8_t[]> compact;
+    CompactCopy compact;
     if (!LinesArePacked(frame, WriterBytesPerPixel(frame.bitDepth))) {
         compact = CompactLines(frame);
         if (!compact) return FailTransfer(TWCC_LOWMEMORY);
