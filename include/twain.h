@@ -179,6 +179,10 @@ struct TW_PALETTE8 {
 #define TW_BY_ARCH(win64, win32) (win64)
 #elif defined(_WIN32)
 #define TW_BY_ARCH(win64, win32) (win32)
+#elif defined(QX_TWAIN_HOST_LAYOUT)
+// The fuzz builds compile the readers natively: a 64-bit host lays the records
+// out as Win64 does, a 32-bit one (-m32) as Win32 does.
+#define TW_BY_ARCH(win64, win32) (sizeof(void *) == 8 ? (win64) : (win32))
 #else
 #error "TWAIN records are laid out here for Win64 and Win32 only"
 #endif
@@ -574,7 +578,11 @@ constexpr TW_UINT16 TWCY_USA = 1;
 
 // The TWAIN calling convention of the entry points: PASCAL (__stdcall) on
 // Win32; Win64 has only one convention and ignores it.
+#if defined(_WIN32)
 #define TW_CALLINGSTYLE __stdcall
+#else
+#define TW_CALLINGSTYLE
+#endif
 
 // Entry points of a source and of the Source Manager.
 typedef TW_UINT16(TW_CALLINGSTYLE *DSENTRYPROC)(TW_IDENTITY *pOrigin, TW_UINT32 DG,
