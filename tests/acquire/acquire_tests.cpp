@@ -8,6 +8,7 @@
 #include <fstream>
 #include <mutex>
 #include <new>
+#include <stdexcept>
 
 #include "frame_writer.h"
 #include "othersource/test_pattern.h"
@@ -310,10 +311,11 @@ TEST_F(AcquireRun, FailedWriteEndsTheStreamKeepingTheFramesBefore) {
 }
 
 // The writer holds three frames at most: with the first writes held up until
-// three frames are queued, the fourth waits for room. A write without memory
-// ends the run (status 1) with the frames before it written and none after it.
-TEST(FrameWriter, HoldsThreeFramesAtMostAndStopsAtAWriteWithoutMemory) {
-    for (uint32_t failing : {0u, 3u}) {
+// three frames are queued, the fourth waits for room. A write that throws (3:
+// no memory, 4: a size past max_size(), 5: not a std::exception) ends the run
+// (status 1) with the frames before it written and none after it.
+TEST(FrameWriter, HoldsThreeFramesAtMostAndStopsAtAWriteThatThrows) {
+    for (uint32_t failing : {0u, 3u, 4u, 5u}) {
         Session s;
         HANDLE gate = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         std::mutex lock;
@@ -327,7 +329,9 @@ TEST(FrameWriter, HoldsThreeFramesAtMostAndStopsAtAWriteWithoutMemory) {
                 frame.bytes = 64;
                 frame.write = [&, i](Session &, const std::string &, std::string *) {
                     WaitForSingleObject(gate, INFINITE);
-                    if (i == failing) throw std::bad_alloc();
+                    if (i == failing && i == 3) throw std::bad_alloc();
+                    if (i == failing && i == 4) throw std::length_error("vector");
+                    if (i == failing) throw i;
                     std::lock_guard<std::mutex> hold(lock);
                     written.push_back(i);
                     return true;
@@ -345,8 +349,8 @@ TEST(FrameWriter, HoldsThreeFramesAtMostAndStopsAtAWriteWithoutMemory) {
         }
         CloseHandle(gate);
         EXPECT_EQ(mostHeld, 3u);
-        std::vector<uint32_t> expected = {1, 2};
-        if (!failing) expected = {1, 2, 3, 4, 5, 6, 7, 8};
+        std::vector<uint32_t> expected;
+        for (uint32_t i = 1; i < (failing ? failing : 9); ++i) expected.push_back(i);
         EXPECT_EQ(written, expected);
         EXPECT_EQ(s.framesWritten, expected.size());
         EXPECT_EQ(s.exitCode, failing ? ExitSourceFailed : ExitSuccess);
@@ -611,11 +615,13 @@ INSTANTIATE_TEST_SUITE_P(
                       LayoutCase{"bits=4 tile=6 flavor=1", "native memory"}, LayoutCase{"bits=8 pad=5 topdown=1", "native memory"},
                       LayoutCase{"bits=8 flavor=1 section=1", "native memory"},
                       LayoutCase{"bits=16 pad=2", "memory"}, LayoutCase{"pixeltype=3 bits=8", "native memory"},
-                      LayoutCase{"pixeltype=3 bits=4 section=1 tile=6", "native memory"},
+                      LayoutCase{"pixeltype=3 bits=4 section=1 tile=6 topdown=1", "native memory"},
                       LayoutCase{"pixeltype=3 bits=1 pad=1", "native memory"},
                       LayoutCase{"pixeltype=2 bits=24 pad=3 tile=10 topdown=1", "native memory"},
                       LayoutCase{"pixeltype=2 bits=48 tile=4", "memory"}, LayoutCase{"pixeltype=2 bits=32", "native"},
-                      LayoutCase{"pixeltype=2 bits=16", "native"}, LayoutCase{"pixeltype=2 bits=16 bitfields=1", "native"}));
+                      LayoutCase{"pixeltype=2 bits=16", "native"}, LayoutCase{"pixeltype=2 bits=16 bitfields=1", "native"},
+                      LayoutCase{"pixeltype=2 bits=16 bitfields=1 section=1 topdown=1", "native"},
+                      LayoutCase{"pixeltype=2 bits=24 section=1", "native"}));
 
 // What a source hands over is checked before it is read: a header or strip
 // that does not fit its memory, or a layout not written, ends the run with
@@ -632,6 +638,8 @@ TEST_F(AcquireRun, HostileBitmapsAndStripsEndTheRun) {
         {"native", "biheight=-2147483648", "21 x -2147483648 pixels"},
         {"native", "blockbytes=20", "no room for its header"},
         {"native", "blockbytes=100", "does not fit its memory"},
+        {"native", "pixeltype=2 bits=32 biwidth=0x7FFFFFFF biheight=0x7FFFFFFF clrused=0xFFFFFFFF", "does not fit its memory"},
+        {"native", "pixeltype=2 bits=16 bitfields=1 bisize=44", "header of 44 bytes"},
         {"memory", "bytesperrow=0", "lines shorter than their pixels"},
         {"memory", "bytesperrow=0xFFFFFFFF", "more lines than bytes"},
         {"memory", "rows=100000", "pixels outside the image"},
@@ -648,6 +656,7 @@ TEST_F(AcquireRun, HostileBitmapsAndStripsEndTheRun) {
         Child child = Run(std::string("--source \"QX Test Source\" --mech ") + hostile.mechanism);
         EXPECT_EQ(child.exitCode, 1u) << child.output;
         EXPECT_TRUE(Contains(child.output, std::string("error: ")) && Contains(child.output, hostile.said)) << child.output;
+        EXPECT_TRUE(Contains(child.output, "MSG_CLOSEDS -> TWRC_SUCCESS")) << child.output;
         EXPECT_TRUE(Contains(child.output, "MSG_CLOSEDSM -> TWRC_SUCCESS")) << child.output;
     }
 }

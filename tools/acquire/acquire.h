@@ -121,6 +121,10 @@ bool EndWith(Session &s, int exitCode);
 bool Fail(Session &s, int exitCode, const char *format, ...);
 // "error: ..." and what to try after that condition code; false.
 bool FailWithHint(Session &s, int exitCode, const std::string &error, TW_UINT16 conditionCode);
+// Inside a catch: the exception caught as "error: ..." saying what it stopped
+// (`doing`, e.g. "transfer frame 3"); no memory, or a size past what one
+// block holds, with the low-memory hint. False.
+bool FailOnException(Session &s, const std::string &doing);
 // Where what is said besides the results goes: stderr when stdout carries JSON.
 FILE *InfoStream(const Session &s);
 

@@ -1,7 +1,6 @@
 #include "frame_writer.h"
 
 #include <cstdio>
-#include <new>
 
 #include "bmp_file.h"
 #include "progress.h"
@@ -98,9 +97,8 @@ bool FrameWriter::Write(PendingFrame &frame) {
     bool written = false;
     try {
         written = !frame.write || frame.write(writing_, frame.path, &frame.note);
-    } catch (const std::bad_alloc &) {
-        FailWithHint(writing_, ExitSourceFailed, "no memory to write frame " + std::to_string(frame.index),
-                     TWCC_LOWMEMORY);
+    } catch (...) {
+        FailOnException(writing_, "write frame " + std::to_string(frame.index));
     }
     EndProgress(Work::Write);
     if (written) PrintAboveProgress(FrameLine(frame));

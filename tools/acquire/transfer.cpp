@@ -75,9 +75,10 @@ bool NativeTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, PendingFra
         return false;
     }
     if (!handle) return Fail(s, ExitSourceFailed, "the source handed over no bitmap");
+    // Owned at once: freed however the transfer ends.
+    std::shared_ptr<void> dib(handle, FreeHandedOverBitmap);
     frame->bytes = GlobalSize(handle);
     frame->path = FramePath(s, index, s.options.format);
-    std::shared_ptr<void> dib(handle, FreeHandedOverBitmap);
     frame->write = [dib](Session &w, const std::string &path, std::string *) {
         return WriteDib(w, path, dib.get());
     };
@@ -274,15 +275,15 @@ bool TransferOneFrame(Session &s, uint32_t index) {
     return s.writer->Queue(s, std::move(frame));
 }
 
-// A frame whose memory cannot be had ends the run as a failure; the caller
-// steps the source down from wherever the transfer stopped.
+// A frame whose transfer throws (no memory for it, or anything else) ends the
+// run as a failure; the caller steps the source down from wherever the
+// transfer stopped.
 bool TransferOneFrameOrFail(Session &s, uint32_t index) {
     try {
         return TransferOneFrame(s, index);
-    } catch (const std::bad_alloc &) {
+    } catch (...) {
         EndProgress(Work::Transfer);
-        return FailWithHint(s, ExitSourceFailed, "no memory to transfer frame " + std::to_string(index),
-                            TWCC_LOWMEMORY);
+        return FailOnException(s, "transfer frame " + std::to_string(index));
     }
 }
 
