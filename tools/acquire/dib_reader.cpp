@@ -145,20 +145,22 @@ uint64_t RowBytesOut(const Layout &dib) {
 }
 
 std::vector<uint8_t> Rgb16Table(const Layout &dib) {
-    const uint32_t masks[3] = {dib.masks[2], dib.masks[1], dib.masks[0]};  // B, G, R
-    unsigned shift[3] = {}, width[3] = {};
-    for (int k = 0; k < 3; ++k) {
-        while (masks[k] && !(masks[k] >> shift[k] & 1)) ++shift[k];
-        while (masks[k] >> shift[k] >> width[k]) ++width[k];
-    }
     std::vector<uint8_t> table(65536 * 4);
-    for (uint32_t word = 0; word < 65536; ++word)
-        for (int k = 0; k < 3; ++k) {
-            const uint32_t v = (word & masks[k]) >> shift[k], w = width[k];
+    for (int k = 0; k < 3; ++k) {
+        const uint32_t mask = dib.masks[2 - k];  // B, G, R
+        unsigned shift = 0, width = 0;
+        while (mask && !(mask >> shift & 1)) ++shift;
+        while (mask >> shift >> width) ++width;
+        // Every level of the channel, widened.
+        std::vector<uint8_t> levels(size_t(1) << width);
+        for (uint32_t v = 0; v < levels.size(); ++v) {
             uint32_t out = 0;
-            for (int at = 8 - int(w); w && at > -int(w); at -= int(w)) out |= at >= 0 ? v << at : v >> -at;
-            table[word * 4 + k] = uint8_t(out);
+            for (int at = 8 - int(width); width && at > -int(width); at -= int(width)) out |= at >= 0 ? v << at : v >> -at;
+            levels[v] = uint8_t(out);
         }
+        uint8_t *entry = table.data() + k;
+        for (uint32_t word = 0; word < 65536; ++word, entry += 4) *entry = levels[(word & mask) >> shift];
+    }
     return table;
 }
 
