@@ -41,10 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     assert(ParseConfig(written.c_str(), &again) == 0 && FormatConfig(again) == written);
     assert(memcmp(&again.settings, &s, sizeof s) == 0);
     // The start of a few frames, in blocks of exactly the size asked for.
-    const size_t bytes = std::min<size_t>(s.imageBytes, 64 * 1024);
+    const size_t bytes = std::min<size_t>(s.imageBytes, 16 * 1024);
     const size_t pixels = size_t(s.width) * s.bytesPerPixel;
     std::unique_ptr<uint8_t[]> frame(new uint8_t[bytes]);
-    for (uint32_t n : {0u, 1u, 0xFFFFFFFFu}) {
+    for (uint32_t n : {0u, 0xFFFFFFFFu}) {
         memset(frame.get(), 0xA5, bytes);
         FillFrame(*c.plan, frame.get(), bytes, n);
         for (size_t at = 0; at < bytes; ++at)
