@@ -23,9 +23,9 @@ void OneValue(const uint8_t *data, size_t size) {
     TW_UINT16 conType, itemType = 0xFFFF, type = 0;
     if (size < 2) return;
     memcpy(&conType, data, 2);
-    const SetContainer kind = SetContainerFor(conType);
-    assert((kind == SetContainer::AcceptUnread) == (conType == TWON_ENUMERATION));
-    assert((kind == SetContainer::ReadOneValue) == (conType == TWON_ONEVALUE));
+    assert(SetContainerFor(conType) == (conType == TWON_ENUMERATION ? SetContainer::AcceptUnread
+                                        : conType == TWON_ONEVALUE  ? SetContainer::ReadOneValue
+                                                                    : SetContainer::Refuse));
     const size_t length = size - 2, head = offsetof(TW_ONEVALUE, Item), room = length - head;
     if (length >= head) memcpy(&type, data + 2, 2);
     const bool string = length >= head && IsStringItem(type);
