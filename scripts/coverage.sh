@@ -9,11 +9,7 @@ QX_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 export QX_ARCHS=win64
 export QX_BUILD_WIN64=${QX_COVERAGE_BUILD:-$QX_ROOT/build-coverage}
 source "$QX_ROOT/scripts/setup-env.sh"
-if ! command -v gcovr >/dev/null; then
-  echo "== installing: gcovr"
-  qx_sudo apt-get update -qq
-  qx_sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends gcovr >/dev/null
-fi
+command -v gcovr >/dev/null || qx_apt_install gcovr
 
 # Threads share the counters: without atomic updates they race and gcov reads
 # negative branch counts.

@@ -8,6 +8,7 @@
 set -euo pipefail
 
 QX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$QX_ROOT/scripts/install.sh"
 source "$QX_ROOT/scripts/wine-prefix.sh"
 # The architectures the commands build and run, each in its own build folder
 # with its own Wine prefix: win64 (build/) and win32 (build-win32/).
@@ -16,8 +17,6 @@ QX_BUILD_WIN64=${QX_BUILD_WIN64:-$QX_ROOT/build}
 QX_BUILD_WIN32=${QX_BUILD_WIN32:-$QX_ROOT/build-win32}
 QX_GIVEN_WINEPREFIX=${WINEPREFIX:-}
 QX_WINEPREFIXES=()
-
-qx_sudo() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
 qx_install_packages() {
   local need=()
@@ -41,11 +40,7 @@ qx_install_packages() {
       need+=(wine32:i386)
     fi
   fi
-  if [ ${#need[@]} -gt 0 ]; then
-    echo "== installing: ${need[*]}"
-    qx_sudo apt-get update -qq
-    qx_sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
-  fi
+  qx_apt_install "${need[@]}"
 }
 
 qx_wants_arch() { [[ " $QX_ARCHS " == *" $1 "* ]]; }

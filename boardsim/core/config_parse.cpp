@@ -141,7 +141,9 @@ string SetBoards(string_view v, SimConfig &c) {
 string SetSelect(string_view v, SimConfig &c) {
     v = Trim(v);
     if (SameWord(v, "cancel")) {
+        // No board of an earlier select line stays behind a cancel.
         c.settings.selectMode = QXS_SELECT_CANCEL;
+        c.settings.selectFamily = c.settings.selectNumber = 0;
         return {};
     }
     size_t colon = v.find(':');
@@ -190,8 +192,9 @@ string SetText(string_view v, char (&field)[QXS_PATH_MAX]) {
     v = Trim(v);
     if (v.empty()) return "needs a file name";
     if (v.size() >= QXS_PATH_MAX) return "the name is too long";
+    // Zeros to the end: nothing of a longer name given earlier stays behind.
+    memset(field, 0, sizeof field);
     memcpy(field, v.data(), v.size());
-    field[v.size()] = '\0';
     return {};
 }
 

@@ -6,33 +6,24 @@
 
 #include "cap/capability_messages.h"
 #include "cap/containers.h"
+#include "cap/item_reader.h"
 
 namespace {
 
 // Room for the largest internal item (TWTY_STR255).
 using ScratchItem = std::array<BYTE, sizeof(TW_STR255)>;
 
-// The container holds a TW_ONEVALUE of the record's item type, whole.
-bool HoldsValueFor(const CapabilityRecord &record, const TW_CAPABILITY &capability,
-                   const LockedGlobal &container) {
-    size_t needed = offsetof(TW_ONEVALUE, Item) + ItemSize(record.itemType);
-    if (GlobalSize(capability.hContainer) < needed) return false;
-    TW_UINT16 itemType;
-    memcpy(&itemType, container.data(), sizeof itemType);
-    return itemType == record.itemType;
-}
-
 }  // namespace
 
 TW_UINT16 CapSet(CapabilityRecord &record, TW_CAPABILITY &capability) {
-    // An enumeration is accepted as it is and changes nothing.
-    if (capability.ConType == TWON_ENUMERATION) return TWCC_SUCCESS;
-    if (capability.ConType != TWON_ONEVALUE) return TWCC_BADVALUE;
-    LockedGlobal container(capability.hContainer);
-    // No widening: the item type must be the record's own.
-    if (!container || !HoldsValueFor(record, capability, container)) return TWCC_BADVALUE;
+    switch (SetContainerFor(capability.ConType)) {
+    case SetContainer::AcceptUnread: return TWCC_SUCCESS;
+    case SetContainer::Refuse: return TWCC_BADVALUE;
+    case SetContainer::ReadOneValue: break;
+    }
     ScratchItem value = {};
-    if (!ReadOneValue(&capability, value.data())) return TWCC_BADVALUE;
+    // No widening: the item type must be the record's own.
+    if (ReadOneValue(&capability, value.data()) != record.itemType) return TWCC_BADVALUE;
     return StoreCurrentValue(record, value.data()) ? TWCC_SUCCESS : TWCC_BADVALUE;
 }
 

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "cap/item_reader.h"
+
 namespace {
 
 // A one-value block is the item plus 6 bytes; a list block is its header,
@@ -11,27 +13,9 @@ constexpr size_t OneValueExtra = 6;
 constexpr size_t ListExtra = 1;
 constexpr size_t OneValueItem = offsetof(TW_ONEVALUE, Item);
 
-// Internal frame floats are Top, Left, Right, Bottom; TW_FRAME stores Left,
-// Top, Right, Bottom. The mapping is its own inverse.
-constexpr int FrameOrder[4] = {1, 0, 2, 3};
-
-bool IsString(TW_UINT16 itemType) {
-    return itemType >= TWTY_STR32 && itemType <= TWTY_STR255;
-}
-
-// Characters a string item carries at most.
-size_t StringLimit(TW_UINT16 itemType) {
-    switch (itemType) {
-    case TWTY_STR32: return 32;
-    case TWTY_STR64: return 64;
-    case TWTY_STR128: return 128;
-    default: return 255;
-    }
-}
-
 void CopyString(BYTE *to, const BYTE *from, TW_UINT16 itemType) {
     strncpy(reinterpret_cast<char *>(to), reinterpret_cast<const char *>(from),
-            StringLimit(itemType));
+            StringItemLimit(itemType));
 }
 
 float LoadFloat(const BYTE *from) {
@@ -42,25 +26,12 @@ float LoadFloat(const BYTE *from) {
 
 void StoreWord(BYTE *to, TW_UINT32 word) { memcpy(to, &word, sizeof word); }
 
-TW_UINT32 LoadWord(const BYTE *from) {
-    TW_UINT32 word;
-    memcpy(&word, from, sizeof word);
-    return word;
-}
-
 void StoreFix32(BYTE *to, const BYTE *internalFloat) {
     StoreWord(to, FloatToFix32(LoadFloat(internalFloat)));
 }
 
-void StoreFloat(BYTE *to, float value) { memcpy(to, &value, sizeof value); }
-
 void FrameToTwain(BYTE *to, const BYTE *internal) {
     for (int i = 0; i < 4; ++i) StoreFix32(to + 4 * i, internal + 4 * FrameOrder[i]);
-}
-
-void FrameFromTwain(BYTE *to, const BYTE *twain) {
-    for (int i = 0; i < 4; ++i)
-        StoreFloat(to + 4 * FrameOrder[i], Fix32ToFloat(LoadWord(twain + 4 * i)));
 }
 
 // One list item from internal to TWAIN form (enumerations and arrays).
@@ -69,7 +40,7 @@ void WriteListItem(BYTE *to, const BYTE *from, TW_UINT16 itemType) {
         StoreFix32(to, from);
     else if (itemType == TWTY_FRAME)
         FrameToTwain(to, from);
-    else if (IsString(itemType))
+    else if (IsStringItem(itemType))
         CopyString(to, from, itemType);
     else
         memcpy(to, from, ItemSize(itemType));
@@ -118,23 +89,6 @@ TW_UINT16 BuildList(TW_CAPABILITY *capability, TW_UINT16 conType, const void *he
 
 }  // namespace
 
-TW_UINT32 FloatToFix32(float value) {
-    double scaled = static_cast<double>(value) * 65536.0 + 0.5;
-    // Out of the 32-bit range (NaN included) the conversion gives the
-    // integer indefinite 0x80000000, as the processor's truncation does.
-    bool fits = scaled > -2147483649.0 && scaled < 2147483648.0;
-    TW_UINT32 v = fits ? static_cast<TW_UINT32>(static_cast<TW_INT32>(scaled)) : 0x80000000u;
-    TW_UINT32 whole = v >> 16;    // bits of v's signed shift that Whole keeps
-    TW_UINT32 frac = v & 0xFFFF;
-    return whole | (frac << 16);
-}
-
-float Fix32ToFloat(TW_UINT32 fix) {
-    float fraction = static_cast<float>(static_cast<double>(fix >> 16) * 0.0000152587890625);
-    float whole = static_cast<float>(static_cast<TW_INT16>(fix & 0xFFFF));
-    return whole + fraction;
-}
-
 TW_INT32 FindItemIndex(TW_INT32 count, const void *list, const void *item, TW_UINT16 size) {
     if (count <= 0) return 0;
     const BYTE *entry = static_cast<const BYTE *>(list);
@@ -164,7 +118,7 @@ void WriteOneValueItem(BYTE *item, const BYTE *from, TW_UINT16 itemType) {
     case TWTY_FIX32: StoreFix32(item, from); break;
     case TWTY_FRAME: FrameToTwain(item, from); break;
     default:
-        if (IsString(itemType)) memcpy(item, from, ItemSize(itemType));
+        if (IsStringItem(itemType)) memcpy(item, from, ItemSize(itemType));
         break;
     }
 }
@@ -190,29 +144,11 @@ TW_UINT16 BuildArray(TW_CAPABILITY *capability, const TW_ARRAY &header, const vo
                      header.ItemType, header.NumItems, items);
 }
 
-bool ReadOneValue(const TW_CAPABILITY *capability, void *destination) {
+std::optional<TW_UINT16> ReadOneValue(const TW_CAPABILITY *capability, void *destination) {
     LockedGlobal locked(capability->hContainer);
-    if (!locked) return false;
     TW_UINT16 itemType;
-    memcpy(&itemType, locked.data(), sizeof itemType);
-    const BYTE *item = locked.data() + OneValueItem;
-    BYTE *to = static_cast<BYTE *>(destination);
-    switch (itemType) {
-    case TWTY_INT8:
-    case TWTY_UINT8:
-    case TWTY_INT16:
-    case TWTY_UINT16:
-    case TWTY_BOOL:
-    case TWTY_INT32:
-    case TWTY_UINT32:
-        // Little-endian: the low bytes of Item come first.
-        memcpy(to, item, ItemSize(itemType));
-        break;
-    case TWTY_FIX32: StoreFloat(to, Fix32ToFloat(LoadWord(item))); break;
-    case TWTY_FRAME: FrameFromTwain(to, item); break;
-    default:
-        if (IsString(itemType)) CopyString(to, item, itemType);
-        break;
-    }
-    return true;
+    if (!locked || !ReadOneValueItem(locked.data(), GlobalSize(capability->hContainer), &itemType,
+                                     static_cast<uint8_t *>(destination)))
+        return std::nullopt;
+    return itemType;
 }

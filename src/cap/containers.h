@@ -1,20 +1,13 @@
-// TWAIN containers in global memory and the conversions between the values
-// the capability records keep and what travels to and from the application.
-//
-// Internal item form: integers and TWTY_BOOL at their TWAIN width, TWTY_FIX32
-// as a float, TWTY_FRAME as four floats Top, Left, Right, Bottom, strings as
-// their TW_STRnn record.
+// TWAIN containers in global memory, built from the values the capability
+// records keep in their internal form (cap/item_form.h).
 #pragma once
 
 #include <windows.h>
 
+#include <optional>
+
+#include "cap/item_form.h"
 #include "twain.h"
-
-// ItemSize (twain.h) gives the bytes of one item of a type.
-
-// TW_FIX32 as one word: Whole in the low 16 bits, Frac in the high 16 bits.
-TW_UINT32 FloatToFix32(float value);
-float Fix32ToFloat(TW_UINT32 fix);
 
 // Position of item in a list of count items of size bytes (compared byte for
 // byte); count when absent, 0 for an empty list.
@@ -30,10 +23,10 @@ TW_UINT16 BuildEnumeration(TW_CAPABILITY *capability, const TW_ENUMERATION &head
 // header: ItemType, NumItems.
 TW_UINT16 BuildArray(TW_CAPABILITY *capability, const TW_ARRAY &header, const void *items);
 
-// The Item of the application's TW_ONEVALUE, in internal form, into
-// destination (ItemSize of the container's ItemType bytes). Nothing is read,
-// and false returned, when the handle cannot be locked.
-bool ReadOneValue(const TW_CAPABILITY *capability, void *destination);
+// The TW_ONEVALUE in the application's hContainer, read by ReadOneValueItem
+// into destination (room for any type): the ItemType it holds, or none when
+// the handle cannot be locked or the block ends before its item.
+std::optional<TW_UINT16> ReadOneValue(const TW_CAPABILITY *capability, void *destination);
 
 // A global-memory block locked for the life of the object.
 class LockedGlobal {

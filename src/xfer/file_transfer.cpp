@@ -11,6 +11,7 @@
 #include "ds/errors.h"
 #include "ds/operations.h"
 #include "ds/source_context.h"
+#include "xfer/file_setup_reader.h"
 #include "xfer/frame.h"
 #include "xfer/transfer_start.h"
 
@@ -36,9 +37,11 @@ bool FileCanBeWritten(const char *name) {
 
 // The format is checked first: a refused set-up changes nothing.
 TW_UINT16 StoreTransferFile(TW_SETUPFILEXFER *setup) {
-    if (!SetCurrentFileFormat(setup->Format)) return FailSetup(TWCC_BADVALUE);
-    if (setup->FileName[0] == '\0') lstrcpyA(setup->FileName, DefaultFileName);
-    lstrcpynA(g_source.transferFileName, setup->FileName, sizeof g_source.transferFileName);
+    FileSetup given = ReadFileSetup(*setup);
+    if (!SetCurrentFileFormat(given.format)) return FailSetup(TWCC_BADVALUE);
+    // No name is the default's, and the application's record says so.
+    if (given.fileName[0] == '\0') lstrcpyA(setup->FileName, DefaultFileName);
+    lstrcpyA(g_source.transferFileName, given.fileName[0] ? given.fileName : DefaultFileName);
     if (!FileCanBeWritten(g_source.transferFileName))
         return FailOperation(OperationText::CreateFileFailed, TWCC_BADVALUE);
     return TWRC_SUCCESS;
