@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "bmp_file.h"
+#include "grey_level.h"
 #include "pixel_kernels.h"
 #include "tiff_format.h"
 
@@ -104,7 +105,7 @@ std::vector<PaletteEntry> FilePalette(const PackedImage &image) {
     if (image.kind != SampleKind::Grey || image.bits > 8) return levels;
     const uint32_t top = (1u << image.bits) - 1;
     for (uint32_t i = 0; i <= top; ++i) {
-        uint8_t level = uint8_t((image.whiteIsZero ? top - i : i) * 255 / top);
+        const uint8_t level = GreyLevel(i, image.bits, image.whiteIsZero);
         levels.push_back({level, level, level});
     }
     return levels;

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "grey_level.h"
+
 namespace testsource {
 
 // Sample of channel c at (x, y), `bits` wide (1 to 16): varied in every bit,
@@ -22,8 +24,8 @@ constexpr Colour PaletteColour(uint32_t i) {
     return {uint8_t(i * 3 + 1), uint8_t(255 - i), uint8_t(i * 7)};
 }
 
-// Level of entry i of a grey palette of `bits` bits: the full range in equal steps.
-constexpr uint8_t GreyLevel(uint32_t i, uint32_t bits) { return uint8_t(i * 255 / ((1u << bits) - 1)); }
+// Level of entry i of a grey palette of `bits` bits: the one rule of grey_level.h.
+using ::GreyLevel;
 
 // The environment variable holding the source's settings.
 constexpr const char *SettingsVariable = "QXTEST_SOURCE";

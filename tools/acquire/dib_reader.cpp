@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "checked_size.h"
+#include "grey_level.h"
 #include "pixel_kernels.h"
 
 namespace dib {
@@ -134,7 +135,7 @@ bool GreyRamp(const uint8_t *block, const Layout &dib, bool reversed) {
     if (dib.entries != top + 1) return false;
     for (uint32_t i = 0; i <= top; ++i) {
         const Colour c = PaletteColour(block, dib, i);
-        const uint32_t level = (reversed ? top - i : i) * 255 / top;
+        const uint8_t level = GreyLevel(i, dib.bits, reversed);
         if (c.r != level || c.g != level || c.b != level) return false;
     }
     return true;
