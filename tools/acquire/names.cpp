@@ -162,10 +162,10 @@ const char *Lookup(const Name (&names)[N], unsigned value) {
 
 // Equal but for the case of ASCII letters (names are ASCII).
 bool SameIgnoringCase(const char *name, const std::string &text) {
-    size_t i = 0;
-    for (; name[i] && i < text.size(); ++i)
+    if (strlen(name) != text.size()) return false;
+    for (size_t i = 0; i < text.size(); ++i)
         if (tolower(static_cast<unsigned char>(name[i])) != tolower(static_cast<unsigned char>(text[i]))) return false;
-    return !name[i] && i == text.size();
+    return true;
 }
 
 // "TWPT_GRAY" matches "TWPT_GRAY", "twpt_gray" and "gray".
