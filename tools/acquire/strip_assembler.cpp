@@ -46,6 +46,12 @@ std::string CodeName(TW_UINT16 cap, TW_UINT32 value) {
     return name ? name : std::to_string(value);
 }
 
+// True for TWCP_NONE; otherwise false, *why naming the compression.
+bool StripsUncompressed(TW_UINT16 compression, std::string *why) {
+    return compression == TWCP_NONE ||
+           Refuse(why, "strips compressed by %s are not written", CodeName(ICAP_COMPRESSION, compression).c_str());
+}
+
 // *bytes = the whole bytes of `pixels` pixels of `bits` bits.
 bool PixelBytes(uint64_t pixels, uint32_t bits, uint64_t *bytes) {
     uint64_t lineBits = 0;
@@ -100,11 +106,6 @@ bool StripFits(const TW_IMAGEMEMXFER &x, const StripAssembly &a, uint64_t *pixel
 }
 
 }  // namespace
-
-bool StripsUncompressed(TW_UINT16 compression, std::string *why) {
-    return compression == TWCP_NONE ||
-           Refuse(why, "strips compressed by %s are not written", CodeName(ICAP_COMPRESSION, compression).c_str());
-}
 
 bool StripLayoutOf(const TW_IMAGEINFO &info, StripLayout *layout, std::string *why) {
     if (!StripsUncompressed(info.Compression, why)) return false;

@@ -27,9 +27,6 @@ struct StripLayout {
     bool whiteIsZero = false;                  // Bilevel, grey: ICAP_PIXELFLAVOR is TWPF_VANILLA
 };
 
-// True for TWCP_NONE; otherwise false, *why naming the compression.
-bool StripsUncompressed(TW_UINT16 compression, std::string *why);
-
 // The layout of the lines TW_IMAGEINFO describes; false, *why naming what
 // the source said, for one this program does not write.
 bool StripLayoutOf(const TW_IMAGEINFO &info, StripLayout *layout, std::string *why);
