@@ -4,7 +4,6 @@
 #include <new>
 
 #include "bmp_file.h"
-#include "checked_size.h"
 #include "progress.h"
 
 namespace {
@@ -28,12 +27,7 @@ std::string FrameLine(const PendingFrame &frame) {
 
 uint64_t FrameBytes(const TW_IMAGEINFO &info) {
     if (info.ImageWidth <= 0 || info.ImageLength <= 0 || info.BitsPerPixel <= 0) return 0;
-    // A frame no process can hold counts as the largest block: the transfer refuses it.
-    uint64_t lineBits = 0, bytes = 0;
-    if (!checked::MultiplyAdd(uint32_t(info.ImageWidth), uint32_t(info.BitsPerPixel), 7, &lineBits) ||
-        !checked::Multiply(lineBits / 8, uint32_t(info.ImageLength), &bytes))
-        return checked::MaxBlock();
-    return bytes;
+    return (uint64_t(info.ImageWidth) * uint32_t(info.BitsPerPixel) + 7) / 8 * uint32_t(info.ImageLength);
 }
 
 FrameWriter::FrameWriter(const Options &options) {

@@ -1,6 +1,7 @@
 // The run's lines: the transfer thread and the writer thread both print, and
 // each line goes out whole, above the progress line, through one path.
 #include <cstdarg>
+#include <cstdio>
 #include <string>
 
 #include "acquire.h"
