@@ -26,3 +26,12 @@ inline bool ParseNumber(std::string_view text, uint32_t *value) {
     *value = static_cast<uint32_t>(parsed);
     return true;
 }
+
+// A number that may be negative: an optional "-" before what ParseNumber takes.
+inline bool ParseSignedNumber(std::string_view text, int64_t *value) {
+    const bool negative = !text.empty() && text[0] == '-';
+    uint32_t magnitude = 0;
+    if (!ParseNumber(text.substr(negative ? 1 : 0), &magnitude)) return false;
+    *value = negative ? -int64_t(magnitude) : int64_t(magnitude);
+    return true;
+}

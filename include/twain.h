@@ -379,6 +379,9 @@ constexpr TW_UINT16 TWON_ARRAY = 3;
 constexpr TW_UINT16 TWON_ENUMERATION = 4;
 constexpr TW_UINT16 TWON_ONEVALUE = 5;
 constexpr TW_UINT16 TWON_RANGE = 6;
+// In a request that carries no container (MSG_GET, MSG_GETCURRENT,
+// MSG_GETDEFAULT, MSG_RESET): the source chooses the kind of its reply.
+constexpr TW_UINT16 TWON_DONTCARE16 = 0xFFFF;
 
 // Item types
 constexpr TW_UINT16 TWTY_INT8 = 0;

@@ -554,7 +554,11 @@ constexpr uint32_t OtherWidth = 21, OtherHeight = 7;
 
 uint32_t Setting(const std::string &settings, const char *key, uint32_t otherwise) {
     size_t at = (" " + settings).find(std::string(" ") + key + "=");
-    return at == std::string::npos ? otherwise : strtoul(settings.c_str() + at + strlen(key) + 1, nullptr, 0);
+    if (at == std::string::npos) return otherwise;
+    std::string_view value = std::string_view(settings).substr(at + strlen(key) + 1);
+    uint32_t number = otherwise;
+    ParseNumber(value.substr(0, value.find(' ')), &number);
+    return number;
 }
 
 // A sample of `bits` bits as ImageMagick's 16-bit reading of it: below 8
@@ -650,6 +654,7 @@ TEST_F(AcquireRun, HostileBitmapsAndStripsEndTheRun) {
         {"memory", "compression=5", "strips compressed by TWCP_GROUP4 are not written"},
         {"memory", "pixeltype=4 bits=24", "strips of TWPT_CMY"},
         {"memory", "bits=16 flavor=1", "deep grey of TWPF_VANILLA"},
+        {"memory", "stall=1", "10000 strips in a row that added nothing to the image"},
     };
     for (const Hostile &hostile : cases) {
         OtherSource source(hostile.settings);

@@ -3,7 +3,8 @@
 and says what the capability tests' table (printed in codes by
 cap_table_json.exe) holds for 8-, 12- and 24-bit boards; every name it prints
 is the TWAIN header's name of that code. A source that does not list its
-capabilities has those that answer listed.
+capabilities has those that answer listed; one that wants TWON_DONTCARE16 in
+a request without a container has every capability listed.
 Usage: caps_json_test.py QXACQUIRE.EXE CAP_TABLE_JSON.EXE TWAIN.H"""
 import json
 import os
@@ -72,22 +73,29 @@ def check(exe, table_exe, codes, depth):
     print(f"ok: {depth}-bit board")
 
 
-def check_unlisted(exe, codes):
-    """A source without CAP_SUPPORTEDCAPS (the test source): its refusal comes
-    first, then every named capability that answers, and a note says so."""
+def check_test_source(exe, codes):
+    """The test source, which refuses a request without a container unless it
+    says TWON_DONTCARE16. Without CAP_SUPPORTEDCAPS its refusal comes first,
+    then every named capability that answers, and a note says so; with it,
+    the capabilities it lists. Either way each has its current and default value."""
+    names = ["CAP_XFERCOUNT", "ICAP_XFERMECH", "ICAP_PIXELTYPE", "ICAP_BITDEPTH", "ICAP_PIXELFLAVOR",
+             "ICAP_COMPRESSION"]
     caps, note = run(exe, "--dsm", "TWAIN_32.DLL", "--source", "QX Test Source", "--caps", "--json",
                      test_source="")
     assert caps[0] == {"name": "CAP_SUPPORTEDCAPS", "code": codes["CAP_SUPPORTEDCAPS"],
                        "error": "TWCC_CAPUNSUPPORTED"}, caps[0]
-    assert sorted(c["name"] for c in caps[1:]) == sorted(
-        ["CAP_XFERCOUNT", "ICAP_XFERMECH", "ICAP_PIXELTYPE", "ICAP_BITDEPTH", "ICAP_PIXELFLAVOR",
-         "ICAP_COMPRESSION"]), caps
+    assert sorted(c["name"] for c in caps[1:]) == sorted(names), caps
     assert "every capability qxacquire knows by name was asked" in note, note
-    print("ok: a source without CAP_SUPPORTEDCAPS")
+    listed, _ = run(exe, "--dsm", "TWAIN_32.DLL", "--source", "QX Test Source", "--caps", "--json",
+                    test_source="caps=1")
+    assert [c["name"] for c in listed] == names + ["CAP_SUPPORTEDCAPS"], listed
+    for cap in caps[1:] + listed[:-1]:
+        assert "current" in cap and "default" in cap, cap
+    print("ok: the test source, with and without CAP_SUPPORTEDCAPS")
 
 
 if __name__ == "__main__":
     header = header_codes(sys.argv[3])
     for board_depth in (8, 12, 24):
         check(sys.argv[1], sys.argv[2], header, board_depth)
-    check_unlisted(sys.argv[1], header)
+    check_test_source(sys.argv[1], header)

@@ -26,16 +26,19 @@
 //   bytesperrow, columns, rows, yoffset, byteswritten: told of the first
 //                  strip instead of the truth
 //   bufferbytes    told in DAT_SETUPMEMXFER (minimum, maximum and preferred)
+//   stall [0]      1: every strip after the first is empty (TWRC_SUCCESS, no progress)
+// A capability request without a container (MSG_GET, MSG_GETCURRENT,
+// MSG_GETDEFAULT, MSG_RESET) must say TWON_DONTCARE16, as Wine's camera source wants.
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <iterator>
 #include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "parse_number.h"
 #include "test_pattern.h"
 #include "twain.h"
 
@@ -49,7 +52,9 @@ struct Settings {
     bool Has(const char *key) const { return values.count(key) != 0; }
     long long Get(const char *key, long long otherwise = 0) const {
         auto found = values.find(key);
-        return found == values.end() ? otherwise : strtoll(found->second.c_str(), nullptr, 0);
+        int64_t value = otherwise;
+        if (found != values.end()) ParseSignedNumber(found->second, &value);
+        return value;
     }
 };
 
@@ -192,6 +197,10 @@ uint32_t BufferBytes() { return LineBytes(g.width) * StripRows(); }
 
 TW_UINT16 MemoryTransfer(TW_IMAGEMEMXFER *xfer) {
     const Settings &s = g.settings;
+    if (s.Get("stall") && g.nextStrip) {
+        xfer->BytesPerRow = xfer->Columns = xfer->Rows = xfer->BytesWritten = 0;
+        return TWRC_SUCCESS;
+    }
     const uint32_t tilesAcross = (g.width + TileColumns() - 1) / TileColumns();
     const uint32_t band = g.nextStrip / tilesAcross, tile = g.nextStrip % tilesAcross;
     const uint32_t y0 = band * StripRows(), x0 = tile * TileColumns();
@@ -265,6 +274,9 @@ TW_HANDLE SupportedCapsArray() {
 TW_UINT16 CapabilityMsg(TW_UINT16 message, TW_CAPABILITY *request) {
     const Capability *cap = request ? FindCapability(request->Cap) : nullptr;
     if (!cap) return Fail(TWCC_CAPUNSUPPORTED);
+    const bool noContainer = message == MSG_GET || message == MSG_GETCURRENT || message == MSG_GETDEFAULT ||
+                             message == MSG_RESET;
+    if (noContainer && request->ConType != TWON_DONTCARE16) return Fail(TWCC_CAPBADOPERATION);
     switch (message) {
     case MSG_SET: {
         if (!cap->set || request->ConType != TWON_ONEVALUE || !request->hContainer) return Fail(TWCC_CAPBADOPERATION);

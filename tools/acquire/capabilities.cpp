@@ -6,26 +6,18 @@
 #include <cstring>
 
 #include "acquire.h"
+#include "container_reader.h"
 
 namespace {
 
-struct Value {
-    TW_UINT16 itemType = 0;
-    TW_UINT32 raw = 0;  // the scalar types, widened
-    std::string text;   // strings and frames
-};
-
-struct CapabilityReport {
+// A capability as the source answers it: MSG_GET's container, whose current
+// and default values are those of MSG_GETCURRENT and MSG_GETDEFAULT where the
+// source answers them.
+struct CapabilityReport : ContainerReply {
     TW_UINT16 cap = 0;
-    TW_UINT16 conType = 0;
-    TW_UINT16 itemType = 0;
     bool answered = false;
     TW_UINT16 failure = 0;  // condition code of a refused MSG_GET
-    bool hasCurrent = false, hasDefault = false;
-    Value current, defaultValue;
-    std::vector<Value> allowed;  // enumeration or array items
-    bool isRange = false;
-    Value minimum, maximum, step;
+    std::string unread;     // why MSG_GET's container was not read
     bool hasSupport = false;
     TW_UINT32 support = 0;
 };
@@ -36,29 +28,8 @@ double FixValue(TW_UINT32 raw) {
     return fix.Whole + fix.Frac / 65536.0;
 }
 
-Value ReadItem(TW_UINT16 type, const void *at) {
-    Value value;
-    value.itemType = type;
-    size_t size = ItemSize(type);
-    if (type == TWTY_FRAME) {
-        TW_FIX32 sides[4];
-        memcpy(sides, at, sizeof sides);
-        char text[96];
-        snprintf(text, sizeof text, "%g,%g,%g,%g", sides[0].Whole + sides[0].Frac / 65536.0,
-                 sides[1].Whole + sides[1].Frac / 65536.0, sides[2].Whole + sides[2].Frac / 65536.0,
-                 sides[3].Whole + sides[3].Frac / 65536.0);
-        value.text = text;
-    } else if (size > 4) {
-        const char *chars = static_cast<const char *>(at);
-        value.text.assign(chars, strnlen(chars, size));
-    } else if (size) {
-        memcpy(&value.raw, at, size);
-    }
-    return value;
-}
-
 // As the table shows it: a code's name, a signed or fixed-point number.
-std::string FormatValue(TW_UINT16 cap, const Value &value) {
+std::string FormatValue(TW_UINT16 cap, const ItemValue &value) {
     char text[48];
     switch (value.itemType) {
         case TWTY_INT8: snprintf(text, sizeof text, "%d", static_cast<TW_INT8>(value.raw)); break;
@@ -89,7 +60,7 @@ std::string JsonString(const std::string &text) {
 }
 
 // Numbers stay numbers in JSON (codes too: their names come beside them).
-std::string JsonValue(TW_UINT16 cap, const Value &value) {
+std::string JsonValue(TW_UINT16 cap, const ItemValue &value) {
     switch (value.itemType) {
         case TWTY_INT8: case TWTY_INT16: case TWTY_INT32: case TWTY_FIX32: case TWTY_UINT8:
         case TWTY_UINT16: case TWTY_UINT32:
@@ -103,107 +74,53 @@ std::string JsonValue(TW_UINT16 cap, const Value &value) {
     }
 }
 
-// One reply of the source for cap; the container is freed here. A refusal
-// that is not reported leaves its condition code in *failure, when given.
-template <class Use>
-bool Ask(Session &s, TW_UINT16 cap, TW_UINT16 message, Refusal refusal, Use use,
-         TW_UINT16 *failure = nullptr) {
-    TW_CAPABILITY request = {cap, 0, nullptr};
+// One reply of the source for cap, read from its container, which is freed
+// here. False when the source refuses (its condition code in *failure, when
+// given) or its container cannot be read (the reason in *unread, when given).
+bool Ask(Session &s, TW_UINT16 cap, TW_UINT16 message, ContainerReply *reply, TW_UINT16 *failure = nullptr,
+         std::string *unread = nullptr) {
+    // No container goes with the request: the source chooses its kind.
+    TW_CAPABILITY request = {cap, TWON_DONTCARE16, nullptr};
     TW_UINT16 result = Call(s, ToSource, {DG_CONTROL, DAT_CAPABILITY, message}, &request);
-    if (result != TWRC_SUCCESS && refusal == Reported) return Refused(s, result);
     if (result != TWRC_SUCCESS) {
         if (failure) *failure = ConditionCode(s, ToSource);
         return false;
     }
-    const void *container = request.hContainer ? GlobalLock(request.hContainer) : nullptr;
-    if (container) use(request.ConType, container);
+    std::string why = "the source answered without a container";
+    bool read = false;
     if (request.hContainer) {
+        const SIZE_T size = GlobalSize(request.hContainer);
+        const auto *block = static_cast<const uint8_t *>(GlobalLock(request.hContainer));
+        if (block) read = ReadContainer(request.ConType, block, size, reply, &why);
         GlobalUnlock(request.hContainer);
         GlobalFree(request.hContainer);
     }
-    if (!container && refusal == Reported)
-        return Fail(s, ExitSourceFailed, "the source answered %s of %s without a container",
-                    MessageName(message), CapabilityName(cap).c_str());
-    return container != nullptr;
-}
-
-void ReadList(TW_UINT16 itemType, TW_UINT32 count, const TW_UINT8 *items,
-              CapabilityReport *report) {
-    report->itemType = itemType;
-    size_t size = ItemSize(itemType);
-    for (TW_UINT32 i = 0; i < count && size; ++i)
-        report->allowed.push_back(ReadItem(itemType, items + i * size));
-}
-
-// What a container says: its items, current and default where it holds them.
-void ReadContainer(TW_UINT16 conType, const void *container, CapabilityReport *report) {
-    report->conType = conType;
-    switch (conType) {
-        case TWON_ONEVALUE: {
-            auto *one = static_cast<const TW_ONEVALUE *>(container);
-            report->itemType = one->ItemType;
-            report->current = ReadItem(one->ItemType, &one->Item);
-            report->hasCurrent = true;
-            break;
-        }
-        case TWON_ENUMERATION: {
-            auto *list = static_cast<const TW_ENUMERATION *>(container);
-            ReadList(list->ItemType, list->NumItems, list->ItemList, report);
-            report->hasCurrent = list->CurrentIndex < report->allowed.size();
-            if (report->hasCurrent) report->current = report->allowed[list->CurrentIndex];
-            report->hasDefault = list->DefaultIndex < report->allowed.size();
-            if (report->hasDefault) report->defaultValue = report->allowed[list->DefaultIndex];
-            break;
-        }
-        case TWON_ARRAY: {
-            auto *array = static_cast<const TW_ARRAY *>(container);
-            ReadList(array->ItemType, array->NumItems, array->ItemList, report);
-            break;
-        }
-        case TWON_RANGE: {
-            auto *range = static_cast<const TW_RANGE *>(container);
-            report->itemType = range->ItemType;
-            report->isRange = true;
-            report->minimum = ReadItem(range->ItemType, &range->MinValue);
-            report->maximum = ReadItem(range->ItemType, &range->MaxValue);
-            report->step = ReadItem(range->ItemType, &range->StepSize);
-            report->current = ReadItem(range->ItemType, &range->CurrentValue);
-            report->defaultValue = ReadItem(range->ItemType, &range->DefaultValue);
-            report->hasCurrent = report->hasDefault = true;
-            break;
-        }
-        default:
-            break;
-    }
+    if (!read && unread) *unread = why;
+    return read;
 }
 
 // A single value out of a MSG_GETCURRENT or MSG_GETDEFAULT reply.
-bool SingleValue(Session &s, TW_UINT16 cap, TW_UINT16 message, Value *value) {
-    return Ask(s, cap, message, Quiet, [&](TW_UINT16 conType, const void *container) {
-        CapabilityReport reply;
-        ReadContainer(conType, container, &reply);
-        if (conType == TWON_ARRAY) {
-            // An array's value is the whole list.
-            std::string joined;
-            for (const Value &item : reply.allowed)
-                joined += (joined.empty() ? "" : " ") + FormatValue(cap, item);
-            *value = Value{TWTY_STR255, 0, joined};
-        } else if (reply.hasCurrent) {
-            *value = reply.current;
-        }
-    });
+bool SingleValue(Session &s, TW_UINT16 cap, TW_UINT16 message, ItemValue *value) {
+    ContainerReply reply;
+    if (!Ask(s, cap, message, &reply)) return false;
+    if (reply.conType == TWON_ARRAY) {
+        // An array's value is the whole list.
+        std::string joined;
+        for (const ItemValue &item : reply.items) joined += (joined.empty() ? "" : " ") + FormatValue(cap, item);
+        *value = ItemValue{TWTY_STR255, 0, joined};
+        return true;
+    }
+    if (reply.hasCurrent) *value = reply.current;
+    return reply.hasCurrent;
 }
 
 CapabilityReport ReadCapability(Session &s, TW_UINT16 cap) {
     CapabilityReport report;
     report.cap = cap;
-    report.answered = Ask(
-        s, cap, MSG_GET, Quiet,
-        [&](TW_UINT16 conType, const void *c) { ReadContainer(conType, c, &report); },
-        &report.failure);
-    report.hasSupport = Ask(s, cap, MSG_QUERYSUPPORT, Quiet, [&](TW_UINT16, const void *c) {
-        report.support = static_cast<const TW_ONEVALUE *>(c)->Item;
-    });
+    report.answered = Ask(s, cap, MSG_GET, &report, &report.failure, &report.unread);
+    ContainerReply support;
+    report.hasSupport = Ask(s, cap, MSG_QUERYSUPPORT, &support) && support.hasCurrent;
+    report.support = support.current.raw;
     if (!report.answered) return report;
     bool askCurrent = !report.hasSupport || (report.support & TWQC_GETCURRENT);
     bool askDefault = !report.hasSupport || (report.support & TWQC_GETDEFAULT);
@@ -213,13 +130,18 @@ CapabilityReport ReadCapability(Session &s, TW_UINT16 cap) {
     return report;
 }
 
+// Why a capability has no row of values: its refusal, or its unread container.
+std::string NotAnswered(const CapabilityReport &report) {
+    return report.unread.empty() ? ConditionCodeName(report.failure) : report.unread;
+}
+
 std::string Allowed(const CapabilityReport &report) {
     if (report.isRange)
         return FormatValue(report.cap, report.minimum) + ".." +
                FormatValue(report.cap, report.maximum) + " step " +
                FormatValue(report.cap, report.step);
     std::string list;
-    for (const Value &item : report.allowed)
+    for (const ItemValue &item : report.items)
         list += (list.empty() ? "" : " ") + FormatValue(report.cap, item);
     return list;
 }
@@ -243,7 +165,8 @@ void PrintTable(const std::vector<CapabilityReport> &reports) {
     for (const CapabilityReport &report : reports) {
         std::string name = CapabilityName(report.cap);
         if (!report.answered) {
-            printf("%-22s (MSG_GET refused: %s)\n", name.c_str(), ConditionCodeName(report.failure));
+            printf("%-22s (MSG_GET %s: %s)\n", name.c_str(), report.unread.empty() ? "refused" : "not read",
+                   NotAnswered(report).c_str());
             continue;
         }
         // An array's current and default values are whole lists, shown once.
@@ -256,7 +179,7 @@ void PrintTable(const std::vector<CapabilityReport> &reports) {
                                                     : "-";
         // The supported capabilities are the rows of this table.
         std::string allowed = report.cap == CAP_SUPPORTEDCAPS
-                                  ? std::to_string(report.allowed.size()) + " capabilities: the rows"
+                                  ? std::to_string(report.items.size()) + " capabilities: the rows"
                                   : Allowed(report);
         printf(format, name.c_str(), ContainerName(report.conType), ItemTypeName(report.itemType),
                current.c_str(), byDefault.c_str(), allowed.empty() ? "-" : allowed.c_str(),
@@ -271,7 +194,7 @@ void PrintJson(const std::vector<CapabilityReport> &reports) {
         printf("  {\"name\": %s, \"code\": %u", JsonString(CapabilityName(report.cap)).c_str(),
                report.cap);
         if (!report.answered) {
-            printf(", \"error\": %s", JsonString(ConditionCodeName(report.failure)).c_str());
+            printf(", \"error\": %s", JsonString(NotAnswered(report)).c_str());
         } else {
             printf(", \"container\": %s, \"itemType\": %s", JsonString(ContainerName(report.conType)).c_str(),
                    JsonString(ItemTypeName(report.itemType)).c_str());
@@ -284,10 +207,10 @@ void PrintJson(const std::vector<CapabilityReport> &reports) {
                        JsonValue(report.cap, report.minimum).c_str(),
                        JsonValue(report.cap, report.maximum).c_str(),
                        JsonValue(report.cap, report.step).c_str());
-            else if (!report.allowed.empty()) {
+            else if (!report.items.empty()) {
                 printf(", \"values\": [");
-                for (size_t k = 0; k < report.allowed.size(); ++k)
-                    printf("%s%s", k ? ", " : "", JsonValue(report.cap, report.allowed[k]).c_str());
+                for (size_t k = 0; k < report.items.size(); ++k)
+                    printf("%s%s", k ? ", " : "", JsonValue(report.cap, report.items[k]).c_str());
                 printf("]");
             }
         }
@@ -298,27 +221,20 @@ void PrintJson(const std::vector<CapabilityReport> &reports) {
 }
 
 // The values of cap's MSG_GET reply: an enumeration's or array's items, or the
-// one value. A quiet refusal leaves its condition code in *failure, when given.
-bool ListedValues(Session &s, TW_UINT16 cap, Refusal refusal, std::vector<TW_UINT32> *values,
-                  TW_UINT16 *failure = nullptr) {
-    return Ask(
-        s, cap, MSG_GET, refusal,
-        [&](TW_UINT16 conType, const void *container) {
-            CapabilityReport reply;
-            ReadContainer(conType, container, &reply);
-            for (const Value &item : reply.allowed) values->push_back(item.raw);
-            if (conType == TWON_ONEVALUE) values->push_back(reply.current.raw);
-        },
-        failure);
+// one value; false as Ask.
+bool ListedValues(Session &s, TW_UINT16 cap, std::vector<TW_UINT32> *values, TW_UINT16 *failure = nullptr,
+                  std::string *unread = nullptr) {
+    ContainerReply reply;
+    if (!Ask(s, cap, MSG_GET, &reply, failure, unread)) return false;
+    for (const ItemValue &item : reply.items) values->push_back(item.raw);
+    if (reply.conType == TWON_ONEVALUE) values->push_back(reply.current.raw);
+    return true;
 }
 
 // The item type the source uses for cap (TWTY_UINT16 when it does not say).
 TW_UINT16 ItemTypeOf(Session &s, TW_UINT16 cap) {
-    TW_UINT16 type = TWTY_UINT16;
-    Ask(s, cap, MSG_GETCURRENT, Quiet, [&](TW_UINT16, const void *container) {
-        type = static_cast<const TW_ONEVALUE *>(container)->ItemType;
-    });
-    return type;
+    ContainerReply reply;
+    return Ask(s, cap, MSG_GETCURRENT, &reply) ? reply.itemType : TWTY_UINT16;
 }
 
 }  // namespace
@@ -328,7 +244,7 @@ bool PrintCapabilities(Session &s, bool json) {
     std::vector<CapabilityReport> reports;
     CapabilityReport supported;
     supported.cap = CAP_SUPPORTEDCAPS;
-    if (ListedValues(s, CAP_SUPPORTEDCAPS, Quiet, &caps, &supported.failure)) {
+    if (ListedValues(s, CAP_SUPPORTEDCAPS, &caps, &supported.failure, &supported.unread)) {
         for (TW_UINT32 cap : caps) reports.push_back(ReadCapability(s, static_cast<TW_UINT16>(cap)));
     } else {
         // A source need not list its capabilities: each one with a name here
@@ -336,7 +252,7 @@ bool PrintCapabilities(Session &s, bool json) {
         fprintf(InfoStream(s),
                 "the source does not list its capabilities (CAP_SUPPORTEDCAPS: %s): every "
                 "capability qxacquire knows by name was asked, and those that answered are listed\n",
-                ConditionCodeName(supported.failure));
+                NotAnswered(supported).c_str());
         reports.push_back(supported);
         for (TW_UINT16 cap : NamedCapabilities()) {
             if (cap == CAP_SUPPORTEDCAPS) continue;
@@ -389,15 +305,12 @@ bool ApplySettings(Session &s) {
 }
 
 bool AllowedValues(Session &s, TW_UINT16 cap, std::vector<TW_UINT32> *values) {
-    return ListedValues(s, cap, Quiet, values);
+    return ListedValues(s, cap, values);
 }
 
 bool CurrentValue(Session &s, TW_UINT16 cap, TW_UINT32 *value) {
-    bool found = false;
-    Ask(s, cap, MSG_GETCURRENT, Quiet, [&](TW_UINT16 conType, const void *container) {
-        CapabilityReport reply;
-        ReadContainer(conType, container, &reply);
-        if ((found = reply.hasCurrent)) *value = reply.current.raw;
-    });
-    return found;
+    ContainerReply reply;
+    if (!Ask(s, cap, MSG_GETCURRENT, &reply) || !reply.hasCurrent) return false;
+    *value = reply.current.raw;
+    return true;
 }

@@ -51,41 +51,6 @@ bool WriteDeepGrey(Session &s, const std::string &path, const uint8_t *lines, ui
     return Write(s, path, qximg::PixelLayout::Gray16, columns, rows, lines, stride, bits);
 }
 
-// What TW_IMAGEINFO may say of lines, and how they are read: pixel type,
-// samples, bits a pixel, and the bits of a sample (0: any from 9 to 16).
-struct StripForm {
-    TW_UINT16 pixelType;
-    int samples, bitsPerPixel, bitsPerSample;
-    StripSamples read;
-    uint32_t storedBits;
-};
-constexpr StripForm StripForms[] = {
-    {TWPT_BW, 1, 1, 1, StripSamples::Bilevel, 1},
-    {TWPT_GRAY, 1, 1, 1, StripSamples::Bilevel, 1},
-    {TWPT_GRAY, 1, 4, 4, StripSamples::Grey4, 4},
-    {TWPT_GRAY, 1, 8, 8, StripSamples::Grey8, 8},
-    // Deep grey lies in 16-bit words, whatever depth the source reports.
-    {TWPT_GRAY, 1, 0, 0, StripSamples::Grey16, 16},
-    {TWPT_PALETTE, 1, 1, 1, StripSamples::Palette, 1},
-    {TWPT_PALETTE, 1, 4, 4, StripSamples::Palette, 4},
-    {TWPT_PALETTE, 1, 8, 8, StripSamples::Palette, 8},
-    {TWPT_RGB, 3, 24, 8, StripSamples::Rgb24, 24},
-    {TWPT_RGB, 3, 32, 8, StripSamples::Rgbx32, 32},
-    {TWPT_RGB, 3, 48, 16, StripSamples::Rgb48, 48},
-};
-
-bool Matches(const StripForm &form, const TW_IMAGEINFO &info) {
-    if (form.pixelType != info.PixelType || form.samples != info.SamplesPerPixel) return false;
-    if (form.bitsPerPixel) return form.bitsPerPixel == info.BitsPerPixel && form.bitsPerSample == info.BitsPerSample[0];
-    return info.BitsPerPixel > 8 && info.BitsPerPixel <= 16 && info.BitsPerSample[0] > 8 &&
-           info.BitsPerSample[0] <= 16;
-}
-
-std::string CodeName(TW_UINT16 cap, TW_UINT32 value) {
-    const char *name = CapabilityValueName(cap, value);
-    return name ? name : std::to_string(value);
-}
-
 // ---- native bitmaps
 
 // The bitmap's rows, top line first, in what the writers take.
@@ -169,36 +134,6 @@ bool Allocate(Session &s, std::vector<uint8_t> *buffer, uint64_t bytes) {
         return FailWithHint(s, ExitSourceFailed, "no memory for " + std::to_string(bytes) + " bytes of a frame",
                             TWCC_LOWMEMORY);
     }
-}
-
-bool StripsUncompressed(Session &s, TW_UINT16 compression) {
-    return compression == TWCP_NONE || Fail(s, ExitSourceFailed, "strips compressed by %s are not written",
-                                            CodeName(ICAP_COMPRESSION, compression).c_str());
-}
-
-bool StripLayoutOf(Session &s, const TW_IMAGEINFO &info, StripLayout *layout) {
-    if (!StripsUncompressed(s, info.Compression)) return false;
-    if (info.Planar && info.SamplesPerPixel > 1)
-        return Fail(s, ExitSourceFailed, "planar strips (each sample in a plane of its own) are not written");
-    if (info.ImageWidth <= 0 || info.ImageLength <= 0)
-        return Fail(s, ExitSourceFailed, "frames of %ld x %ld pixels are not written", long(info.ImageWidth),
-                    long(info.ImageLength));
-    for (const StripForm &form : StripForms) {
-        if (!Matches(form, info)) continue;
-        layout->samples = form.read;
-        layout->bitsPerPixel = form.storedBits;
-        layout->width = uint32_t(info.ImageWidth);
-        layout->height = uint32_t(info.ImageLength);
-        layout->lineBytes = (uint64_t(layout->width) * form.storedBits + 7) / 8;
-        // The whole image and a strip buffer in this process's memory.
-        if (layout->lineBytes * layout->height > SIZE_MAX / 4)
-            return Fail(s, ExitSourceFailed, "a frame of %ld x %ld pixels of %u bits does not fit this program's memory",
-                        long(info.ImageWidth), long(info.ImageLength), form.storedBits);
-        return true;
-    }
-    return Fail(s, ExitSourceFailed, "strips of %s, %d sample(s) of %d bits, %d bits a pixel, are not written",
-                CodeName(ICAP_PIXELTYPE, info.PixelType).c_str(), info.SamplesPerPixel, info.BitsPerSample[0],
-                info.BitsPerPixel);
 }
 
 bool WriteStrips(Session &s, const std::string &path, const uint8_t *lines, const StripLayout &layout,

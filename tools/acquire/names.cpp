@@ -120,7 +120,8 @@ constexpr Name FileFormatNames[] = {TW_NAME(TWFF_TIFF),  TW_NAME(TWFF_PICT),    
                                 TW_NAME(TWFF_XBM),   TW_NAME(TWFF_JFIF),      TW_NAME(TWFF_FPX),
                                 TW_NAME(TWFF_TIFFMULTI), TW_NAME(TWFF_PNG),   TW_NAME(TWFF_SPIFF),
                                 TW_NAME(TWFF_EXIF)};
-constexpr Name Booleans[] = {TW_NAME(FALSE), TW_NAME(TRUE)};
+// TW_BOOL takes the Windows values of FALSE and TRUE.
+constexpr Name Booleans[] = {{0, "FALSE"}, {1, "TRUE"}};
 
 // The messages of MSG_QUERYSUPPORT's bits.
 constexpr Name SupportedMessages[] = {{TWQC_GET, "MSG_GET"},
@@ -159,11 +160,19 @@ const char *Lookup(const Name (&names)[N], unsigned value) {
     return text ? text : "?";
 }
 
+// Equal but for the case of ASCII letters (names are ASCII).
+bool SameIgnoringCase(const char *name, const std::string &text) {
+    if (strlen(name) != text.size()) return false;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (tolower(static_cast<unsigned char>(name[i])) != tolower(static_cast<unsigned char>(text[i]))) return false;
+    return true;
+}
+
 // "TWPT_GRAY" matches "TWPT_GRAY", "twpt_gray" and "gray".
 bool NameMatches(const char *name, const std::string &text) {
-    if (lstrcmpiA(name, text.c_str()) == 0) return true;
+    if (SameIgnoringCase(name, text)) return true;
     const char *underscore = strchr(name, '_');
-    return underscore && lstrcmpiA(underscore + 1, text.c_str()) == 0;
+    return underscore && SameIgnoringCase(underscore + 1, text);
 }
 
 }  // namespace
@@ -224,10 +233,9 @@ bool CapabilityValueByName(TW_UINT16 cap, const std::string &text, TW_UINT32 *va
             return true;
         }
     // A signed capability takes a negative number, as its two's complement.
-    const bool negative = !text.empty() && text[0] == '-';
-    if (!ParseNumber(std::string_view(text).substr(negative), value)) return false;
-    if (negative && *value > 0x80000000u) return false;
-    if (negative) *value = 0u - *value;
+    int64_t number = 0;
+    if (!ParseSignedNumber(text, &number) || number < INT32_MIN) return false;
+    *value = static_cast<TW_UINT32>(number);
     return true;
 }
 

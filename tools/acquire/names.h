@@ -1,8 +1,7 @@
 // qxacquire's words for TWAIN: names of codes and codes of names, the
 // transfer mechanisms it drives, and what to try after a condition code.
+// Windows-free, so that the readers of what a source hands over name codes too.
 #pragma once
-
-#include <windows.h>
 
 #include <string>
 #include <vector>

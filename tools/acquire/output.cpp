@@ -8,25 +8,12 @@
 
 #include "acquire.h"
 #include "progress.h"
-
-namespace {
-
-std::string Format(const char *format, va_list args) {
-    va_list copy;
-    va_copy(copy, args);
-    int length = vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text(length > 0 ? size_t(length) : 0, '\0');
-    if (length > 0) vsnprintf(&text[0], text.size() + 1, format, args);
-    return text;
-}
-
-}  // namespace
+#include "text_format.h"
 
 void Print(const char *format, ...) {
     va_list args;
     va_start(args, format);
-    std::string line = Format(format, args);
+    std::string line = FormatText(format, args);
     va_end(args);
     PrintAboveProgress(line + "\n");
 }
@@ -35,7 +22,7 @@ void Trace(const Session &s, const char *format, ...) {
     if (!s.options.verbose) return;
     va_list args;
     va_start(args, format);
-    std::string line = Format(format, args);
+    std::string line = FormatText(format, args);
     va_end(args);
     PrintAboveProgress("  . " + line + "\n");
 }
@@ -48,7 +35,7 @@ bool EndWith(Session &s, int exitCode) {
 bool Fail(Session &s, int exitCode, const char *format, ...) {
     va_list args;
     va_start(args, format);
-    std::string line = Format(format, args);
+    std::string line = FormatText(format, args);
     va_end(args);
     PrintAboveProgress("error: " + line + "\n");
     return EndWith(s, exitCode);

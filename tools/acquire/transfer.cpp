@@ -13,6 +13,7 @@
 #include "frame_writer.h"
 #include "image_output.h"
 #include "progress.h"
+#include "strip_assembler.h"
 
 namespace {
 
@@ -85,28 +86,10 @@ bool NativeTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, PendingFra
     return true;
 }
 
-constexpr uint64_t MaxStripBuffer = 64u << 20;
-
-uint32_t StripBufferSize(const TW_SETUPMEMXFER &setup, uint64_t frameBytes) {
-    // The source's Preferred size, whole minimum buffers; a frame whose
-    // progress is shown comes in eighths, so that the progress moves.
-    uint32_t minimum = setup.MinBufSize ? setup.MinBufSize : 1;
-    uint32_t wanted = setup.Preferred ? setup.Preferred : setup.MaxBufSize;
-    if (IsLongWork(frameBytes)) wanted /= 8;
-    uint32_t size = wanted / minimum * minimum;
-    if (size < minimum) size = minimum;
-    if (setup.MaxBufSize && size > setup.MaxBufSize) size = setup.MaxBufSize;
-    // More than the frame (in whole minimum buffers) would hold nothing more.
-    const uint64_t frameBuffers = (frameBytes + minimum - 1) / minimum * minimum;
-    return uint32_t(std::max<uint64_t>(minimum, std::min<uint64_t>(size, frameBuffers)));
-}
-
 // The colours of lines that need more than TW_IMAGEINFO: the palette of
 // TWPT_PALETTE, and whether 0 is black or white in bilevel and grey lines.
 bool ReadStripColours(Session &s, StripLayout *layout) {
-    const StripSamples samples = layout->samples;
-    if (samples == StripSamples::Bilevel || samples == StripSamples::Grey4 || samples == StripSamples::Grey8 ||
-        samples == StripSamples::Grey16) {
+    if (HasFlavor(*layout)) {
         TW_UINT32 flavor = TWPF_CHOCOLATE;  // what a source that does not say sends
         CurrentValue(s, ICAP_PIXELFLAVOR, &flavor);
         layout->whiteIsZero = flavor == TWPF_VANILLA;
@@ -114,100 +97,40 @@ bool ReadStripColours(Session &s, StripLayout *layout) {
     }
     if (layout->samples != StripSamples::Palette) return true;
     TW_PALETTE8 palette = {};
+    std::string why;
     if (!Succeeds(s, ToSource, {DG_IMAGE, DAT_PALETTE8, MSG_GET}, &palette)) return false;
-    const bool grey = palette.PaletteType == TWPA_GRAY;
-    if (!palette.NumColors || palette.NumColors > 256 || (!grey && palette.PaletteType != TWPA_RGB))
-        return Fail(s, ExitSourceFailed, "the source's palette (%u colours of type %u) is not written",
-                    palette.NumColors, palette.PaletteType);
-    // An index past the palette's end takes its first entry.
-    for (uint32_t i = 0; i < (1u << layout->bitsPerPixel); ++i) {
-        const TW_ELEMENT8 &c = palette.Colors[i < palette.NumColors ? i : 0];
-        layout->palette.push_back({c.Channel1, grey ? c.Channel1 : c.Channel2, grey ? c.Channel1 : c.Channel3});
-    }
-    return true;
-}
-
-// Whether a strip's lines lie inside the image and inside the bytes it wrote,
-// each whole byte of the image's lines; reported with the strip's fields if not.
-bool StripFits(Session &s, const TW_IMAGEMEMXFER &x, const StripLayout &layout, uint32_t bufferBytes) {
-    if (!StripsUncompressed(s, x.Compression)) return false;
-    const uint32_t bits = layout.bitsPerPixel;
-    const uint64_t lineBytes = (uint64_t(x.Columns) * bits + 7) / 8;
-    const char *why = nullptr;
-    if (x.BytesWritten > bufferBytes) why = "more bytes than the buffer holds";
-    else if (!x.Columns || !x.Rows) why = "no pixels";
-    else if (uint64_t(x.XOffset) + x.Columns > layout.width || uint64_t(x.YOffset) + x.Rows > layout.height)
-        why = "pixels outside the image";
-    else if (x.BytesPerRow < lineBytes) why = "lines shorter than their pixels";
-    else if (uint64_t(x.BytesPerRow) * (x.Rows - 1) + lineBytes > x.BytesWritten) why = "more lines than bytes";
-    else if (uint64_t(x.XOffset) * bits % 8 || (uint64_t(x.XOffset) + x.Columns < layout.width && uint64_t(x.Columns) * bits % 8))
-        why = "a tile that does not begin and end on a whole byte";
-    if (!why) return true;
-    return Fail(s, ExitSourceFailed,
-                "the source's strip has %s: BytesPerRow %u, Columns %u, Rows %u, XOffset %u, YOffset %u, "
-                "BytesWritten %u (image %u x %u, buffer %u bytes)",
-                why, x.BytesPerRow, x.Columns, x.Rows, x.XOffset, x.YOffset, x.BytesWritten, layout.width,
-                layout.height, bufferBytes);
+    return TakePalette(palette, layout, &why) || Fail(s, ExitSourceFailed, "%s", why.c_str());
 }
 
 bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, PendingFrame *frame) {
     StripLayout layout;
-    if (!StripLayoutOf(s, info, &layout) || !ReadStripColours(s, &layout)) return false;
+    std::string why;
+    if (!StripLayoutOf(info, &layout, &why)) return Fail(s, ExitSourceFailed, "%s", why.c_str());
+    if (!ReadStripColours(s, &layout)) return false;
     TW_SETUPMEMXFER setup = {};
     if (!Succeeds(s, ToSource, {DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET}, &setup)) return false;
-    const size_t lineBytes = size_t(layout.lineBytes), frameBytes = lineBytes * layout.height;
-    // A source may want larger buffers than its frame, not without bound.
-    if (setup.MinBufSize > std::max<uint64_t>(frameBytes, MaxStripBuffer))
-        return Fail(s, ExitSourceFailed, "the source asks for buffers of at least %u bytes for a frame of %llu",
-                    setup.MinBufSize, static_cast<unsigned long long>(frameBytes));
-    const uint32_t size = StripBufferSize(setup, frameBytes);
-    // The image's lines lie lineBytes apart, without the source's padding.
-    // Strips of whole unpadded lines, in order, are received where they belong,
-    // behind the lines before them; any other strip (padded, a tile, out of
-    // order) behind the image, and its lines copied to their place. The
-    // image's memory is that of a frame written before, when there is one.
-    // No memory for it ends the run (TransferOneFrameOrFail).
-    std::vector<uint8_t> image = s.buffers->Take(frameBytes + size);
-    image.resize(frameBytes + size);
-    size_t inPlace = 0;  // bytes of the lines received where they belong
-    bool inOrder = true;
-    std::vector<uint32_t> covered(layout.height, 0);  // pixels of each line received
+    StripAssembly strips;
+    if (!PlanStrips(layout, setup, IsLongWork(layout.frameBytes), &strips, &why))
+        return Fail(s, ExitSourceFailed, "%s", why.c_str());
+    // The image's memory is that of a frame written before, when there is
+    // one. No memory for it ends the run (TransferOneFrameOrFail).
+    BeginStrips(&strips, s.buffers->Take(strips.memoryBytes));
     for (;;) {
-        uint8_t *received = image.data() + (inOrder ? inPlace : frameBytes);
         TW_IMAGEMEMXFER xfer = {};
-        xfer.Memory = {TWMF_APPOWNS | TWMF_POINTER, size, received};
+        xfer.Memory = {TWMF_APPOWNS | TWMF_POINTER, strips.bufferBytes, NextStripBuffer(strips)};
         TW_UINT16 result = Call(s, ToSource, {DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET}, &xfer);
         NoteHandedOver(s, result);
         if (result != TWRC_SUCCESS && !Delivered(s, result)) return false;
-        const bool empty = !xfer.BytesWritten && (!xfer.Rows || !xfer.Columns);
-        if (!empty) {
-            if (!StripFits(s, xfer, layout, size)) return false;
-            uint8_t *place = image.data() + size_t(xfer.YOffset) * lineBytes + size_t(xfer.XOffset) * layout.bitsPerPixel / 8;
-            const bool whole = xfer.Columns == layout.width && xfer.BytesPerRow == lineBytes;
-            if (whole && place == received) {
-                inPlace = size_t(xfer.YOffset + xfer.Rows) * lineBytes;
-            } else {
-                if (inOrder) memmove(image.data() + frameBytes, received, xfer.BytesWritten);
-                inOrder = false;
-                const uint8_t *from = image.data() + frameBytes;
-                const size_t pixelBytes = size_t((uint64_t(xfer.Columns) * layout.bitsPerPixel + 7) / 8);
-                for (uint32_t r = 0; r < xfer.Rows; ++r)
-                    memcpy(place + size_t(r) * lineBytes, from + size_t(r) * xfer.BytesPerRow, pixelBytes);
-            }
-            for (uint32_t r = 0; r < xfer.Rows; ++r)
-                if ((covered[xfer.YOffset + r] += xfer.Columns) > layout.width)
-                    return Fail(s, ExitSourceFailed, "the source's strips overlap on line %u", xfer.YOffset + r);
-        }
+        if (!TakeStrip(&strips, xfer, &why)) return Fail(s, ExitSourceFailed, "%s", why.c_str());
         frame->bytes += xfer.BytesWritten;
-        ShowProgress(Work::Transfer, index, frame->bytes, frameBytes);
+        ShowProgress(Work::Transfer, index, frame->bytes, strips.layout.frameBytes);
         if (result == TWRC_XFERDONE) break;
+        // Ctrl+C between strips: the frame is ended, and the source stepped down.
+        if (s.interrupted) return Fail(s, ExitCancelled, "interrupted (Ctrl+C)");
     }
-    for (uint32_t y = 0; y < layout.height; ++y)
-        if (covered[y] < layout.width)
-            return Fail(s, ExitSourceFailed, "the strips did not cover the image: line %u has %u of %u pixels", y,
-                        covered[y], layout.width);
+    if (!StripsCoverImage(strips, &why)) return Fail(s, ExitSourceFailed, "%s", why.c_str());
     frame->path = FramePath(s, index, s.options.format);
-    frame->write = [image = std::move(image), layout = std::move(layout),
+    frame->write = [image = std::move(strips.memory), layout = std::move(strips.layout),
                     buffers = s.buffers](Session &w, const std::string &path, std::string *note) mutable {
         bool written = WriteStrips(w, path, image.data(), layout, note);
         buffers->Give(std::move(image));
