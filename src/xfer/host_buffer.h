@@ -16,8 +16,9 @@
 // it: when an enable or a teardown lets go of that buffer, it is freed only
 // when the preview lets go too. So a preview that outlived a teardown (the
 // teardown could not wait for it) reads only its own old buffer, never the
-// next enable's; and it shows nothing more, since previewRunning stays 0 until
-// the next preview starts, and a start first joins the old preview's thread.
+// next enable's; and it ends after the pass it is in, since previewRunning
+// stays 0 until the next preview starts, and a start first joins the old
+// preview's thread.
 #pragma once
 
 #include <cstdint>
