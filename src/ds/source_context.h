@@ -49,9 +49,7 @@ struct SourceContext {
     volatile LONG previewRunning;
     HANDLE previewThread;
 
-    // xfer/: the frame's memory (xfer/host_buffer owns it) and the transfers.
-    uint8_t *hostBuffer;
-    uint32_t hostBufferSize;
+    // xfer/: the transfers. (The frame's memory is xfer/host_buffer's own.)
     char transferFileName[256];
     // Shares the transfers' work while the source is enabled.
     TransferWorker transferWorker;

@@ -57,8 +57,9 @@ TW_UINT16 EnableSource(TW_USERINTERFACE *userInterface) {
     StartMonitor();
 
     FrameGeometry frame = ReadFrameGeometry({KV_LINE_BYTES, KV_IMAGE_BYTES});
-    if (!ProvideHostBuffer(frame.imageBytes)) return FailEnable(TWCC_LOWMEMORY);
-    if (BoardAcquireSetup(g_source.hostBuffer, frame.imageBytes, frame.lineBytes) != 0) {
+    uint8_t *hostBuffer = ProvideHostBuffer(frame.imageBytes);
+    if (!hostBuffer) return FailEnable(TWCC_LOWMEMORY);
+    if (BoardAcquireSetup(hostBuffer, frame.imageBytes, frame.lineBytes) != 0) {
         BoardShowError();
         return FailEnable(TWCC_OPERATIONERROR);
     }

@@ -4,7 +4,6 @@
 #include "res/resource.h"
 #include "ui/preview.h"
 #include "ui/preview_frame.h"
-#include "xfer/host_buffer.h"
 
 namespace {
 
@@ -38,10 +37,7 @@ void RunFrames(uint32_t surface, const PreviewImage &image, bool twoSignalFrames
         BoardCommand(KV_COMMAND_SNAP, KV_MODE_SNAP_START);
         uint32_t result = BoardWaitForFrame(twoSignalFrames);
         if (result == KV_WAIT_OK) {
-            {
-                HostBufferRead reading;
-                CopyFrameToSurface(image);
-            }
+            CopyFrameToSurface(image);
             if (SurfaceIsOpen(surface)) SurfaceBlit(surface);
             DispatchThreadMessages();
             badFrames = 0;
@@ -63,10 +59,8 @@ void RunFrames(uint32_t surface, const PreviewImage &image, bool twoSignalFrames
 
 void PreviewLoop(HWND dialog) {
     ShowPreviewRunning(dialog, true);
-    FrameGeometry frame = ReadFrameGeometry(
-        {KV_IMAGE_WIDTH, KV_IMAGE_HEIGHT, KV_BITS_PER_PIXEL, KV_IMAGE_BYTES, KV_LINE_BYTES,
-         KV_SIGNALS_PER_FRAME});
-    PreviewImage image = PlanPreviewImage(frame);
+    PreviewImage image = PlanPreviewImage();
+    const FrameGeometry &frame = image.view.frame();
     uint32_t surface = NoSurface;
     SurfaceCreate(&surface, frame.width, frame.height, image.surfaceDepth, dialog);
     image.pixels = static_cast<uint8_t *>(SurfacePixels(surface));

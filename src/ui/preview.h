@@ -1,5 +1,11 @@
 // The live preview: a thread that snaps frames into the host buffer and shows
 // them on a display surface until it is stopped.
+//
+// A click starts or stops it on the application's thread (the dialog's). The
+// preview's thread holds the module and the host buffer of its start until it
+// ends, and reads only that buffer (xfer/host_buffer.h says why). A preview
+// that outlived a teardown ends after the pass it is in: previewRunning stays
+// 0 until the next start, which first joins the old preview's thread.
 #pragma once
 
 #include <windows.h>

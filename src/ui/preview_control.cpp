@@ -41,8 +41,11 @@ void StartPreview(HWND dialog) {
     }
     // The caption reads "Preview" a moment before the last run's thread has
     // finished: let it finish, so only one preview ever drives the board.
+    // Until then previewRunning has stayed 0, so that run has ended at its
+    // next pass, even one that outlived a teardown.
     EndPreviewThread();
     g_source.previewRunning = 1;
+    // The buffer of this moment is the one the new run checks and reads.
     PreviewHoldsHostBuffer();
     // The preview handles windows, which may need the loader lock: it keeps
     // the module loaded, so an unload never has to wait for it.

@@ -12,7 +12,6 @@
 #include "ds/operations.h"
 #include "ds/source_context.h"
 #include "xfer/file_setup_reader.h"
-#include "xfer/frame.h"
 #include "xfer/transfer_start.h"
 
 namespace {
@@ -56,12 +55,6 @@ void ReportTransferFile(TW_SETUPFILEXFER *setup, bool defaults) {
     setup->VRefNum = 0;
 }
 
-// The writer reads width x height pixels of whole bytes for the depth.
-TW_UINT16 CheckFrame(const FrameGeometry &frame) {
-    bool fits = FrameFitsHostBuffer(frame, WriterBytesPerPixel(frame.bitDepth));
-    return fits ? TWCC_SUCCESS : TWCC_OPERATIONERROR;
-}
-
 // The writer takes compact lines, top line first, and no line length: the
 // lines of a board that pads them are copied without their padding first.
 // Null when that copy cannot be had. Taken with malloc, as the source's other
@@ -72,13 +65,12 @@ struct FreeBytes {
 };
 using CompactCopy = std::unique_ptr<uint8_t, FreeBytes>;
 
-CompactCopy CompactLines(const FrameGeometry &frame) {
-    size_t pixels = size_t(frame.width * WriterBytesPerPixel(frame.bitDepth));
-    CompactCopy compact(static_cast<uint8_t *>(malloc(pixels * frame.height)));
+CompactCopy CompactLines(const FrameView &view) {
+    size_t pixels = view.pixelBytes();
+    uint32_t height = view.frame().height;
+    CompactCopy compact(static_cast<uint8_t *>(malloc(pixels * height)));
     if (!compact) return nullptr;
-    const uint8_t *line = g_source.hostBuffer;
-    for (size_t y = 0; y < frame.height; ++y, line += frame.lineBytes)
-        memcpy(compact.get() + y * pixels, line, pixels);
+    for (uint32_t y = 0; y < height; ++y) memcpy(compact.get() + y * pixels, view.line(y), pixels);
     return compact;
 }
 
@@ -106,18 +98,17 @@ TW_UINT16 ImageFileXferMsg(const OperationRequest *request) {
     bool ready = g_source.sourceState == STATE_READY;
     if (TW_UINT16 code = CheckTransferRequest(FirstCheck::Message, ready, request->message))
         return FailTransfer(code);
-    FrameGeometry frame;
-    TW_UINT16 code = StartTransfer({KV_IMAGE_WIDTH, KV_IMAGE_HEIGHT, KV_IMAGE_BYTES,
-                                    KV_BITS_PER_PIXEL, KV_BYTES_PER_PIXEL, KV_LINE_BYTES,
-                                    KV_SIGNALS_PER_FRAME},
-                                   CheckFrame, frame);
+    // The writer reads width x height pixels of whole bytes for the depth.
+    FrameView view;
+    TW_UINT16 code = StartTransfer(FrameUse::File, nullptr, view);
     if (code != TWCC_SUCCESS) return FailTransfer(code);
     CompactCopy compact;
-    if (!LinesArePacked(frame, WriterBytesPerPixel(frame.bitDepth))) {
-        compact = CompactLines(frame);
+    if (!view.packed()) {
+        compact = CompactLines(view);
         if (!compact) return FailTransfer(TWCC_LOWMEMORY);
     }
-    const uint8_t *pixels = compact ? compact.get() : g_source.hostBuffer;
+    const uint8_t *pixels = compact ? compact.get() : view.line(0);
+    const FrameGeometry &frame = view.frame();
     uint32_t result = BoardWriteImageFile(g_source.transferFileName, pixels, frame.width,
                                           frame.height, frame.bitDepth);
     if (result != 0) {

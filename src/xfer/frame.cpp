@@ -1,7 +1,6 @@
 #include "xfer/frame.h"
 
 #include "board/board.h"
-#include "ds/source_context.h"
 
 FrameGeometry ReadFrameGeometry(std::initializer_list<uint32_t> parameters) {
     FrameGeometry frame;
@@ -18,14 +17,4 @@ FrameGeometry ReadFrameGeometry(std::initializer_list<uint32_t> parameters) {
         }
     }
     return frame;
-}
-
-bool FrameFitsHostBuffer(const FrameGeometry &frame, uint64_t bytesPerPixel) {
-    if (!g_source.hostBuffer || frame.width == 0 || frame.height == 0 || frame.bitDepth == 0 ||
-        bytesPerPixel == 0)
-        return false;
-    uint64_t linePixels = uint64_t(frame.width) * bytesPerPixel;
-    uint64_t lines = uint64_t(frame.lineBytes) * frame.height;
-    return linePixels <= frame.lineBytes && lines <= frame.imageBytes &&
-           frame.imageBytes <= g_source.hostBufferSize;
 }

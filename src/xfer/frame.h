@@ -19,19 +19,8 @@ struct FrameGeometry {
 
 // Reads the given board parameters, in the given order (the board sees the
 // inquiries in that order), into one geometry. Parameters not listed stay 0.
+// The transfers and the preview read theirs through a frame view (frame_view.h).
 FrameGeometry ReadFrameGeometry(std::initializer_list<uint32_t> parameters);
-
-// True when the frame can be read whole from the host buffer, line by line at
-// the board's line length, each line's pixels taken as `bytesPerPixel` bytes
-// each: non-zero sizes and depth, pixels no longer than their line, height lines within
-// the image size, and the image no larger than the host buffer allocated at
-// enable. A frame that fails is refused by every use rather than cut.
-bool FrameFitsHostBuffer(const FrameGeometry &frame, uint64_t bytesPerPixel);
-
-// True when the board's lines hold nothing but their pixels.
-constexpr bool LinesArePacked(const FrameGeometry &frame, uint64_t bytesPerPixel) {
-    return frame.lineBytes == uint64_t(frame.width) * bytesPerPixel;
-}
 
 // Pixel formats. The board delivers 8-bit grey, deep grey (16-bit samples of
 // 10, 12 or 14 bits), 24-bit and 32-bit colour. Each use below answers for

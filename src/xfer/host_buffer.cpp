@@ -4,18 +4,19 @@
 
 #include <cstdlib>
 
-#include "ds/source_context.h"
-
 namespace {
 
 constexpr uint32_t KeptFrameLimit = uint32_t(64) << 20;
 
-// Guards the buffer's address and size against the preview's reads, and the
-// two fields below.
+// Guards everything below against the preview's thread, and against a
+// teardown on another thread than the application's.
 SRWLOCK g_lock = SRWLOCK_INIT;
+// The buffer of the moment.
+uint8_t *g_buffer;
+uint32_t g_bytes;
 // The buffer the preview holds, and the same once it has been let go of: the
 // preview frees it when it lets go.
-uint8_t *g_heldByPreview;
+HostBufferBytes g_heldByPreview;
 uint8_t *g_freedWithPreview;
 
 struct Exclusive {
@@ -25,49 +26,64 @@ struct Exclusive {
     Exclusive &operator=(const Exclusive &) = delete;
 };
 
+struct Shared {
+    Shared() { AcquireSRWLockShared(&g_lock); }
+    ~Shared() { ReleaseSRWLockShared(&g_lock); }
+    Shared(const Shared &) = delete;
+    Shared &operator=(const Shared &) = delete;
+};
+
 void Publish(uint8_t *buffer, uint32_t bytes) {
     Exclusive locked;
-    uint8_t *old = g_source.hostBuffer;
-    g_source.hostBuffer = buffer;
-    g_source.hostBufferSize = buffer ? bytes : 0;
-    if (old == g_heldByPreview) g_freedWithPreview = old;
+    uint8_t *old = g_buffer;
+    g_buffer = buffer;
+    g_bytes = buffer ? bytes : 0;
+    if (old == g_heldByPreview.data) g_freedWithPreview = old;
     else free(old);
 }
 
 bool HeldByPreview(const uint8_t *buffer) {
-    Exclusive locked;
-    return buffer && buffer == g_heldByPreview;
+    Shared locked;
+    return buffer && buffer == g_heldByPreview.data;
 }
 
 }  // namespace
 
-bool ProvideHostBuffer(uint32_t imageBytes) {
-    if (g_source.hostBuffer && g_source.hostBufferSize == imageBytes) return true;
+uint8_t *ProvideHostBuffer(uint32_t imageBytes) {
+    if (g_buffer && g_bytes == imageBytes) return g_buffer;
     // Another size: the old buffer goes first, unless the preview holds it;
     // then it stays as it is until the new one is had.
-    if (!HeldByPreview(g_source.hostBuffer)) Publish(nullptr, 0);
+    if (!HeldByPreview(g_buffer)) Publish(nullptr, 0);
     auto *fresh = static_cast<uint8_t *>(malloc(imageBytes));
-    if (!fresh) return false;
+    if (!fresh) return nullptr;
     Publish(fresh, imageBytes);
-    return true;
+    return fresh;
 }
 
-bool HostBufferWorthKeeping() { return g_source.hostBufferSize <= KeptFrameLimit; }
+bool HostBufferWorthKeeping() { return g_bytes <= KeptFrameLimit; }
 
 void ReleaseHostBuffer(bool keepForNextEnable) {
     if (!keepForNextEnable) Publish(nullptr, 0);
 }
 
+HostBufferBytes CurrentHostBuffer() {
+    Shared locked;
+    return {g_buffer, g_bytes};
+}
+
 void PreviewHoldsHostBuffer() {
     Exclusive locked;
-    g_heldByPreview = g_source.hostBuffer;
+    g_heldByPreview = {g_buffer, g_bytes};
 }
 
 void PreviewLetsGoOfHostBuffer() {
     Exclusive locked;
     free(g_freedWithPreview);
-    g_freedWithPreview = g_heldByPreview = nullptr;
+    g_freedWithPreview = nullptr;
+    g_heldByPreview = {};
 }
 
-HostBufferRead::HostBufferRead() { AcquireSRWLockShared(&g_lock); }
-HostBufferRead::~HostBufferRead() { ReleaseSRWLockShared(&g_lock); }
+HostBufferBytes HostBufferHeldByPreview() {
+    Shared locked;
+    return g_heldByPreview;
+}

@@ -1,20 +1,38 @@
 // The frame's memory: the one host buffer the board captures into, from the
-// enable that provides it until the teardown that lets go of it.
+// enable that provides it until the teardown that lets go of it. Its address
+// and size live here alone; the transfers and the preview read its bytes
+// through a frame view (xfer/frame_view.h), made on what this hands out.
 //
-// The transfers read it on the application's thread as g_source.hostBuffer and
-// hostBufferSize. The preview thread holds the buffer it started with until it
-// ends, and a buffer let go of meanwhile is freed when the preview lets go of
-// it (the preview always ends before the module unloads, since it keeps the
-// module loaded). Everything here is called on the application's thread,
-// except the preview's letting go and its reads.
+// Threads. An enable provides the buffer and a transfer reads it on the
+// application's thread; a teardown lets go of it on whichever thread disables
+// or closes the source, or at the module's unload; the application makes one
+// of these calls at a time. A preview is started on the application's thread
+// and reads on its own, for as long as it runs. Address and size change under
+// one lock, and this unit hands them out under it.
+//
+// Why the preview holds its buffer: it checks the frame against the buffer
+// once, at its start, and then reads frame after frame without the lock while
+// enables and teardowns may come and go. A buffer it holds is never freed under
+// it: when an enable or a teardown lets go of that buffer, it is freed only
+// when the preview lets go too. So a preview that outlived a teardown (the
+// teardown could not wait for it) reads only its own old buffer, never the
+// next enable's; and it ends after the pass it is in, since previewRunning
+// stays 0 until the next preview starts, and a start first joins the old
+// preview's thread.
 #pragma once
 
 #include <cstdint>
 
-// At enable: a host buffer of imageBytes in g_source.hostBuffer; the one the
-// last disable kept serves again while the frame keeps its size. False when
-// none can be had.
-bool ProvideHostBuffer(uint32_t imageBytes);
+// The buffer's bytes, as a view is made on them; null when there is none.
+struct HostBufferBytes {
+    const uint8_t *data = nullptr;
+    uint64_t size = 0;
+};
+
+// At enable: a host buffer of imageBytes for the board to capture into; the
+// one the last disable kept serves again while the frame keeps its size. Null
+// when none can be had.
+uint8_t *ProvideHostBuffer(uint32_t imageBytes);
 
 // Whether a disable keeps the buffer for the next enable: an application that
 // follows TWAIN disables and enables around every frame, and a fresh buffer's
@@ -25,16 +43,13 @@ bool HostBufferWorthKeeping();
 // At a teardown: keeps the buffer for the next enable, or lets go of it.
 void ReleaseHostBuffer(bool keepForNextEnable);
 
-// A starting preview holds the buffer of the moment; it lets go when it ends.
+// The buffer of the moment, which a transfer reads.
+HostBufferBytes CurrentHostBuffer();
+
+// On the application's thread, before the preview's thread starts: it holds
+// the buffer of the moment. On the preview's thread, as it ends: it lets go.
 void PreviewHoldsHostBuffer();
 void PreviewLetsGoOfHostBuffer();
 
-// The preview reads g_source.hostBuffer and hostBufferSize only inside one of
-// these: meanwhile an enable does not replace them.
-class HostBufferRead {
-public:
-    HostBufferRead();
-    ~HostBufferRead();
-    HostBufferRead(const HostBufferRead &) = delete;
-    HostBufferRead &operator=(const HostBufferRead &) = delete;
-};
+// The buffer the preview holds, which it reads.
+HostBufferBytes HostBufferHeldByPreview();

@@ -30,62 +30,59 @@ uint64_t ConvertedPixelBytes(const FrameGeometry &frame) {
     }
 }
 
-// The board's lines, and the strips made of them, lie inside the image and
-// the image inside the host buffer. (A strip line is never longer than a
-// board line, so the board's lines bound both.)
-bool FrameFitsStrips(const FrameGeometry &frame) {
-    return FrameFitsHostBuffer(frame, frame.bytesPerPixel) &&
-           ConvertedPixelBytes(frame) <= frame.lineBytes;
-}
-
-bool BufferFitsFirstStrip(const FrameGeometry &frame, TW_UINT32 length) {
-    return length <= frame.imageBytes && length >= frame.lineBytes;
-}
-
-TW_UINT16 CheckFirstStrip(const FrameGeometry &frame, TW_UINT32 bufferLength) {
-    if (!FrameFitsStrips(frame)) return TWCC_OPERATIONERROR;
-    return BufferFitsFirstStrip(frame, bufferLength) ? TWCC_SUCCESS : TWCC_BADVALUE;
+// The strips are made of the board's lines, which lie inside the image and the
+// image inside the host buffer when the view fits; a strip line is never
+// longer than a board line. Colour converted pixel by pixel must fit its line
+// as well.
+TW_UINT16 CheckFirstStrip(const FrameView &view, TW_UINT32 bufferLength) {
+    const FrameGeometry &frame = view.frame();
+    if (ConvertedPixelBytes(frame) > frame.lineBytes) return TWCC_OPERATIONERROR;
+    bool bufferFits = bufferLength <= frame.imageBytes && bufferLength >= frame.lineBytes;
+    return bufferFits ? TWCC_SUCCESS : TWCC_BADVALUE;
 }
 
 struct StripConversion {
     uint8_t *target;
-    const FrameGeometry *frame;
+    const FrameView *view;
 };
 
-// Lines [first, end) of the host buffer's frame, converted to the form strips
-// carry, into their place in the target (lines of StripLineLength bytes).
+// Lines [first, end) of the frame, converted to the form strips carry, into
+// their place in the target (lines of StripLineLength bytes). Where strip
+// lines are the board's whole lines, lines [first, end) go as one run.
 void ConvertLines(uint32_t first, uint32_t end, const void *context) {
     const auto &job = *static_cast<const StripConversion *>(context);
-    const FrameGeometry &frame = *job.frame;
+    const FrameView &view = *job.view;
+    const FrameGeometry &frame = view.frame();
     uint32_t line = StripLineLength(frame);
-    const uint8_t *source = g_source.hostBuffer + size_t(first) * frame.lineBytes;
+    const uint8_t *run = view.line(first);
     uint8_t *target = job.target + size_t(first) * line;
     size_t bytes = size_t(line) * (end - first);
     switch (StripPixelsFor(frame.bitDepth)) {
     case StripPixels::MaskedGrey:
-        MaskSamples(target, source, bytes / 2, HighByteMaskFor(frame.bitDepth));
-        if (bytes % 2) target[bytes - 1] = source[bytes - 1];
+        MaskSamples(target, run, bytes / 2, HighByteMaskFor(frame.bitDepth));
+        if (bytes % 2) target[bytes - 1] = run[bytes - 1];
         break;
     case StripPixels::Swapped:
         // Padding at the end of a board line travels unchanged.
-        for (uint32_t y = first; y < end; ++y, source += line, target += line) {
+        for (uint32_t y = first; y < end; ++y, target += line) {
+            const uint8_t *source = view.line(y);
             SwapFirstAndThird(target, source, frame.width);
             memcpy(target + frame.width * 3, source + frame.width * 3, line - frame.width * 3);
         }
         break;
     case StripPixels::CutAndSwapped:
-        for (uint32_t y = first; y < end; ++y, source += frame.lineBytes, target += line)
-            DropFourthAndSwap(target, source, frame.width);
+        for (uint32_t y = first; y < end; ++y, target += line)
+            DropFourthAndSwap(target, view.line(y), frame.width);
         break;
     case StripPixels::Copy:
-        memcpy(target, source, bytes);
+        memcpy(target, run, bytes);
         break;
     }
 }
 
-void ConvertFrame(uint8_t *target, const FrameGeometry &frame) {
-    StripConversion job{target, &frame};
-    ConvertRows(frame.height, ConvertLines, &job);
+void ConvertFrame(uint8_t *target, const FrameView &view) {
+    StripConversion job{target, &view};
+    ConvertRows(view.frame().height, ConvertLines, &job);
 }
 
 // Describes the strip of `lines` lines that starts at the next line to
@@ -118,16 +115,14 @@ TW_UINT16 DeliverStrip(TW_IMAGEMEMXFER *strip, uint8_t *destination) {
 }
 
 TW_UINT16 FirstStrip(TW_IMAGEMEMXFER *strip, uint8_t *destination) {
-    auto check = [strip](const FrameGeometry &frame) {
-        return CheckFirstStrip(frame, strip->Memory.Length);
+    auto check = [strip](const FrameView &view) {
+        return CheckFirstStrip(view, strip->Memory.Length);
     };
-    FrameGeometry frame;
-    TW_UINT16 code = StartTransfer({KV_IMAGE_BYTES, KV_IMAGE_WIDTH, KV_IMAGE_HEIGHT,
-                                    KV_LINE_BYTES, KV_BITS_PER_PIXEL, KV_BYTES_PER_PIXEL,
-                                    KV_SIGNALS_PER_FRAME},
-                                   check, frame);
+    FrameView view;
+    TW_UINT16 code = StartTransfer(FrameUse::Memory, check, view);
     if (code != TWCC_SUCCESS) return Fail(code);
 
+    const FrameGeometry &frame = view.frame();
     uint32_t line = StripLineLength(frame);
     g_source.memXferLineLength = line;
     g_source.memXferColumns = frame.width;
@@ -137,13 +132,13 @@ TW_UINT16 FirstStrip(TW_IMAGEMEMXFER *strip, uint8_t *destination) {
     // A buffer that takes the whole frame ends the transfer at once: the
     // frame is converted straight into it and no copy is kept.
     if (strip->Memory.Length / line >= frame.height) {
-        ConvertFrame(destination, frame);
+        ConvertFrame(destination, view);
         return CompleteStrip(strip, frame.height);
     }
 
     g_source.memXferCopy = static_cast<uint8_t *>(malloc(size_t(line) * frame.height));
     if (!g_source.memXferCopy) return Fail(TWCC_LOWMEMORY);
-    ConvertFrame(g_source.memXferCopy, frame);
+    ConvertFrame(g_source.memXferCopy, view);
     g_source.memXferCursor = g_source.memXferCopy;
     return DeliverStrip(strip, destination);
 }

@@ -45,7 +45,8 @@ constexpr std::array<RGBQUAD, PALETTE_ENTRIES> GreyPalette = [] {
 
 }  // namespace
 
-NativeBitmapLayout NativeBitmapLayoutFor(const FrameGeometry &frame) {
+NativeBitmapLayout NativeBitmapLayoutFor(const FrameView &view) {
+    const FrameGeometry &frame = view.frame();
     NativeBitmapLayout layout{};
     layout.conversion = NativeRowConversion(frame);
     layout.bitCount = NativeBitCount(frame.bitDepth);
@@ -55,8 +56,7 @@ NativeBitmapLayout NativeBitmapLayoutFor(const FrameGeometry &frame) {
     layout.rowStride = (layout.rowBytes + 3) & ~size_t(3);
     uint64_t paddedPixels = uint64_t(layout.rowStride) * frame.height;
     // The board's image size counts the padding of its lines, which the rows drop.
-    bool padded = layout.rowStride != layout.rowBytes ||
-                  !LinesArePacked(frame, frame.bytesPerPixel);
+    bool padded = layout.rowStride != layout.rowBytes || !view.packed();
     layout.sizeImage = padded ? paddedPixels : PackedSizeImage(frame);
     // The block holds a whole image size of pixels even when conversion shrank it.
     layout.blockBytes = layout.pixelOffset + std::max<uint64_t>(frame.imageBytes, paddedPixels);

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "xfer/frame.h"
+#include "xfer/frame_view.h"
 
 struct NativeBitmapLayout {
     RowConversion conversion;
@@ -20,7 +20,7 @@ struct NativeBitmapLayout {
     uint64_t writtenBytes; // header, palette and converted rows
 };
 
-NativeBitmapLayout NativeBitmapLayoutFor(const FrameGeometry &frame);
+NativeBitmapLayout NativeBitmapLayoutFor(const FrameView &view);
 
 // A new, unlocked GMEM_MOVEABLE | GMEM_ZEROINIT block with header and palette
 // written and pixels still zero; nullptr when it cannot be had (after the

@@ -6,7 +6,6 @@
 #include "ds/operations.h"
 #include "ds/source_context.h"
 #include "pixel_kernels.h"
-#include "xfer/frame.h"
 #include "xfer/native_bitmap.h"
 #include "xfer/transfer_start.h"
 #include "xfer/transfer_worker.h"
@@ -20,23 +19,23 @@ TW_UINT16 Fail(TW_UINT16 code) { return FailOperation(OperationText::ImageNative
 struct BottomUpConversion {
     uint8_t *pixels;
     const NativeBitmapLayout *layout;
-    const FrameGeometry *frame;
+    const FrameView *view;
 };
 
 // Frame lines [first, end), converted into their bitmap rows: the row order
 // reversed and the pixels converted in one pass, straight from the host buffer
-// into the bitmap; the host buffer is left as the board wrote it. Lines are
-// read at the board's line length, so padding the board adds to them is left
-// behind; row padding stays as the zero-initialised block has it.
+// into the bitmap; the host buffer is left as the board wrote it. Only each
+// line's pixels are read, so padding the board adds to them is left behind;
+// row padding stays as the zero-initialised block has it.
 void ConvertLinesBottomUp(uint32_t first, uint32_t end, const void *context) {
     const auto &job = *static_cast<const BottomUpConversion *>(context);
     const NativeBitmapLayout &layout = *job.layout;
-    const FrameGeometry &frame = *job.frame;
-    const size_t lineBytes = frame.lineBytes;
-    const uint8_t *line = g_source.hostBuffer + size_t(first) * lineBytes;
+    const FrameView &view = *job.view;
+    const FrameGeometry &frame = view.frame();
     uint8_t *row = job.pixels + size_t(frame.height - 1 - first) * layout.rowStride;
     const unsigned shift = ShiftToByteFor(frame.bitDepth);
-    for (uint32_t k = first; k < end; ++k, line += lineBytes, row -= layout.rowStride) {
+    for (uint32_t y = first; y < end; ++y, row -= layout.rowStride) {
+        const uint8_t *line = view.line(y);
         switch (layout.conversion) {
         case RowConversion::Copy: memcpy(row, line, layout.rowBytes); break;
         case RowConversion::ShiftToByte: ShiftSamplesToBytes(row, line, frame.width, shift); break;
@@ -47,9 +46,8 @@ void ConvertLinesBottomUp(uint32_t first, uint32_t end, const void *context) {
 
 // A frame that fits has its bitmap's block made while the board captures it,
 // unless the last transfer had one made ready already.
-TW_UINT16 CheckFrame(const FrameGeometry &frame) {
-    if (!FrameFitsHostBuffer(frame, frame.bytesPerPixel)) return TWCC_OPERATIONERROR;
-    NativeBitmapLayout layout = NativeBitmapLayoutFor(frame);
+TW_UINT16 PrepareBlock(const FrameView &view) {
+    NativeBitmapLayout layout = NativeBitmapLayoutFor(view);
     PrepareNextBitmapBlock(static_cast<SIZE_T>(layout.blockBytes),
                            static_cast<SIZE_T>(layout.writtenBytes));
     return TWCC_SUCCESS;
@@ -70,15 +68,12 @@ TW_UINT16 ImageNativeXfeMsg(const OperationRequest *request) {
         return Fail(code);
     if (!request->data) return FailMissingData();
 
-    FrameGeometry frame;
-    TW_UINT16 code = StartTransfer({KV_IMAGE_WIDTH, KV_IMAGE_HEIGHT, KV_BITS_PER_PIXEL,
-                                    KV_IMAGE_BYTES, KV_BYTES_PER_PIXEL, KV_LINE_BYTES,
-                                    KV_SIGNALS_PER_FRAME},
-                                   CheckFrame, frame);
+    FrameView view;
+    TW_UINT16 code = StartTransfer(FrameUse::Native, PrepareBlock, view);
     if (code != TWCC_SUCCESS) return Fail(code);
 
-    NativeBitmapLayout layout = NativeBitmapLayoutFor(frame);
-    HGLOBAL bitmap = BuildNativeBitmap(layout, frame);
+    NativeBitmapLayout layout = NativeBitmapLayoutFor(view);
+    HGLOBAL bitmap = BuildNativeBitmap(layout, view.frame());
     if (!bitmap) return Fail(TWCC_LOWMEMORY);
     {
         LockedGlobal block(bitmap);
@@ -91,8 +86,8 @@ TW_UINT16 ImageNativeXfeMsg(const OperationRequest *request) {
         // more than the conversion, which this thread then does alone.
         PrepareFollowingBitmapBlock(static_cast<SIZE_T>(layout.blockBytes),
                                     static_cast<SIZE_T>(layout.writtenBytes));
-        BottomUpConversion job{block.data() + layout.pixelOffset, &layout, &frame};
-        ConvertRows(frame.height, ConvertLinesBottomUp, &job);
+        BottomUpConversion job{block.data() + layout.pixelOffset, &layout, &view};
+        ConvertRows(view.frame().height, ConvertLinesBottomUp, &job);
     }
     HandOver(request->data, bitmap);
     g_source.sourceState = STATE_TRANSFERRING;

@@ -10,10 +10,11 @@ TW_UINT16 CheckTransferRequest(FirstCheck first, bool stateAccepted, TW_UINT16 m
     return messageFault ? messageFault : stateFault;
 }
 
-TW_UINT16 StartTransfer(std::initializer_list<uint32_t> parameters, const FrameCheck &check,
-                        FrameGeometry &frame) {
-    frame = ReadFrameGeometry(parameters);
-    if (TW_UINT16 code = check(frame)) return code;
+TW_UINT16 StartTransfer(FrameUse use, const FrameCheck &check, FrameView &view) {
+    view = FrameView(use);
+    if (!view.fits()) return TWCC_OPERATIONERROR;
+    if (check)
+        if (TW_UINT16 code = check(view)) return code;
     StopPreview();
-    return SnapImage(frame.twoSignalFrames()) ? TWCC_SUCCESS : TWCC_OPERATIONERROR;
+    return SnapImage(view.frame().twoSignalFrames()) ? TWCC_SUCCESS : TWCC_OPERATIONERROR;
 }

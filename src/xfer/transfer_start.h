@@ -6,10 +6,9 @@
 
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 
 #include "twain.h"
-#include "xfer/frame.h"
+#include "xfer/frame_view.h"
 
 // Which of its two request checks a transfer makes first.
 enum class FirstCheck { State, Message };
@@ -18,14 +17,13 @@ enum class FirstCheck { State, Message };
 // TWCC_SEQERROR or TWCC_BADPROTOCOL, whichever fails first in the given order.
 TW_UINT16 CheckTransferRequest(FirstCheck first, bool stateAccepted, TW_UINT16 message);
 
-// A transfer's test of the frame before anything is snapped (against the host
-// buffer, and whatever else the transfer must know): TWCC_SUCCESS, or the
+// A transfer's own test of a frame that fits the host buffer, before anything
+// is snapped (whatever else the transfer must know): TWCC_SUCCESS, or the
 // condition code the transfer fails with.
-using FrameCheck = std::function<TW_UINT16(const FrameGeometry &frame)>;
+using FrameCheck = std::function<TW_UINT16(const FrameView &view)>;
 
-// Reads the board parameters in the given order (the board sees them so),
-// applies the transfer's check, stops the preview and snaps a fresh frame.
-// TWCC_SUCCESS with `frame` read, or the code to fail with (a failed snap has
-// shown its own box).
-TW_UINT16 StartTransfer(std::initializer_list<uint32_t> parameters, const FrameCheck &check,
-                        FrameGeometry &frame);
+// Makes the transfer's view of the frame, refuses a frame that does not fit
+// the host buffer (TWCC_OPERATIONERROR), applies the transfer's check if it
+// has one, stops the preview and snaps a fresh frame. TWCC_SUCCESS with
+// `view` made, or the code to fail with (a failed snap has shown its own box).
+TW_UINT16 StartTransfer(FrameUse use, const FrameCheck &check, FrameView &view);

@@ -11,6 +11,7 @@
 #include "support/box_hook.h"
 #include "res/resource.h"
 #include "support/capability.h"
+#include "support/temp_file.h"
 #include "support/transfer.h"
 
 using namespace qx;
@@ -101,6 +102,33 @@ Outcome ClickPreview(LoadedSource &source, HWND) {
     return {FramesStarted() > frames ? TWRC_SUCCESS : TWRC_FAILURE, TWCC_SUCCESS};
 }
 
+// A file transfer into a file of the test's own folder: the set-up leaves it
+// empty, and only a transfer that succeeds writes it. (TIFF: the simulated
+// writer keeps a block of memory for the rows of a BMP file.)
+const TempFolder Files("faults");
+const std::string WrittenFile = Files.Path("frame.tif");
+
+bool FileIsEmpty() {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return GetFileAttributesExA(WrittenFile.c_str(), GetFileExInfoStandard, &data) &&
+           data.nFileSizeLow == 0 && data.nFileSizeHigh == 0;
+}
+
+void ReadyToWriteFile(LoadedSource &source, HWND app) {
+    MakeReady(source, app);
+    DeleteFileA(WrittenFile.c_str());
+    TW_SETUPFILEXFER setup = {};
+    lstrcpynA(setup.FileName, WrittenFile.c_str(), sizeof setup.FileName);
+    setup.Format = TWFF_TIFF;
+    ASSERT_EQ(source.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &setup), TWRC_SUCCESS);
+}
+
+Outcome WriteFile(LoadedSource &source, HWND) { return Read(source, FileTransfer(source)); }
+
+void WrittenOnlyWhenDone(LoadedSource &, const Outcome &outcome) {
+    EXPECT_EQ(FileIsEmpty(), outcome.rc != TWRC_XFERDONE);
+}
+
 Outcome EnableWithDialog(LoadedSource &source, HWND app) {
     return Read(source, source.Enable(true, app));
 }
@@ -117,6 +145,9 @@ const Triplet Triplets[] = {
     {"DAT_IMAGENATIVEXFER", BigBoard, Ready, Native},
     {"DAT_IMAGEMEMXFER", BigBoard, Ready, FirstStrip},
     {"Preview", BigBoard + "depth = 12\n", EnabledWithDialog, ClickPreview},
+    // Padded lines: the writer is given a compact copy.
+    {"DAT_IMAGEFILEXFER", BigBoard + "line_bytes = 1284\n", ReadyToWriteFile, WriteFile,
+     WrittenOnlyWhenDone},
 };
 
 constexpr const char *Quorvex = "Quorvex Error";
@@ -124,11 +155,19 @@ constexpr const char *Twain = "Twain Driver Error";
 const std::string Enable = "General failure in response to MSG_ENABLEDS.  ";
 const std::string NativeText = NativeFailure;
 const std::string Memory = "General failure in response to DAT_IMAGEMEMXFER.  ";
+const std::string File = "General failure in response to DAT_IMAGEFILEXFER.  ";
 // The board's own box for a set-up into no buffer.
 const std::string NoBufferText = "The board could not set up acquisition: no host buffer (error 1).";
 
 // Every call from `from` on fails, not only one.
 constexpr unsigned Every = 0;
+
+// The board's frame parameters, in the one order every transfer and the
+// preview inquire them. Bytes per pixel are the board's for native rows and
+// memory strips only: the preview and the file writer take theirs from the depth.
+enum FrameInquiry : unsigned {
+    Width = 1, Height, Depth, ImageBytes, LineBytes, BytesPerPixel, SignalsPerFrame
+};
 
 struct Fault {
     const char *triplet;
@@ -160,8 +199,9 @@ const Fault Faults[] = {
     {"MSG_GET of ICAP_XFERMECH", Import::GlobalAlloc, 1, 1, TWRC_FAILURE, TWCC_LOWMEMORY, {}, -1},
     {"MSG_GET of ICAP_XFERMECH", Import::GlobalLock, 1, 1, TWRC_FAILURE, TWCC_LOWMEMORY, {}, -1},
     {"MSG_SET of ICAP_XFERMECH", Import::GlobalLock, 1, 2, TWRC_FAILURE, TWCC_BADVALUE, {}, -1},
-    // Width, height, depth, image size, bytes per pixel, line length: no frame to read.
-    {"DAT_IMAGENATIVEXFER", Import::BoardInquire, 1, 6, TWRC_FAILURE, TWCC_OPERATIONERROR,
+    // No frame to read.
+    {"DAT_IMAGENATIVEXFER", Import::BoardInquire, Width, BytesPerPixel, TWRC_FAILURE,
+     TWCC_OPERATIONERROR,
      {{Twain, NativeText + OperationErrorSentence}}, -1},
     {"DAT_IMAGENATIVEXFER", Import::GlobalAlloc, 1, Every, TWRC_FAILURE, TWCC_LOWMEMORY,
      {{Twain, NativeText + LowMemorySentence}}, -1},
@@ -175,8 +215,8 @@ const Fault Faults[] = {
     // The application's block that cannot be locked.
     {"DAT_IMAGEMEMXFER", Import::GlobalLock, 1, 1, TWRC_FAILURE, TWCC_BADVALUE,
      {{Twain, Memory + BadValueSentence}}, -1},
-    // Image size, width, height, line length, depth, bytes per pixel: no frame to read.
-    {"DAT_IMAGEMEMXFER", Import::BoardInquire, 1, 6, TWRC_FAILURE, TWCC_OPERATIONERROR,
+    {"DAT_IMAGEMEMXFER", Import::BoardInquire, Width, BytesPerPixel, TWRC_FAILURE,
+     TWCC_OPERATIONERROR,
      {{Twain, Memory + OperationErrorSentence}}, -1},
     {"DAT_IMAGEMEMXFER", Import::Malloc, 1, 1, TWRC_FAILURE, TWCC_LOWMEMORY,
      {{Twain, Memory + LowMemorySentence}}, -1},
@@ -185,8 +225,13 @@ const Fault Faults[] = {
     {"Preview", Import::Malloc, 1, 2, TWRC_FAILURE, TWCC_SUCCESS, {}, -1},
     {"Preview", Import::GetModuleHandleEx, 1, 1, TWRC_FAILURE, TWCC_SUCCESS, {}, -1},
     {"Preview", Import::BeginThread, 1, 1, TWRC_FAILURE, TWCC_SUCCESS, {}, -1},
-    // No width, height, depth, image size or line length: the run ends before its first frame.
-    {"Preview", Import::BoardInquire, 1, 5, TWRC_FAILURE, TWCC_SUCCESS, {}, -1},
+    // No frame to read: the run ends before its first frame.
+    {"Preview", Import::BoardInquire, Width, LineBytes, TWRC_FAILURE, TWCC_SUCCESS, {}, -1},
+    {"DAT_IMAGEFILEXFER", Import::BoardInquire, Width, LineBytes, TWRC_FAILURE,
+     TWCC_OPERATIONERROR, {{Twain, File + OperationErrorSentence}}, -1},
+    // The compact copy of the padded lines.
+    {"DAT_IMAGEFILEXFER", Import::Malloc, 1, 1, TWRC_FAILURE, TWCC_LOWMEMORY,
+     {{Twain, File + LowMemorySentence}}, -1},
 };
 
 std::string Describe(const Triplet &triplet, Import import, unsigned first, unsigned count) {
