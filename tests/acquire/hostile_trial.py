@@ -17,6 +17,9 @@ import sys
 import tempfile
 
 COUNT = 3  # frames asked of each run
+# A run's address space: a frame the source claims is huge is then refused for
+# want of memory at once, rather than taken and cleared by the gigabyte.
+MEMORY = 4 << 30
 
 
 def verdict(exe, seed, mechanism, timeout, attempt=0):
@@ -27,8 +30,9 @@ def verdict(exe, seed, mechanism, timeout, attempt=0):
         # Output to a file: Wine's helper processes would hold a pipe open after the run.
         with tempfile.TemporaryFile() as log:
             child = subprocess.Popen(
-                ["wine", exe, "--verbose", "--unattended", "--dsm", "TWAIN_32.DLL", "--source", "QX Test Source",
-                 "--count", str(COUNT), "--mech", mechanism, "--out", "Z:" + out.replace("/", "\\")],
+                ["prlimit", f"--as={MEMORY}", "wine", exe, "--verbose", "--unattended", "--dsm", "TWAIN_32.DLL",
+                 "--source", "QX Test Source", "--count", str(COUNT), "--mech", mechanism,
+                 "--out", "Z:" + out.replace("/", "\\")],
                 env=env, cwd=os.path.dirname(exe), stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
             try:
                 child.wait(timeout)
@@ -45,18 +49,20 @@ def verdict(exe, seed, mechanism, timeout, attempt=0):
             return verdict(exe, seed, mechanism, timeout, attempt + 1)  # Wine did not start it
         files = sorted(os.listdir(out))
         unread = [f for f in files if subprocess.run(["identify", os.path.join(out, f)], capture_output=True).returncode]
+        crash = re.search(r"^.*(terminate called|wine: Unhandled).*$", output, re.M)
         code = child.returncode
-        if "terminate called" in output or "wine: Unhandled" in output:
-            why = "crash: " + next(line for line in output.splitlines() if "terminate called" in line or "wine: Unhandled" in line)
+        if crash:
+            why = "crash: " + crash.group(0)
         elif unread:
             why = "files ImageMagick cannot read: " + " ".join(unread)
         elif code == 0:
             why = None if len(files) == COUNT else f"exit status 0 with {len(files)} of {COUNT} frames written"
-        elif code == 1:
-            why = (None if re.search(r"^error: ", output, re.M) else "exit status 1 without an error line") or \
-                  (None if "MSG_CLOSEDS -> TWRC_SUCCESS" in output else "exit status 1 with the source not closed")
-        else:
+        elif code != 1:
             why = f"crash: exit status {code}"
+        elif not re.search(r"^error: ", output, re.M):
+            why = "exit status 1 without an error line"
+        else:
+            why = None if "MSG_CLOSEDS -> TWRC_SUCCESS" in output else "exit status 1 with the source not closed"
         return why, output
 
 
