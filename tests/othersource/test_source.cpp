@@ -29,6 +29,7 @@
 //   stall [0]      1: every strip after the first is empty (TWRC_SUCCESS, no progress)
 // A capability request without a container (MSG_GET, MSG_GETCURRENT,
 // MSG_GETDEFAULT, MSG_RESET) must say TWON_DONTCARE16, as Wine's camera source wants.
+// random=SEED: geometry drawn, and lies in any field now and then (random_fields.h).
 #include <windows.h>
 
 #include <algorithm>
@@ -39,6 +40,7 @@
 #include <vector>
 
 #include "parse_number.h"
+#include "random_fields.h"
 #include "test_pattern.h"
 #include "twain.h"
 
@@ -158,6 +160,7 @@ TW_UINT16 NativeTransfer(TW_HANDLE *handle) {
         const DWORD masks[3] = {0xF800, 0x07E0, 0x001F};
         memcpy(header + 1, masks, sizeof masks);
     }
+    randomfields::Masks(header);
     std::vector<uint8_t> pixels(pixelBytes, 0);
     for (uint32_t y = 0; y < g.height; ++y)
         PutLine(pixels.data() + (s.Get("topdown") ? y : g.height - 1 - y) * stride, y, 0, g.width, true);
@@ -176,7 +179,8 @@ TW_UINT16 NativeTransfer(TW_HANDLE *handle) {
     header->biHeight = LONG(s.Get("biheight", header->biHeight));
     header->biClrUsed = DWORD(s.Get("clrused", header->biClrUsed));
     info.insert(info.end(), pixels.begin(), pixels.end());
-    const size_t blockBytes = size_t(s.Get("blockbytes", info.size()));
+    size_t blockBytes = size_t(s.Get("blockbytes", info.size()));
+    randomfields::Header(reinterpret_cast<BITMAPINFOHEADER *>(info.data()), info.size(), &blockBytes);
     HGLOBAL block = GlobalAlloc(GHND, blockBytes);
     if (!block) return Fail(TWCC_LOWMEMORY);
     memcpy(GlobalLock(block), info.data(), blockBytes < info.size() ? blockBytes : info.size());
@@ -333,6 +337,7 @@ void FillIdentity(TW_IDENTITY *identity) {
 TW_UINT16 Open(TW_IDENTITY *origin, TW_IDENTITY *given) {
     g = Source{};
     g.settings = ReadSettings();
+    randomfields::Start(&g.settings.values);
     g.application = *origin;
     FillIdentity(&g.identity);
     if (given) g.identity.Id = given->Id;
@@ -376,6 +381,7 @@ TW_UINT16 Control(TW_IDENTITY *origin, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF d
     case DAT_SETUPMEMXFER: {
         const uint32_t bytes = uint32_t(g.settings.Get("bufferbytes", BufferBytes()));
         *static_cast<TW_SETUPMEMXFER *>(data) = {bytes, bytes, bytes};
+        randomfields::SetupMemXfer(static_cast<TW_SETUPMEMXFER *>(data));
         return TWRC_SUCCESS;
     }
     case DAT_PENDINGXFERS: {
@@ -398,6 +404,7 @@ TW_UINT16 Image(TW_UINT16 dat, TW_MEMREF data) {
         TW_IMAGEINFO info = {{72, 0}, {72, 0}, TW_INT32(g.width), TW_INT32(g.height), TW_INT16(Samples()), {}, TW_INT16(g.bits),
                              FALSE, TW_INT16(g.pixelType), TW_UINT16(g.settings.Get("compression"))};
         for (uint32_t k = 0; k < Samples(); ++k) info.BitsPerSample[k] = TW_INT16(BitsPerSample());
+        randomfields::ImageInfo(&info);
         *static_cast<TW_IMAGEINFO *>(data) = info;
         return TWRC_SUCCESS;
     }
@@ -415,6 +422,7 @@ TW_UINT16 Image(TW_UINT16 dat, TW_MEMREF data) {
             testsource::Colour c = testsource::PaletteColour(i);
             palette->Colors[i] = {TW_UINT8(i), c.r, c.g, c.b};
         }
+        randomfields::Palette(palette);
         return TWRC_SUCCESS;
     }
     case DAT_IMAGENATIVEXFER:
@@ -426,7 +434,8 @@ TW_UINT16 Image(TW_UINT16 dat, TW_MEMREF data) {
     case DAT_IMAGEMEMXFER:
         if (g.state != 6 && g.state != 7) return Fail(TWCC_SEQERROR);
         if (CancelsNow()) return g.state = 7, TWRC_CANCEL;
-        return MemoryTransfer(static_cast<TW_IMAGEMEMXFER *>(data));
+        if (randomfields::EmptyStrip(static_cast<TW_IMAGEMEMXFER *>(data), g.frame)) return g.state = 7, TWRC_SUCCESS;
+        return randomfields::Strip(static_cast<TW_IMAGEMEMXFER *>(data), MemoryTransfer(static_cast<TW_IMAGEMEMXFER *>(data)));
     default: break;
     }
     return Fail(TWCC_BADPROTOCOL);
