@@ -4,6 +4,8 @@
 #include <cstring>
 #include <iterator>
 
+#include "parse_number.h"
+
 namespace randomfields {
 
 namespace {
@@ -57,7 +59,9 @@ void Start(std::map<std::string, std::string> *settings) {
     auto seed = settings->find("random");
     if (seed == settings->end()) return;
     r.active = true;
-    r.state = strtoull(seed->second.c_str(), nullptr, 0);
+    uint32_t seedValue = 0;
+    ParseNumber(seed->second, &seedValue);
+    r.state = seedValue;
     constexpr uint32_t Rates[] = {0, 0, 0, 20, 100, 330};
     for (uint32_t &rate : r.liesPerMille) rate = Rates[Below(std::size(Rates))];
     // Pixel types and depths the source draws right, for both transfers or one of them.
