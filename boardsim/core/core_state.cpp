@@ -10,6 +10,7 @@
 #include "config_parse.h"
 #include "core_state.h"
 #include "frame_plan.h"
+#include "srw_lock.h"
 
 namespace {
 
@@ -25,11 +26,8 @@ constexpr char NoFailure[] = "No board error has occurred.";
 char g_failure[256];
 
 // Holds the state's lock for a scope.
-struct Guard {
-    Guard() { AcquireSRWLockExclusive(&g_lock); }
-    ~Guard() { ReleaseSRWLockExclusive(&g_lock); }
-    Guard(const Guard &) = delete;
-    Guard &operator=(const Guard &) = delete;
+struct Guard : SrwLocked<true> {
+    Guard() : SrwLocked(&g_lock) {}
 };
 
 struct StartupLoaded {

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "srw_lock.h"
+
 namespace {
 
 constexpr uint32_t KeptFrameLimit = uint32_t(64) << 20;
@@ -19,18 +21,12 @@ uint32_t g_bytes;
 HostBufferBytes g_heldByPreview;
 uint8_t *g_freedWithPreview;
 
-struct Exclusive {
-    Exclusive() { AcquireSRWLockExclusive(&g_lock); }
-    ~Exclusive() { ReleaseSRWLockExclusive(&g_lock); }
-    Exclusive(const Exclusive &) = delete;
-    Exclusive &operator=(const Exclusive &) = delete;
+struct Exclusive : SrwLocked<true> {
+    Exclusive() : SrwLocked(&g_lock) {}
 };
 
-struct Shared {
-    Shared() { AcquireSRWLockShared(&g_lock); }
-    ~Shared() { ReleaseSRWLockShared(&g_lock); }
-    Shared(const Shared &) = delete;
-    Shared &operator=(const Shared &) = delete;
+struct Shared : SrwLocked<false> {
+    Shared() : SrwLocked(&g_lock) {}
 };
 
 void Publish(uint8_t *buffer, uint32_t bytes) {
