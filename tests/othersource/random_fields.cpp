@@ -50,6 +50,12 @@ T Maybe(Place place, T truth) {
     return T(Below(2) ? Wild() : uint32_t(truth) + Below(9) - 4);
 }
 
+// Each field as it is, or now and then a lie.
+template <class... Fields>
+void MaybeEach(Place place, Fields &...fields) {
+    ((fields = Maybe(place, fields)), ...);
+}
+
 uint32_t Size() { return 1 + Below(Below(8) ? 64 : 1200); }
 
 }  // namespace
@@ -93,36 +99,22 @@ void Masks(BITMAPINFOHEADER *header) {
 }
 
 void Header(BITMAPINFOHEADER *h, size_t size, size_t *blockBytes) {
-    h->biSize = Maybe(InHeader, h->biSize);
-    h->biWidth = Maybe(InHeader, h->biWidth);
-    h->biHeight = Maybe(InHeader, h->biHeight);
-    h->biBitCount = Maybe(InHeader, h->biBitCount);
-    h->biCompression = Maybe(InHeader, h->biCompression);
-    h->biClrUsed = Maybe(InHeader, h->biClrUsed);
+    MaybeEach(InHeader, h->biSize, h->biWidth, h->biHeight, h->biBitCount, h->biCompression, h->biClrUsed);
     // Cut within the header, short of the rows, or longer than the bitmap.
     if (Lies(InBlock)) *blockBytes = Below(3) == 0 ? Below(sizeof *h) : Below(2) ? Below(uint32_t(size)) : size + Below(65536);
 }
 
 void ImageInfo(TW_IMAGEINFO *i) {
-    i->ImageWidth = Maybe(InInfo, i->ImageWidth);
-    i->ImageLength = Maybe(InInfo, i->ImageLength);
-    i->SamplesPerPixel = Maybe(InInfo, i->SamplesPerPixel);
-    i->BitsPerSample[0] = Maybe(InInfo, i->BitsPerSample[0]);
-    i->BitsPerPixel = Maybe(InInfo, i->BitsPerPixel);
-    i->Planar = Maybe(InInfo, i->Planar);
-    i->PixelType = Maybe(InInfo, i->PixelType);
-    i->Compression = Maybe(InInfo, i->Compression);
+    MaybeEach(InInfo, i->ImageWidth, i->ImageLength, i->SamplesPerPixel, i->BitsPerSample[0], i->BitsPerPixel,
+              i->Planar, i->PixelType, i->Compression);
 }
 
 void SetupMemXfer(TW_SETUPMEMXFER *s) {
-    s->MinBufSize = Maybe(InSetup, s->MinBufSize);
-    s->MaxBufSize = Maybe(InSetup, s->MaxBufSize);
-    s->Preferred = Maybe(InSetup, s->Preferred);
+    MaybeEach(InSetup, s->MinBufSize, s->MaxBufSize, s->Preferred);
 }
 
 void Palette(TW_PALETTE8 *palette) {
-    palette->NumColors = Maybe(InPalette, palette->NumColors);
-    palette->PaletteType = Maybe(InPalette, palette->PaletteType);
+    MaybeEach(InPalette, palette->NumColors, palette->PaletteType);
 }
 
 bool EmptyStrip(TW_IMAGEMEMXFER *x, uint32_t frame) {
@@ -143,13 +135,8 @@ bool EmptyStrip(TW_IMAGEMEMXFER *x, uint32_t frame) {
 
 TW_UINT16 Strip(TW_IMAGEMEMXFER *x, TW_UINT16 result) {
     if (!r.active || (result != TWRC_SUCCESS && result != TWRC_XFERDONE)) return result;
-    x->Compression = Maybe(InStrip, x->Compression);
-    x->BytesPerRow = Maybe(InStrip, x->BytesPerRow);
-    x->Columns = Maybe(InStrip, x->Columns);
-    x->Rows = Maybe(InStrip, x->Rows);
-    x->XOffset = Maybe(InStrip, x->XOffset);
-    x->YOffset = Maybe(InStrip, x->YOffset);
-    x->BytesWritten = Maybe(InStrip, x->BytesWritten);
+    MaybeEach(InStrip, x->Compression, x->BytesPerRow, x->Columns, x->Rows, x->XOffset, x->YOffset,
+              x->BytesWritten);
     return result == TWRC_XFERDONE && r.endless ? TWRC_SUCCESS : result;
 }
 
