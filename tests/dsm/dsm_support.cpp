@@ -36,13 +36,13 @@ bool QuorvexLoaded() { return GetModuleHandleA("QXTwain.ds") != nullptr; }
 
 TW_IDENTITY NewApplication(const char *name) {
     TW_IDENTITY app = AppIdentity(0);
-    CopyName(app.ProductName, name);
+    CopyIdentityText(app.ProductName, name);
     return app;
 }
 
 TW_IDENTITY NamedSource(const char *productName) {
     TW_IDENTITY source = {};
-    CopyName(source.ProductName, productName);
+    CopyIdentityText(source.ProductName, productName);
     return source;
 }
 

@@ -43,6 +43,7 @@
 #include "random_fields.h"
 #include "test_pattern.h"
 #include "twain.h"
+#include "twain_identity.h"
 
 using testsource::Sample;
 
@@ -324,14 +325,7 @@ void Tell(TW_UINT16 message) {
 }
 
 void FillIdentity(TW_IDENTITY *identity) {
-    *identity = {};
-    identity->Version = {1, 0, TWLG_USA, TWCY_USA, "Test 1.0"};
-    identity->ProtocolMajor = 1;
-    identity->ProtocolMinor = 9;
-    identity->SupportedGroups = DG_CONTROL | DG_IMAGE;
-    strcpy(identity->Manufacturer, "QX Tests");
-    strcpy(identity->ProductFamily, "QX Tests");
-    strcpy(identity->ProductName, "QX Test Source");
+    *identity = MakeIdentity(0, {1, 0, "Test 1.0", 1, 9, "QX Tests", "QX Tests", "QX Test Source"});
 }
 
 TW_UINT16 Open(TW_IDENTITY *origin, TW_IDENTITY *given) {

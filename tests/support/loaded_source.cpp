@@ -21,43 +21,13 @@ void SetFailureReporter(FailureReporter report) { reporter = report; }
 
 void ReportFailure(const std::string &what) { reporter(what); }
 
-void CopyName(char (&field)[34], const char *text) {
-    memset(field, 0, sizeof field);
-    strncpy(field, text, sizeof field - 1);
-}
-
 TW_IDENTITY AppIdentity(TW_UINT32 id, TW_UINT16 protocolMajor, TW_UINT16 protocolMinor) {
-    TW_IDENTITY identity = {};
-    identity.Id = id;
-    identity.Version.MajorNum = 2;
-    identity.Version.MinorNum = 1;
-    identity.Version.Language = TWLG_USA;
-    identity.Version.Country = TWCY_USA;
-    CopyName(identity.Version.Info, "Test application");
-    identity.ProtocolMajor = protocolMajor;
-    identity.ProtocolMinor = protocolMinor;
-    identity.SupportedGroups = DG_CONTROL | DG_IMAGE;
-    CopyName(identity.Manufacturer, "QXTwain tests");
-    CopyName(identity.ProductFamily, "Tests");
-    CopyName(identity.ProductName, "Test application");
-    return identity;
+    return MakeIdentity(id, {2, 1, "Test application", protocolMajor, protocolMinor, "QXTwain tests", "Tests",
+                             "Test application"});
 }
 
 TW_IDENTITY OpenedSourceIdentity(TW_UINT32 id) {
-    TW_IDENTITY identity = {};
-    identity.Id = id;
-    identity.Version.MajorNum = 1;
-    identity.Version.MinorNum = 603;
-    identity.Version.Language = TWLG_USA;
-    identity.Version.Country = TWCY_USA;
-    CopyName(identity.Version.Info, "Version 2001");
-    identity.ProtocolMajor = 1;
-    identity.ProtocolMinor = 6;
-    identity.SupportedGroups = DG_CONTROL | DG_IMAGE;
-    CopyName(identity.Manufacturer, "Quorvex, Inc");
-    CopyName(identity.ProductFamily, "Quorvex");
-    CopyName(identity.ProductName, "Quorvex Camera Interface");
-    return identity;
+    return MakeIdentity(id, {1, 603, "Version 2001", 1, 6, "Quorvex, Inc", "Quorvex", "Quorvex Camera Interface"});
 }
 
 LoadedSource::LoadedSource() : app(AppIdentity()), opened(OpenedSourceIdentity()) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "twain.h"
+#include "twain_identity.h"
 
 namespace qx {
 
@@ -20,9 +21,6 @@ void ReportFailure(const std::string &what);
 template <class T> T Export(HMODULE module, const char *name) {
     return reinterpret_cast<T>(reinterpret_cast<void *>(GetProcAddress(module, name)));
 }
-
-// A TW_STR32 field holding text, zero-filled.
-void CopyName(char (&field)[34], const char *text);
 
 // An application's identity as a Source Manager passes it in pOrigin.
 TW_IDENTITY AppIdentity(TW_UINT32 id = 7, TW_UINT16 protocolMajor = 1,

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "acquire.h"
+#include "twain_identity.h"
 
 namespace {
 
@@ -15,24 +16,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
-void CopyText(char (&field)[34], const char *text) {
-    memset(field, 0, sizeof field);
-    strncpy(field, text, sizeof field - 1);
-}
-
 void FillApplicationIdentity(TW_IDENTITY *app) {
-    *app = {};
-    app->Version.MajorNum = QX_VERSION_MAJOR;
-    app->Version.MinorNum = QX_VERSION_MINOR;
-    app->Version.Language = TWLG_USA;
-    app->Version.Country = TWCY_USA;
-    CopyText(app->Version.Info, "qxacquire " QX_VERSION);
-    app->ProtocolMajor = 1;
-    app->ProtocolMinor = 9;
-    app->SupportedGroups = DG_CONTROL | DG_IMAGE;
-    CopyText(app->Manufacturer, "Quorvex");
-    CopyText(app->ProductFamily, "QXTwain tools");
-    CopyText(app->ProductName, "qxacquire");
+    *app = MakeIdentity(0, {QX_VERSION_MAJOR, QX_VERSION_MINOR, "qxacquire " QX_VERSION, 1, 9, "Quorvex",
+                            "QXTwain tools", "qxacquire"});
 }
 
 std::string Field(const char (&field)[34]) { return std::string(field, strnlen(field, sizeof field)); }
