@@ -23,12 +23,16 @@ protected:
         *twMessage = event.TWMessage;
         return result;
     }
-    // An application with its window, and the source it opened and enabled.
-    void EnableQuorvex(bool showUI, HWND *window, TW_IDENTITY *app, TW_IDENTITY *source) {
+    // An application with its window, and the source it opened.
+    void OpenQuorvexWithWindow(HWND *window, TW_IDENTITY *app, TW_IDENTITY *source) {
         *window = CreateAppWindow();
         *app = OpenApplication(*window);
         *source = OpenQuorvex(app);
         ASSERT_NE(source->Id, 0u);
+    }
+    // The same, the source enabled.
+    void EnableQuorvex(bool showUI, HWND *window, TW_IDENTITY *app, TW_IDENTITY *source) {
+        ASSERT_NO_FATAL_FAILURE(OpenQuorvexWithWindow(window, app, source));
         ASSERT_EQ(Enable(app, source, showUI, *window), TWRC_SUCCESS);
     }
     // The wake-up waiting in this thread's queue for window (or, with
@@ -60,10 +64,9 @@ TEST_F(Notifications, RecordedEvenWithoutAnApplication) {
 }
 
 TEST_F(Notifications, DeliveredAtTheNextProcessEventAfterAWakeUpToTheWindow) {
-    HWND window = CreateAppWindow();
-    TW_IDENTITY app = OpenApplication(window);
-    TW_IDENTITY source = OpenQuorvex(&app);
-    ASSERT_NE(source.Id, 0u);
+    HWND window;
+    TW_IDENTITY app, source;
+    ASSERT_NO_FATAL_FAILURE(OpenQuorvexWithWindow(&window, &app, &source));
 
     EXPECT_EQ(Notify(&source, &app, MSG_XFERREADY), TWRC_SUCCESS);
     std::vector<Notification> record = qx::Notifications();
@@ -87,10 +90,9 @@ TEST_F(Notifications, DeliveredAtTheNextProcessEventAfterAWakeUpToTheWindow) {
 }
 
 TEST_F(Notifications, DeliveredWithAnyMessageInTheOrderSent) {
-    HWND window = CreateAppWindow();
-    TW_IDENTITY app = OpenApplication(window);
-    TW_IDENTITY source = OpenQuorvex(&app);
-    ASSERT_NE(source.Id, 0u);
+    HWND window;
+    TW_IDENTITY app, source;
+    ASSERT_NO_FATAL_FAILURE(OpenQuorvexWithWindow(&window, &app, &source));
     EXPECT_EQ(Notify(&source, &app, MSG_XFERREADY), TWRC_SUCCESS);
     EXPECT_EQ(Notify(&source, &app, MSG_CLOSEDSREQ), TWRC_SUCCESS);
     MSG anything = MessageFor(window, WM_USER + 1);
@@ -134,10 +136,9 @@ TEST_F(Notifications, ANotificationFromAnotherThreadWakesTheApplicationsThread) 
 }
 
 TEST_F(Notifications, GoOnlyToTheSourceTheyCameFromAndDieWithIt) {
-    HWND window = CreateAppWindow();
-    TW_IDENTITY app = OpenApplication(window);
-    TW_IDENTITY source = OpenQuorvex(&app);
-    ASSERT_NE(source.Id, 0u);
+    HWND window;
+    TW_IDENTITY app, source;
+    ASSERT_NO_FATAL_FAILURE(OpenQuorvexWithWindow(&window, &app, &source));
     TW_IDENTITY elsewhere = source;
     elsewhere.Id = source.Id + 100;
     EXPECT_EQ(Notify(&elsewhere, &app, MSG_XFERREADY), TWRC_SUCCESS);

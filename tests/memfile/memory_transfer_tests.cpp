@@ -158,19 +158,24 @@ TEST_F(EightBitStripTest, PreferredBufferTakesTheFrameInOneCall) {
     EXPECT_TRUE(Boxes().empty());
 }
 
-TEST_F(EightBitStripTest, MinBufSizeTakesOneLinePerCall) {
-    Delivery d = Deliver(*source, 640);
-    ASSERT_EQ(d.results.size(), 480u);
-    for (uint32_t k = 0; k < 480; ++k) {
+// `count` strips of `rows` whole 640-byte lines each, in order, the last one done.
+void ExpectWholeLineStrips(const Delivery &d, uint32_t count, uint32_t rows) {
+    ASSERT_EQ(d.results.size(), count);
+    for (uint32_t k = 0; k < count; ++k) {
         SCOPED_TRACE(k);
-        EXPECT_EQ(d.results[k], k < 479 ? TWRC_SUCCESS : TWRC_XFERDONE);
-        EXPECT_EQ(d.strips[k].Rows, 1u);
-        EXPECT_EQ(d.strips[k].YOffset, k);
-        EXPECT_EQ(d.strips[k].BytesWritten, 640u);
+        EXPECT_EQ(d.results[k], k + 1 < count ? TWRC_SUCCESS : TWRC_XFERDONE);
+        EXPECT_EQ(d.strips[k].Rows, rows);
+        EXPECT_EQ(d.strips[k].YOffset, rows * k);
+        EXPECT_EQ(d.strips[k].BytesWritten, rows * 640);
         EXPECT_EQ(d.strips[k].BytesPerRow, 640u);
         EXPECT_EQ(d.strips[k].Columns, 640u);
         if (::testing::Test::HasFailure()) break;
     }
+}
+
+TEST_F(EightBitStripTest, MinBufSizeTakesOneLinePerCall) {
+    Delivery d = Deliver(*source, 640);
+    ExpectWholeLineStrips(d, 480, 1);
     // Only the first call snapped.
     EXPECT_EQ(FramesStarted(), 1);
     EXPECT_TRUE(SameBytes(d.image, ExpectedImage(8, 640, 480, 640, 0)));
@@ -178,15 +183,7 @@ TEST_F(EightBitStripTest, MinBufSizeTakesOneLinePerCall) {
 
 TEST_F(EightBitStripTest, OnlyWholeLinesFitAndTheRestOfTheBufferIsLeftAlone) {
     Delivery d = Deliver(*source, 1600);
-    ASSERT_EQ(d.results.size(), 240u);
-    for (uint32_t k = 0; k < 240; ++k) {
-        SCOPED_TRACE(k);
-        EXPECT_EQ(d.results[k], k < 239 ? TWRC_SUCCESS : TWRC_XFERDONE);
-        EXPECT_EQ(d.strips[k].Rows, 2u);
-        EXPECT_EQ(d.strips[k].YOffset, 2 * k);
-        EXPECT_EQ(d.strips[k].BytesWritten, 1280u);
-        if (::testing::Test::HasFailure()) break;
-    }
+    ExpectWholeLineStrips(d, 240, 2);
     EXPECT_EQ(d.strips.back().YOffset, 478u);
     for (size_t i = 1280; i < 1600; ++i) ASSERT_EQ(d.lastBuffer[i], Canary) << "byte " << i;
     EXPECT_TRUE(SameBytes(d.image, ExpectedImage(8, 640, 480, 640, 0)));
