@@ -1,12 +1,11 @@
 #include "dib_reader.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
 #include "checked_size.h"
 #include "grey_level.h"
 #include "pixel_kernels.h"
+#include "text_format.h"
 
 namespace dib {
 
@@ -32,16 +31,6 @@ const char *CompressionName(uint32_t compression) {
     case Png: return "BI_PNG";
     default: return "an unknown compression";
     }
-}
-
-bool Refuse(std::string *why, const char *format, ...) {
-    char text[320];
-    va_list args;
-    va_start(args, format);
-    vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    *why = text;
-    return false;
 }
 
 // A mask of one run of ones, within a 16-bit word.
