@@ -30,6 +30,7 @@
 #include "board_bench.h"
 #include "cycle_bench.h"
 #include "memfile_bench.h"
+#include "parse_number.h"
 
 namespace {
 
@@ -119,7 +120,9 @@ int main(int argc, char **argv) {
     bool boardOnly = argc > 1 && strcmp(argv[1], "board") == 0;
     bool cycleOnly = argc > 1 && strcmp(argv[1], "cycle") == 0;
     bool named = boardOnly || cycleOnly;
-    int scale = argc > 1 + named ? std::max(1, atoi(argv[1 + named])) : 1;
+    uint32_t given = 0;
+    const bool scaled = argc > 1 + named && ParseNumber(argv[1 + named], &given) && given >= 1 && given <= 1000;
+    const int scale = scaled ? int(given) : 1;
     BoardLibrary kv = LoadBoardLibrary();
     if (!cycleOnly) RunBoardBench(kv, scale);
     if (boardOnly) return 0;

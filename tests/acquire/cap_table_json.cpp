@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "cap_support.h"
+#include "parse_number.h"
 
 namespace {
 
@@ -21,7 +22,8 @@ std::string Item(TW_UINT16 itemType, TW_UINT32 raw) {
 }  // namespace
 
 int main(int argc, char **argv) {
-    TW_UINT32 depth = argc > 1 ? strtoul(argv[1], nullptr, 10) : 8;
+    TW_UINT32 depth = 8;
+    if (argc > 1) ParseNumber(argv[1], &depth);
     std::vector<qx::Expected> table = qx::FreshTable(depth, 320, 200);
     // ICAP_BITDEPTH answers from the record of the current pixel type.
     TW_UINT16 bitDepthRecord = qx::Find(table, ICAP_PIXELTYPE).currentValue == TWPT_RGB ? 0x9002 : 0x9001;
