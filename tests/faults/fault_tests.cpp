@@ -198,7 +198,7 @@ const Fault Faults[] = {
      {}, 0},
     {"MSG_GET of ICAP_XFERMECH", Import::GlobalAlloc, 1, 1, TWRC_FAILURE, TWCC_LOWMEMORY, {}, -1},
     {"MSG_GET of ICAP_XFERMECH", Import::GlobalLock, 1, 1, TWRC_FAILURE, TWCC_LOWMEMORY, {}, -1},
-    {"MSG_SET of ICAP_XFERMECH", Import::GlobalLock, 1, 2, TWRC_FAILURE, TWCC_BADVALUE, {}, -1},
+    {"MSG_SET of ICAP_XFERMECH", Import::GlobalLock, 1, 1, TWRC_FAILURE, TWCC_BADVALUE, {}, -1},
     // No frame to read.
     {"DAT_IMAGENATIVEXFER", Import::BoardInquire, Width, BytesPerPixel, TWRC_FAILURE,
      TWCC_OPERATIONERROR,
