@@ -10,7 +10,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "frame_writer.h"
+#include "writers/frame_writer.h"
 #include "othersource/test_pattern.h"
 #include "res/resource.h"
 #include "support/bytes.h"

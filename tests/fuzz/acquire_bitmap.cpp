@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "dib_reader.h"
+#include "readers/dib_reader.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "container_reader.h"
+#include "readers/container_reader.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cassert>
 #include <cstring>
 
-#include "strip_assembler.h"
+#include "readers/strip_assembler.h"
 
 namespace {
 

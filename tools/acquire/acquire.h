@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "names.h"
+#include "twain/names.h"
 #include "twain.h"
 #include "wic_image.h"
 

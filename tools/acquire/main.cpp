@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "acquire.h"
-#include "buffer_pool.h"
-#include "frame_writer.h"
+#include "writers/buffer_pool.h"
+#include "writers/frame_writer.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "acquire.h"
-#include "progress.h"
-#include "text_format.h"
+#include "writers/progress.h"
+#include "readers/text_format.h"
 
 void Print(const char *format, ...) {
     va_list args;

@@ -1,10 +1,10 @@
-#include "frame_writer.h"
+#include "writers/frame_writer.h"
 
 #include <cstdio>
 
 #include "bmp_file.h"
-#include "checked_size.h"
-#include "progress.h"
+#include "readers/checked_size.h"
+#include "writers/progress.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "acquire.h"
-#include "write_timing.h"
+#include "writers/write_timing.h"
 
 // A frame's write, run on the writer thread: it reports a failure through Fail
 // on the writer's own session, which holds only the options.

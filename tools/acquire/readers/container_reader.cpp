@@ -1,13 +1,13 @@
 // Capability containers read from the bytes of their block: the fixed fields
 // first, then as many items as the block holds, never one past its end.
-#include "container_reader.h"
+#include "readers/container_reader.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "checked_size.h"
-#include "names.h"
-#include "text_format.h"
+#include "readers/checked_size.h"
+#include "twain/names.h"
+#include "readers/text_format.h"
 
 namespace {
 

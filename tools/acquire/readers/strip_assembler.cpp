@@ -1,13 +1,13 @@
 // The memory transfer's strips checked and put in place; every size the
 // source hands over is taken through checked_size.h.
-#include "strip_assembler.h"
+#include "readers/strip_assembler.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "checked_size.h"
-#include "names.h"
-#include "text_format.h"
+#include "readers/checked_size.h"
+#include "twain/names.h"
+#include "readers/text_format.h"
 
 namespace {
 

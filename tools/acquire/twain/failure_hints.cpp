@@ -1,5 +1,5 @@
 // What to try after a failure, by the condition code that says what failed.
-#include "names.h"
+#include "twain/names.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "progress.h"
+#include "writers/progress.h"
 
 #include <windows.h>
 

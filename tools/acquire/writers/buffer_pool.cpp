@@ -1,4 +1,4 @@
-#include "buffer_pool.h"
+#include "writers/buffer_pool.h"
 
 #include <new>
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "acquire.h"
-#include "strip_assembler.h"
+#include "readers/strip_assembler.h"
 
 // Sizes *buffer to `bytes`; false (reported) when there is no memory for it.
 bool Allocate(Session &s, std::vector<uint8_t> *buffer, uint64_t bytes);

@@ -2,7 +2,7 @@
 // transfer's lines, and files re-encoded. Every layout is read by what the
 // source said it is; one this program does not write ends the run with an
 // error naming it, never with a wrong picture.
-#include "image_output.h"
+#include "writers/image_output.h"
 
 #include <cstdio>
 #include <cstdint>
@@ -12,8 +12,8 @@
 
 #include "bmp_file.h"
 #include "bmp_format.h"
-#include "checked_size.h"
-#include "dib_reader.h"
+#include "readers/checked_size.h"
+#include "readers/dib_reader.h"
 #include "grey16.h"
 #include "pixel_kernels.h"
 

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "acquire.h"
-#include "buffer_pool.h"
-#include "frame_writer.h"
-#include "image_output.h"
-#include "progress.h"
-#include "strip_assembler.h"
+#include "writers/buffer_pool.h"
+#include "writers/frame_writer.h"
+#include "writers/image_output.h"
+#include "writers/progress.h"
+#include "readers/strip_assembler.h"
 
 namespace {
 

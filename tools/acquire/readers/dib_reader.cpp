@@ -1,11 +1,11 @@
-#include "dib_reader.h"
+#include "readers/dib_reader.h"
 
 #include <cstring>
 
-#include "checked_size.h"
+#include "readers/checked_size.h"
 #include "grey_level.h"
 #include "pixel_kernels.h"
-#include "text_format.h"
+#include "readers/text_format.h"
 
 namespace dib {
 

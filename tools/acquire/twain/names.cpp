@@ -1,5 +1,5 @@
 // TWAIN names for the codes that travel through DSM_Entry, and back.
-#include "names.h"
+#include "twain/names.h"
 
 #include <cctype>
 #include <cstdio>
