@@ -43,6 +43,9 @@ median() {
   printf '%s\n' "$@" | awk '$1 != "" && $1 != "-"' | sort -g | awk '{ v[NR] = $1 } END { print NR ? v[int((NR + 1) / 2)] : "-" }'
 }
 
+# seconds VALUE: a time in seconds to two places, or "-".
+seconds() { awk -v v="$1" 'BEGIN { print v == "-" ? "-" : sprintf("%.2f", v) }'; }
+
 # dd of the frame's bytes: sets written (seconds into the page cache) and
 # synced (the same with the file's sync after it).
 write_disk() {
@@ -139,6 +142,7 @@ for arch in $QX_ARCHS; do
   for ((round = 1; round <= rounds; ++round)); do
     run_case memory bmp
     peaks+=("$peak")
+    alone=-
     if [ "$status" = 0 ]; then
       times+=("$frame")
       alone "$strips"
@@ -146,16 +150,19 @@ for arch in $QX_ARCHS; do
     fi
     write_disk
     writes+=("$written") syncs+=("$synced")
+    printf 'round %d: memory -> bmp %s s (exit %s, %d strips), the memory transfer alone %s s, dd %s s (%s s with its sync)\n' \
+      "$round" "$(seconds "$frame")" "$status" "$strips" "$(seconds "$alone")" "$(seconds "$written")" "$(seconds "$synced")"
     [ "$status" = 0 ] || break
   done
   memory_alone=$(median "${alones[@]}")
   disk=$(median "${writes[@]}")
-  printf "dd of the frame's bytes into the output folder: %.2f s into the page cache, %.2f s with the file's sync\n" \
-    "$disk" "$(median "${syncs[@]}")"
-  echo "the source's memory transfer alone (qxbench alone, the last round): $alone_line"
   [ "$status" = 0 ] && frame=$(median "${times[@]}")
   peak=$(printf '%s\n' "${peaks[@]}" | sort -g | tail -1)
-  echo "memory -> bmp: medians of ${#times[@]} round(s) of $rounds, the largest peak"
+  echo "the last memory transfer alone: $alone_line"
+  printf "medians of %d round(s) of %d: memory -> bmp %s s, the memory transfer alone %s s, dd %s s (%s s with its sync)\n" \
+    "${#times[@]}" "$rounds" "$(seconds "$frame")" "$(seconds "$memory_alone")" "$(seconds "$disk")" \
+    "$(seconds "$(median "${syncs[@]}")")"
+  echo "(memory -> bmp below: these medians, and the largest peak of its rounds)"
   printf '%-15s %4s %9s %9s %13s %7s %7s %12s %15s\n' case exit "peak MiB" "- host" "bound MiB" "time s" \
     "alone s" "x alone" "x (alone+dd)"
   row "memory -> bmp" $((host + (192 << 20))) - 1.5 "$memory_alone"
