@@ -103,3 +103,28 @@ void RunMemoryAndFileBench(const BoardLibrary &kv, int scale) {
                r.c.width, r.c.height, r.c.depth, r.perSecond(), r.capture.fastest * 1e3,
                r.transfer.fastest * 1e3, r.own() * 1e3, r.copy.fastest * 1e3, r.ratio());
 }
+
+void RunMemoryTransferAlone(uint32_t strips) {
+    qx::ReadySource source;
+    TW_IMAGEINFO info{};
+    TW_SETUPMEMXFER sizes{};
+    if (source.Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info) != TWRC_SUCCESS ||
+        source.Call(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &sizes) != TWRC_SUCCESS || !sizes.MinBufSize ||
+        info.ImageLength <= 0)
+        Fail("DAT_IMAGEINFO or DAT_SETUPMEMXFER failed");
+    const uint64_t height = uint64_t(info.ImageLength);
+    // The largest strips that still take `strips` calls, the last one short:
+    // what a buffer of a fixed size gives.
+    const uint64_t fewest = (height + strips - 1) / strips;
+    const uint64_t lines = strips == 1 ? height : std::max(fewest, (height + strips - 2) / (strips - 1) - 1);
+    std::vector<uint8_t> buffer(size_t(lines) * sizes.MinBufSize, 1);
+    double start = Seconds();
+    TW_UINT16 result = MemoryTransfer(source, buffer);
+    double elapsed = Seconds() - start;
+    if (result != TWRC_XFERDONE) Fail("memory transfer failed");
+    EndTransfer(source);
+    printf("memory transfer alone: %dx%d %u-bit in %u strips of %zu bytes: %.3f s\n", int(info.ImageWidth),
+           int(info.ImageLength), unsigned(info.BitsPerPixel), unsigned((height + lines - 1) / lines), buffer.size(),
+           elapsed);
+    printf("@ memory-alone %.4f\n", elapsed);
+}

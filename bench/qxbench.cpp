@@ -115,6 +115,13 @@ void RunNativeBench(const BoardLibrary &kv, int scale) {
 }  // namespace
 
 int main(int argc, char **argv) {
+    // "alone STRIPS": the source's memory transfer of the configured frame alone.
+    uint32_t strips = 0;
+    if (argc == 3 && strcmp(argv[1], "alone") == 0) {
+        if (!ParseNumber(argv[2], &strips) || strips == 0) Fail("usage: qxbench alone STRIPS");
+        RunMemoryTransferAlone(strips);
+        return 0;
+    }
     // "board" alone measures only the simulated board, "cycle" only the
     // cycle and stream figures.
     bool boardOnly = argc > 1 && strcmp(argv[1], "board") == 0;

@@ -5,12 +5,14 @@
 # (default 1); "board" or "cycle" before it runs only the simulated board's
 # figures, or only the cycle and stream figures. After both, one table
 # compares them (bench/compare.awk). Then, unless "board" or "cycle" was
-# given, qxacquire streams at the board's frame time (bench/acquire_stream.sh);
-# "acquire" runs only those.
+# given, qxacquire streams at the board's frame time (bench/acquire_stream.sh)
+# and takes the board's 1 GiB line-scan frame by each transfer into each
+# format, its peak working set and time measured (bench/acquire_large.sh);
+# "acquire" runs only those two, "large" only the second.
 set -euo pipefail
 source "$(dirname "$0")/setup-env.sh"
 mode=${1:-}
-if [ "$mode" != acquire ]; then
+if [ "$mode" != acquire ] && [ "$mode" != large ]; then
   figures=$(mktemp)
   for arch in $QX_ARCHS; do
     qx_use_arch "$arch"
@@ -25,5 +27,9 @@ if [ "$mode" != acquire ]; then
 fi
 case $mode in
   board | cycle) ;;
-  *) bash "$QX_ROOT/bench/acquire_stream.sh" ;;
+  large) bash "$QX_ROOT/bench/acquire_large.sh" ;;
+  *)
+    bash "$QX_ROOT/bench/acquire_stream.sh"
+    bash "$QX_ROOT/bench/acquire_large.sh"
+    ;;
 esac
