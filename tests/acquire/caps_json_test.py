@@ -90,7 +90,7 @@ def check_test_source(exe, codes):
                     test_source="caps=1")
     assert [c["name"] for c in listed] == names + ["CAP_SUPPORTEDCAPS"], listed
     for cap in caps[1:] + listed[:-1]:
-        assert "current" in cap and "default" in cap, cap
+        assert "current" in cap and "default" in cap and "messages" in cap, cap
     print("ok: the test source, with and without CAP_SUPPORTEDCAPS")
 
 

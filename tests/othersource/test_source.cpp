@@ -27,8 +27,8 @@
 //                  strip instead of the truth
 //   bufferbytes    told in DAT_SETUPMEMXFER (minimum, maximum and preferred)
 //   stall [0]      1: every strip after the first is empty (TWRC_SUCCESS, no progress)
-// A capability request without a container (MSG_GET, MSG_GETCURRENT,
-// MSG_GETDEFAULT, MSG_RESET) must say TWON_DONTCARE16, as Wine's camera source wants.
+// A capability request without a container (NoContainerMessages) must say
+// TWON_DONTCARE16, as Wine's camera source wants.
 // random=SEED: geometry drawn, and lies in any field now and then (random_fields.h).
 #include <windows.h>
 
@@ -279,9 +279,7 @@ TW_HANDLE SupportedCapsArray() {
 TW_UINT16 CapabilityMsg(TW_UINT16 message, TW_CAPABILITY *request) {
     const Capability *cap = request ? FindCapability(request->Cap) : nullptr;
     if (!cap) return Fail(TWCC_CAPUNSUPPORTED);
-    const bool noContainer = message == MSG_GET || message == MSG_GETCURRENT || message == MSG_GETDEFAULT ||
-                             message == MSG_RESET;
-    if (noContainer && request->ConType != TWON_DONTCARE16) return Fail(TWCC_CAPBADOPERATION);
+    if (CarriesNoContainer(message) && request->ConType != TWON_DONTCARE16) return Fail(TWCC_CAPBADOPERATION);
     switch (message) {
     case MSG_SET: {
         if (!cap->set || request->ConType != TWON_ONEVALUE || !request->hContainer) return Fail(TWCC_CAPBADOPERATION);

@@ -79,7 +79,7 @@ std::string JsonValue(TW_UINT16 cap, const ItemValue &value) {
 // given) or its container cannot be read (the reason in *unread, when given).
 bool Ask(Session &s, TW_UINT16 cap, TW_UINT16 message, ContainerReply *reply, TW_UINT16 *failure = nullptr,
          std::string *unread = nullptr) {
-    // No container goes with the request: the source chooses its kind.
+    // No container goes with the request (one of NoContainerMessages): the source chooses its kind.
     TW_CAPABILITY request = {cap, TWON_DONTCARE16, nullptr};
     TW_UINT16 result = Call(s, ToSource, {DG_CONTROL, DAT_CAPABILITY, message}, &request);
     if (result != TWRC_SUCCESS) {
