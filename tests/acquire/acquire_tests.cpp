@@ -627,6 +627,20 @@ INSTANTIATE_TEST_SUITE_P(
                       LayoutCase{"pixeltype=2 bits=16 bitfields=1 section=1 topdown=1", "native"},
                       LayoutCase{"pixeltype=2 bits=24 section=1", "native"}));
 
+// Capabilities that are lists of 65535 strings (16.8 MB each, 40 of them) are
+// read and listed one at a time, each with its first values and their count.
+TEST_F(AcquireRun, CapabilitiesOfHugeListsAreListedOneAtATime) {
+    OtherSource source("bigcaps=1");
+    Child child = Run("--source \"QX Test Source\" --caps");
+    EXPECT_TRUE(Contains(child.output, "MSG_CLOSEDS -> TWRC_SUCCESS")) << child.output;
+    EXPECT_EQ(child.exitCode, 0u) << child.output;
+    size_t rows = 0;
+    for (size_t at = 0; (at = child.output.find("(the list)         0 1 2 3 4 5 6 7 ... (65535 values)", at)) !=
+                        std::string::npos; ++at)
+        ++rows;
+    EXPECT_EQ(rows, 40u) << child.output;
+}
+
 // What a source hands over is checked before it is read: a header or strip
 // that does not fit its memory, or a layout not written, ends the run with
 // exit status 1 and an error naming it.

@@ -27,12 +27,18 @@
 //                  strip instead of the truth
 //   bufferbytes    told in DAT_SETUPMEMXFER (minimum, maximum and preferred)
 //   stall [0]      1: every strip after the first is empty (TWRC_SUCCESS, no progress)
+// Capabilities:
+//   bigcaps=N      40 capabilities from 0x8000 (and CAP_SUPPORTEDCAPS), each a
+//                  TW_ARRAY of 65535 TWTY_STR255 (16.8 MB), item k the number k
+//                  padded to N characters with dots
 // A capability request without a container (NoContainerMessages) must say
 // TWON_DONTCARE16, as Wine's camera source wants.
 // random=SEED: geometry drawn, and lies in any field now and then (random_fields.h).
 #include <windows.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdio>
 #include <iterator>
 #include <cstring>
 #include <map>
@@ -276,10 +282,43 @@ TW_HANDLE SupportedCapsArray() {
     return block;
 }
 
+// bigcaps: CAP_SUPPORTEDCAPS lists itself and the 40 capabilities from 0x8000.
+TW_UINT16 BigCapabilityMsg(TW_UINT16 message, TW_CAPABILITY *request) {
+    const bool listing = request->Cap == CAP_SUPPORTEDCAPS;
+    if (!listing && (request->Cap < 0x8000 || request->Cap >= 0x8000 + 40)) return Fail(TWCC_CAPUNSUPPORTED);
+    if (message == MSG_QUERYSUPPORT) {
+        request->ConType = TWON_ONEVALUE;
+        request->hContainer = OneValue(TWTY_INT32, TWQC_GET | TWQC_GETCURRENT | TWQC_GETDEFAULT);
+        return TWRC_SUCCESS;
+    }
+    if (!CarriesNoContainer(message) || message == MSG_RESET) return Fail(TWCC_CAPBADOPERATION);
+    const TW_UINT16 type = listing ? TWTY_UINT16 : TWTY_STR255;
+    const TW_UINT32 count = listing ? 41 : 65535;
+    const size_t length = size_t(std::min<long long>(g.settings.Get("bigcaps"), 255));
+    HGLOBAL block = GlobalAlloc(GHND, offsetof(TW_ARRAY, ItemList) + size_t(count) * ItemSize(type));
+    auto *array = block ? static_cast<TW_ARRAY *>(GlobalLock(block)) : nullptr;
+    if (!array) return GlobalFree(block), Fail(TWCC_LOWMEMORY);
+    array->ItemType = type;
+    array->NumItems = count;
+    for (TW_UINT32 k = 0; k < count; ++k) {
+        char *item = reinterpret_cast<char *>(array->ItemList) + size_t(k) * ItemSize(type);
+        const TW_UINT16 cap = TW_UINT16(k ? 0x8000 + k - 1 : CAP_SUPPORTEDCAPS);
+        const size_t digits = listing ? 0 : size_t(snprintf(item, sizeof(TW_STR255), "%u", k));
+        if (listing) memcpy(item, &cap, 2);
+        else if (digits < length) memset(item + digits, '.', length - digits);
+    }
+    GlobalUnlock(block);
+    request->ConType = TWON_ARRAY;
+    request->hContainer = block;
+    return TWRC_SUCCESS;
+}
+
 TW_UINT16 CapabilityMsg(TW_UINT16 message, TW_CAPABILITY *request) {
-    const Capability *cap = request ? FindCapability(request->Cap) : nullptr;
-    if (!cap) return Fail(TWCC_CAPUNSUPPORTED);
+    if (!request) return Fail(TWCC_CAPUNSUPPORTED);
     if (CarriesNoContainer(message) && request->ConType != TWON_DONTCARE16) return Fail(TWCC_CAPBADOPERATION);
+    if (g.settings.Get("bigcaps")) return BigCapabilityMsg(message, request);
+    const Capability *cap = FindCapability(request->Cap);
+    if (!cap) return Fail(TWCC_CAPUNSUPPORTED);
     switch (message) {
     case MSG_SET: {
         if (!cap->set || request->ConType != TWON_ONEVALUE || !request->hContainer) return Fail(TWCC_CAPBADOPERATION);

@@ -176,7 +176,8 @@ void StepDown(Session &s, TwainState state);
 void ShutDown(Session &s);
 
 // capabilities.cpp
-bool PrintCapabilities(Session &s, bool json);
+// --caps: the source's capabilities, a table or (--json) JSON.
+bool PrintCapabilities(Session &s);
 bool ApplySettings(Session &s);
 // MSG_SET of a TW_ONEVALUE; false (reported) when the source refuses.
 bool SetCapability(Session &s, TW_UINT16 cap, TW_UINT16 itemType, TW_UINT32 value,

@@ -15,7 +15,7 @@ void Run(Session &s) {
     if (!options.caps && !options.acquire) return;
     if (!OpenSource(s)) return;
     if (!ApplySettings(s)) return;
-    if (options.caps && !PrintCapabilities(s, options.json)) return;
+    if (options.caps && !PrintCapabilities(s)) return;
     if (!options.acquire) return;
     if (!PrepareTransfers(s) || !EnableSource(s)) return;
     if (options.ui) Print("the source's dialog is up: acquire from it, or close it to end");
