@@ -31,6 +31,8 @@
 //   bigcaps=N      40 capabilities from 0x8000 (and CAP_SUPPORTEDCAPS), each a
 //                  TW_ARRAY of 65535 TWTY_STR255 (16.8 MB), item k the number k
 //                  padded to N characters with dots
+//   hog [0]        1, in a 32-bit process: once a bigcaps reply is made, the free
+//                  address space is reserved until MSG_CLOSEDS: the application runs out
 // A capability request without a container (NoContainerMessages) must say
 // TWON_DONTCARE16, as Wine's camera source wants.
 // random=SEED: geometry drawn, and lies in any field now and then (random_fields.h).
@@ -97,6 +99,7 @@ struct Source {
     int32_t xferCount = -1;
     TW_UINT16 mechanism = TWSX_NATIVE, flavor = TWPF_CHOCOLATE;
     uint32_t nextStrip = 0;  // of the frame being transferred
+    std::vector<void *> hogged;  // address space reserved by hog=1
 } g;
 
 uint32_t Samples() { return g.pixelType == TWPT_RGB ? 3 : 1; }
@@ -282,6 +285,15 @@ TW_HANDLE SupportedCapsArray() {
     return block;
 }
 
+// Every free range of a 32-bit address space, reserved: the largest that fits,
+// again and again. (Wine's bookkeeping of a 64-bit one would take gigabytes.)
+void Hog() {
+    g.hogged.reserve(1 << 14);
+    for (SIZE_T size = sizeof(void *) == 4 ? SIZE_T(1) << 31 : 0; size >= (1 << 16) && g.hogged.size() < (1 << 14);)
+        if (void *range = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS)) g.hogged.push_back(range);
+        else size /= 2;
+}
+
 // bigcaps: CAP_SUPPORTEDCAPS lists itself and the 40 capabilities from 0x8000.
 TW_UINT16 BigCapabilityMsg(TW_UINT16 message, TW_CAPABILITY *request) {
     const bool listing = request->Cap == CAP_SUPPORTEDCAPS;
@@ -310,6 +322,7 @@ TW_UINT16 BigCapabilityMsg(TW_UINT16 message, TW_CAPABILITY *request) {
     GlobalUnlock(block);
     request->ConType = TWON_ARRAY;
     request->hContainer = block;
+    if (!listing && g.settings.Get("hog") && g.hogged.empty()) Hog();
     return TWRC_SUCCESS;
 }
 
@@ -389,7 +402,11 @@ TW_UINT16 Control(TW_IDENTITY *origin, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF d
     case DAT_IDENTITY:
         if (msg == MSG_GET) return FillIdentity(static_cast<TW_IDENTITY *>(data)), TWRC_SUCCESS;
         if (msg == MSG_OPENDS) return Open(origin, static_cast<TW_IDENTITY *>(data));
-        if (msg == MSG_CLOSEDS) return g.state = 3, TWRC_SUCCESS;
+        if (msg == MSG_CLOSEDS) {
+            for (void *range : g.hogged) VirtualFree(range, 0, MEM_RELEASE);
+            g.hogged.clear();
+            return g.state = 3, TWRC_SUCCESS;
+        }
         break;
     case DAT_STATUS:
         static_cast<TW_STATUS *>(data)->ConditionCode = g.condition;
