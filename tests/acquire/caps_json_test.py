@@ -4,8 +4,8 @@ and says what the capability tests' table (printed in codes by
 cap_table_json.exe) holds for 8-, 12- and 24-bit boards; every name it prints
 is the TWAIN header's name of that code. A source that does not list its
 capabilities has those that answer listed; one that wants TWON_DONTCARE16 in
-a request without a container has every capability listed; one whose
-capabilities are lists of 65535 strings has every value of each listed.
+a request without a container has every capability listed, and every value
+of lists of 65535 strings.
 Usage: caps_json_test.py QXACQUIRE.EXE CAP_TABLE_JSON.EXE TWAIN.H"""
 import json
 import os
@@ -100,9 +100,7 @@ def check_huge_lists(exe, codes):
     caps, _ = run(exe, "--dsm", "TWAIN_32.DLL", "--source", "QX Test Source", "--caps", "--json",
                   test_source="bigcaps=1")
     assert [c["code"] for c in caps] == [codes["CAP_SUPPORTEDCAPS"]] + list(range(0x8000, 0x8028)), caps[0]
-    numbers = [str(k) for k in range(65535)]
-    for cap in caps[1:]:
-        assert cap["itemType"] == "TWTY_STR255" and cap["values"] == numbers, cap["name"]
+    assert all(c["itemType"] == "TWTY_STR255" and c["values"] == [str(k) for k in range(65535)] for c in caps[1:])
     print("ok: 40 capabilities of 65535 values")
 
 

@@ -9,10 +9,7 @@ case "$3" in
   rgb16) format="-endian LSB -depth 16 rgb" ;;
   *) format="-depth 8 rgb" ;;
 esac
-if [ "$3" = size ]; then
-  # Its header alone (scene [0], pinged): the pixel limits of ImageMagick's policy do not apply.
-  identify -ping -format '%wx%h' "$1[0]" >"$2.part" 2>"$2.why"
-else
-  convert "$1" $format:"$2.part" 2>"$2.why"
-fi && mv "$2.part" "$2" || mv "$2.why" "$2.failed"
+# A size is read from the header alone (scene 0, pinged): ImageMagick's pixel limits do not apply.
+if [ "$3" = size ]; then identify -ping -format '%wx%h' "$1[0]"; else convert "$1" $format:-; fi >"$2.part" 2>"$2.why" &&
+  mv "$2.part" "$2" || mv "$2.why" "$2.failed"
 rm -f "$2.why"

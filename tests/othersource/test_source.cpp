@@ -45,6 +45,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "parse_number.h"
@@ -298,11 +299,9 @@ void Hog() {
 TW_UINT16 BigCapabilityMsg(TW_UINT16 message, TW_CAPABILITY *request) {
     const bool listing = request->Cap == CAP_SUPPORTEDCAPS;
     if (!listing && (request->Cap < 0x8000 || request->Cap >= 0x8000 + 40)) return Fail(TWCC_CAPUNSUPPORTED);
-    if (message == MSG_QUERYSUPPORT) {
-        request->ConType = TWON_ONEVALUE;
-        request->hContainer = OneValue(TWTY_INT32, TWQC_GET | TWQC_GETCURRENT | TWQC_GETDEFAULT);
-        return TWRC_SUCCESS;
-    }
+    const TW_UINT32 support = TWQC_GET | TWQC_GETCURRENT | TWQC_GETDEFAULT;
+    if (message == MSG_QUERYSUPPORT)
+        return request->ConType = TWON_ONEVALUE, request->hContainer = OneValue(TWTY_INT32, support), TWRC_SUCCESS;
     if (!CarriesNoContainer(message) || message == MSG_RESET) return Fail(TWCC_CAPBADOPERATION);
     const TW_UINT16 type = listing ? TWTY_UINT16 : TWTY_STR255;
     const TW_UINT32 count = listing ? 41 : 65535;
@@ -327,7 +326,6 @@ TW_UINT16 BigCapabilityMsg(TW_UINT16 message, TW_CAPABILITY *request) {
 }
 
 TW_UINT16 CapabilityMsg(TW_UINT16 message, TW_CAPABILITY *request) {
-    if (!request) return Fail(TWCC_CAPUNSUPPORTED);
     if (CarriesNoContainer(message) && request->ConType != TWON_DONTCARE16) return Fail(TWCC_CAPBADOPERATION);
     if (g.settings.Get("bigcaps")) return BigCapabilityMsg(message, request);
     const Capability *cap = FindCapability(request->Cap);
@@ -403,8 +401,7 @@ TW_UINT16 Control(TW_IDENTITY *origin, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF d
         if (msg == MSG_GET) return FillIdentity(static_cast<TW_IDENTITY *>(data)), TWRC_SUCCESS;
         if (msg == MSG_OPENDS) return Open(origin, static_cast<TW_IDENTITY *>(data));
         if (msg == MSG_CLOSEDS) {
-            for (void *range : g.hogged) VirtualFree(range, 0, MEM_RELEASE);
-            g.hogged.clear();
+            for (void *range : std::exchange(g.hogged, {})) VirtualFree(range, 0, MEM_RELEASE);
             return g.state = 3, TWRC_SUCCESS;
         }
         break;

@@ -27,20 +27,6 @@ void Trace(const Session &s, const char *format, ...) {
     PrintAboveProgress("  . " + line + "\n");
 }
 
-bool EndWith(Session &s, int exitCode) {
-    if (s.exitCode == ExitSuccess) s.exitCode = exitCode;
-    return false;
-}
-
-bool Fail(Session &s, int exitCode, const char *format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::string line = FormatText(format, args);
-    va_end(args);
-    PrintAboveProgress("error: " + line + "\n");
-    return EndWith(s, exitCode);
-}
-
 namespace {
 
 // "error: ..." and what to try, when there is a hint.
@@ -71,6 +57,20 @@ void PrintException(const std::string &doing) {
 
 }  // namespace
 
+bool EndWith(Session &s, int exitCode) {
+    if (s.exitCode == ExitSuccess) s.exitCode = exitCode;
+    return false;
+}
+
+bool Fail(Session &s, int exitCode, const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string line = FormatText(format, args);
+    va_end(args);
+    PrintError(line, nullptr);
+    return EndWith(s, exitCode);
+}
+
 bool FailWithHint(Session &s, int exitCode, const std::string &error, TW_UINT16 conditionCode) {
     PrintError(error, ConditionCodeHint(conditionCode));
     return EndWith(s, exitCode);
@@ -82,9 +82,10 @@ bool FailOnException(Session &s, const std::string &doing) {
 }
 
 void FailOnOtherThread(Session &s, const std::string &doing) {
-    // Said once: the run ends at the main thread's next look.
-    if (InterlockedExchange(&s.failedElsewhere, 1)) return;
+    // Said once, before the main thread may end the run at its next look.
+    if (s.failedElsewhere) return;
     PrintException(doing);
+    InterlockedExchange(&s.failedElsewhere, 1);
     if (s.window) PostMessageA(s.window, WM_NULL, 0, 0);
 }
 
