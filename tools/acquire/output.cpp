@@ -38,6 +38,8 @@ void PrintError(const std::string &error, const char *hint) {
 void PrintException(const std::string &doing) {
     try {
         try {
+            // Called only inside a catch (FailOnException, FailOnOtherThread).
+            // cppcheck-suppress rethrowNoCurrentException
             throw;
         } catch (const std::bad_alloc &) {
             PrintError("no memory to " + doing, ConditionCodeHint(TWCC_LOWMEMORY));
