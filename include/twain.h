@@ -379,9 +379,19 @@ constexpr TW_UINT16 TWON_ARRAY = 3;
 constexpr TW_UINT16 TWON_ENUMERATION = 4;
 constexpr TW_UINT16 TWON_ONEVALUE = 5;
 constexpr TW_UINT16 TWON_RANGE = 6;
-// In a request that carries no container (MSG_GET, MSG_GETCURRENT,
-// MSG_GETDEFAULT, MSG_RESET): the source chooses the kind of its reply.
+// The ConType of a capability request that carries no container: the
+// source chooses the kind of its reply.
 constexpr TW_UINT16 TWON_DONTCARE16 = 0xFFFF;
+// The capability requests that carry no container (hContainer null,
+// ConType TWON_DONTCARE16): every one but MSG_SET, which alone hands the
+// source a value.
+constexpr TW_UINT16 NoContainerMessages[] = {MSG_GET, MSG_GETCURRENT, MSG_GETDEFAULT, MSG_RESET,
+                                             MSG_QUERYSUPPORT};
+constexpr bool CarriesNoContainer(TW_UINT16 message) {
+    for (TW_UINT16 listed : NoContainerMessages)
+        if (listed == message) return true;
+    return false;
+}
 
 // Item types
 constexpr TW_UINT16 TWTY_INT8 = 0;

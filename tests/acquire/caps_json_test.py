@@ -4,7 +4,8 @@ and says what the capability tests' table (printed in codes by
 cap_table_json.exe) holds for 8-, 12- and 24-bit boards; every name it prints
 is the TWAIN header's name of that code. A source that does not list its
 capabilities has those that answer listed; one that wants TWON_DONTCARE16 in
-a request without a container has every capability listed.
+a request without a container has every capability listed, and every value
+of lists of 65535 strings.
 Usage: caps_json_test.py QXACQUIRE.EXE CAP_TABLE_JSON.EXE TWAIN.H"""
 import json
 import os
@@ -90,8 +91,17 @@ def check_test_source(exe, codes):
                     test_source="caps=1")
     assert [c["name"] for c in listed] == names + ["CAP_SUPPORTEDCAPS"], listed
     for cap in caps[1:] + listed[:-1]:
-        assert "current" in cap and "default" in cap, cap
+        assert "current" in cap and "default" in cap and "messages" in cap, cap
     print("ok: the test source, with and without CAP_SUPPORTEDCAPS")
+
+
+def check_huge_lists(exe, codes):
+    """40 capabilities of 65535 strings each (16.8 MB a reply): every value, in order."""
+    caps, _ = run(exe, "--dsm", "TWAIN_32.DLL", "--source", "QX Test Source", "--caps", "--json",
+                  test_source="bigcaps=1")
+    assert [c["code"] for c in caps] == [codes["CAP_SUPPORTEDCAPS"]] + list(range(0x8000, 0x8028)), caps[0]
+    assert all(c["itemType"] == "TWTY_STR255" and c["values"] == [str(k) for k in range(65535)] for c in caps[1:])
+    print("ok: 40 capabilities of 65535 values")
 
 
 if __name__ == "__main__":
@@ -99,3 +109,4 @@ if __name__ == "__main__":
     for board_depth in (8, 12, 24):
         check(sys.argv[1], sys.argv[2], header, board_depth)
     check_test_source(sys.argv[1], header)
+    check_huge_lists(sys.argv[1], header)

@@ -1,6 +1,7 @@
 #!/bin/sh
-# decode.sh IN OUT gray|rgb|rgb16: ImageMagick's reading of IN as raw 16-bit
-# grey, 8-bit R, G, B or 16-bit R, G, B samples (16 bits little-endian), in OUT. OUT appears whole, only
+# decode.sh IN OUT gray|rgb|rgb16|size: ImageMagick's reading of IN as raw 16-bit
+# grey, 8-bit R, G, B or 16-bit R, G, B samples (16 bits little-endian), or its
+# WIDTHxHEIGHT, in OUT. OUT appears whole, only
 # when the decoder is done: the caller waits for it, since a Windows program
 # under Wine cannot wait for a Unix process. On failure OUT.failed says why.
 case "$3" in
@@ -8,5 +9,7 @@ case "$3" in
   rgb16) format="-endian LSB -depth 16 rgb" ;;
   *) format="-depth 8 rgb" ;;
 esac
-if convert "$1" $format:"$2.part" 2>"$2.why"; then mv "$2.part" "$2"; else mv "$2.why" "$2.failed"; fi
+# A size is read from the header alone (scene 0, pinged): ImageMagick's pixel limits do not apply.
+if [ "$3" = size ]; then identify -ping -format '%wx%h' "$1[0]"; else convert "$1" $format:-; fi >"$2.part" 2>"$2.why" &&
+  mv "$2.part" "$2" || mv "$2.why" "$2.failed"
 rm -f "$2.why"

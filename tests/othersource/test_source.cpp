@@ -27,16 +27,25 @@
 //                  strip instead of the truth
 //   bufferbytes    told in DAT_SETUPMEMXFER (minimum, maximum and preferred)
 //   stall [0]      1: every strip after the first is empty (TWRC_SUCCESS, no progress)
-// A capability request without a container (MSG_GET, MSG_GETCURRENT,
-// MSG_GETDEFAULT, MSG_RESET) must say TWON_DONTCARE16, as Wine's camera source wants.
+// Capabilities:
+//   bigcaps=N      40 capabilities from 0x8000 (and CAP_SUPPORTEDCAPS), each a
+//                  TW_ARRAY of 65535 TWTY_STR255 (16.8 MB), item k the number k
+//                  padded to N characters with dots
+//   hog [0]        1, in a 32-bit process: once a bigcaps reply is made, the free
+//                  address space is reserved until MSG_CLOSEDS: the application runs out
+// A capability request without a container (NoContainerMessages) must say
+// TWON_DONTCARE16, as Wine's camera source wants.
 // random=SEED: geometry drawn, and lies in any field now and then (random_fields.h).
 #include <windows.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdio>
 #include <iterator>
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "parse_number.h"
@@ -91,6 +100,7 @@ struct Source {
     int32_t xferCount = -1;
     TW_UINT16 mechanism = TWSX_NATIVE, flavor = TWPF_CHOCOLATE;
     uint32_t nextStrip = 0;  // of the frame being transferred
+    std::vector<void *> hogged;  // address space reserved by hog=1
 } g;
 
 uint32_t Samples() { return g.pixelType == TWPT_RGB ? 3 : 1; }
@@ -276,12 +286,50 @@ TW_HANDLE SupportedCapsArray() {
     return block;
 }
 
+// Every free range of a 32-bit address space, reserved: the largest that fits,
+// again and again. (Wine's bookkeeping of a 64-bit one would take gigabytes.)
+void Hog() {
+    g.hogged.reserve(1 << 14);
+    for (SIZE_T size = sizeof(void *) == 4 ? SIZE_T(1) << 31 : 0; size >= (1 << 16) && g.hogged.size() < (1 << 14);)
+        if (void *range = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS)) g.hogged.push_back(range);
+        else size /= 2;
+}
+
+// bigcaps: CAP_SUPPORTEDCAPS lists itself and the 40 capabilities from 0x8000.
+TW_UINT16 BigCapabilityMsg(TW_UINT16 message, TW_CAPABILITY *request) {
+    const bool listing = request->Cap == CAP_SUPPORTEDCAPS;
+    if (!listing && (request->Cap < 0x8000 || request->Cap >= 0x8000 + 40)) return Fail(TWCC_CAPUNSUPPORTED);
+    const TW_UINT32 support = TWQC_GET | TWQC_GETCURRENT | TWQC_GETDEFAULT;
+    if (message == MSG_QUERYSUPPORT)
+        return request->ConType = TWON_ONEVALUE, request->hContainer = OneValue(TWTY_INT32, support), TWRC_SUCCESS;
+    if (!CarriesNoContainer(message) || message == MSG_RESET) return Fail(TWCC_CAPBADOPERATION);
+    const TW_UINT16 type = listing ? TWTY_UINT16 : TWTY_STR255;
+    const TW_UINT32 count = listing ? 41 : 65535;
+    const size_t length = size_t(std::min<long long>(g.settings.Get("bigcaps"), 255));
+    HGLOBAL block = GlobalAlloc(GHND, offsetof(TW_ARRAY, ItemList) + size_t(count) * ItemSize(type));
+    auto *array = block ? static_cast<TW_ARRAY *>(GlobalLock(block)) : nullptr;
+    if (!array) return GlobalFree(block), Fail(TWCC_LOWMEMORY);
+    array->ItemType = type;
+    array->NumItems = count;
+    for (TW_UINT32 k = 0; k < count; ++k) {
+        char *item = reinterpret_cast<char *>(array->ItemList) + size_t(k) * ItemSize(type);
+        const TW_UINT16 cap = TW_UINT16(k ? 0x8000 + k - 1 : CAP_SUPPORTEDCAPS);
+        const size_t digits = listing ? 0 : size_t(snprintf(item, sizeof(TW_STR255), "%u", k));
+        if (listing) memcpy(item, &cap, 2);
+        else if (digits < length) memset(item + digits, '.', length - digits);
+    }
+    GlobalUnlock(block);
+    request->ConType = TWON_ARRAY;
+    request->hContainer = block;
+    if (!listing && g.settings.Get("hog") && g.hogged.empty()) Hog();
+    return TWRC_SUCCESS;
+}
+
 TW_UINT16 CapabilityMsg(TW_UINT16 message, TW_CAPABILITY *request) {
-    const Capability *cap = request ? FindCapability(request->Cap) : nullptr;
+    if (CarriesNoContainer(message) && request->ConType != TWON_DONTCARE16) return Fail(TWCC_CAPBADOPERATION);
+    if (g.settings.Get("bigcaps")) return BigCapabilityMsg(message, request);
+    const Capability *cap = FindCapability(request->Cap);
     if (!cap) return Fail(TWCC_CAPUNSUPPORTED);
-    const bool noContainer = message == MSG_GET || message == MSG_GETCURRENT || message == MSG_GETDEFAULT ||
-                             message == MSG_RESET;
-    if (noContainer && request->ConType != TWON_DONTCARE16) return Fail(TWCC_CAPBADOPERATION);
     switch (message) {
     case MSG_SET: {
         if (!cap->set || request->ConType != TWON_ONEVALUE || !request->hContainer) return Fail(TWCC_CAPBADOPERATION);
@@ -352,7 +400,10 @@ TW_UINT16 Control(TW_IDENTITY *origin, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF d
     case DAT_IDENTITY:
         if (msg == MSG_GET) return FillIdentity(static_cast<TW_IDENTITY *>(data)), TWRC_SUCCESS;
         if (msg == MSG_OPENDS) return Open(origin, static_cast<TW_IDENTITY *>(data));
-        if (msg == MSG_CLOSEDS) return g.state = 3, TWRC_SUCCESS;
+        if (msg == MSG_CLOSEDS) {
+            for (void *range : std::exchange(g.hogged, {})) VirtualFree(range, 0, MEM_RELEASE);
+            return g.state = 3, TWRC_SUCCESS;
+        }
         break;
     case DAT_STATUS:
         static_cast<TW_STATUS *>(data)->ConditionCode = g.condition;

@@ -90,10 +90,15 @@ struct Session {
     Triplet last = {};
     Destination lastTo = ToSourceManager;
     TW_UINT16 lastCapability = 0;
+    // What the run is doing: the step an error that interrupts it names.
+    const char *step = "start";
     // Set when the event loop should end; exitCode is what the run ends with.
     bool finished = false;
     int exitCode = ExitSuccess;
+    // Set by other threads: Ctrl+C (the console handler), or a failure that a
+    // thread without a session of its own has printed (FailOnOtherThread).
     volatile LONG interrupted = 0;
+    volatile LONG failedElsewhere = 0;
     bool heardFromSource = false;
     // File transfers: the format the source writes, and whether its file is
     // then re-encoded into the asked one.
@@ -123,8 +128,12 @@ bool Fail(Session &s, int exitCode, const char *format, ...);
 bool FailWithHint(Session &s, int exitCode, const std::string &error, TW_UINT16 conditionCode);
 // Inside a catch: the exception caught as "error: ..." saying what it stopped
 // (`doing`, e.g. "transfer frame 3"); no memory, or a size past what one
-// block holds, with the low-memory hint. False.
+// block holds, with the low-memory hint. Exit status 1; false.
 bool FailOnException(Session &s, const std::string &doing);
+// The same, inside a catch on a thread that is not the main one and has no
+// session of its own: said at once (only the first time), and the main
+// thread ends the run with exit status 1 when it next looks (EndAsked).
+void FailOnOtherThread(Session &s, const std::string &doing);
 // Where what is said besides the results goes: stderr when stdout carries JSON.
 FILE *InfoStream(const Session &s);
 
@@ -148,17 +157,24 @@ bool Succeeds(Session &s, Destination to, Triplet triplet, TW_MEMREF data,
 TW_UINT16 ConditionCode(Session &s, Destination of);
 // Ctrl+C and console close: the run ends as if the user cancelled.
 void InstallInterruptHandler(Session &s);
+// Whether another thread asked the run to end: Ctrl+C, or a failure there.
+// The first time, the run's exit status is set (3, or 1) and Ctrl+C said.
+bool EndAsked(Session &s);
+// The step the run is in and its last call: what an error that interrupts it names.
+std::string Doing(const Session &s);
 
 // unattended.cpp: with --unattended, every box of this process is printed
 // and closed with its default button, for as long as the object lives.
 class BoxCloser {
 public:
-    explicit BoxCloser(bool active);
+    explicit BoxCloser(Session &s);
     ~BoxCloser();
     BoxCloser(const BoxCloser &) = delete;
     BoxCloser &operator=(const BoxCloser &) = delete;
 
 private:
+    static DWORD WINAPI CloseBoxes(void *closer);
+    Session &session_;
     HANDLE stop_ = nullptr;
     HANDLE thread_ = nullptr;
 };
@@ -176,7 +192,8 @@ void StepDown(Session &s, TwainState state);
 void ShutDown(Session &s);
 
 // capabilities.cpp
-bool PrintCapabilities(Session &s, bool json);
+// --caps: the source's capabilities, a table or (--json) JSON.
+bool PrintCapabilities(Session &s);
 bool ApplySettings(Session &s);
 // MSG_SET of a TW_ONEVALUE; false (reported) when the source refuses.
 bool SetCapability(Session &s, TW_UINT16 cap, TW_UINT16 itemType, TW_UINT32 value,

@@ -17,6 +17,14 @@ inline std::string FormatText(const char *format, va_list args) {
     return text;
 }
 
+inline std::string Formatted(const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = FormatText(format, args);
+    va_end(args);
+    return text;
+}
+
 // *why = the formatted reason a reader refuses what it was given; false.
 inline bool Refuse(std::string *why, const char *format, ...) {
     va_list args;

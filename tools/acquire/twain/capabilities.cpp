@@ -1,12 +1,14 @@
 // Capabilities: every one the source lists in CAP_SUPPORTEDCAPS (or, when it
 // lists none, every one that has a name here and answers) read with
 // MSG_GET, MSG_GETCURRENT, MSG_GETDEFAULT and MSG_QUERYSUPPORT and printed
-// as a table or JSON; --set; the transfer mechanism and file format.
+// as a table or JSON, one at a time: a capability's values are freed before
+// the next one is read; --set; the transfer mechanism and file format.
 #include <cstdio>
 #include <cstring>
 
 #include "acquire.h"
 #include "readers/container_reader.h"
+#include "readers/text_format.h"
 
 namespace {
 
@@ -74,40 +76,65 @@ std::string JsonValue(TW_UINT16 cap, const ItemValue &value) {
     }
 }
 
-// One reply of the source for cap, read from its container, which is freed
-// here. False when the source refuses (its condition code in *failure, when
-// given) or its container cannot be read (the reason in *unread, when given).
-bool Ask(Session &s, TW_UINT16 cap, TW_UINT16 message, ContainerReply *reply, TW_UINT16 *failure = nullptr,
+// The values a table cell shows of a list: the first few, and how many there
+// are when that is more.
+constexpr size_t ShownValues = 8;
+
+std::string ListText(TW_UINT16 cap, const std::vector<ItemValue> &items) {
+    std::string text;
+    for (size_t i = 0; i < items.size() && i < ShownValues; ++i) text += (i ? " " : "") + FormatValue(cap, items[i]);
+    if (items.size() > ShownValues) text += " ... (" + std::to_string(items.size()) + " values)";
+    return text;
+}
+
+// A request for a capability without a container (the source chooses the
+// kind of its reply); the container of a reply is ours, and is freed however
+// its reading ends.
+struct CapabilityRequest {
+    TW_CAPABILITY capability;
+    TW_UINT16 result = TWRC_SUCCESS;
+    explicit CapabilityRequest(TW_UINT16 cap) : capability{cap, TWON_DONTCARE16, nullptr} {}
+    CapabilityRequest(const CapabilityRequest &) = delete;
+    CapabilityRequest &operator=(const CapabilityRequest &) = delete;
+    ~CapabilityRequest() {
+        if (result == TWRC_SUCCESS && capability.hContainer) GlobalFree(capability.hContainer);
+    }
+};
+
+// One reply of the source for cap to a request without a container, read from
+// the container it answers with. False when the source refuses (its condition
+// code in *failure, when given) or its container cannot be read (the reason in
+// *unread, when given).
+template <TW_UINT16 Message>
+bool Ask(Session &s, TW_UINT16 cap, ContainerReply *reply, TW_UINT16 *failure = nullptr,
          std::string *unread = nullptr) {
-    // No container goes with the request: the source chooses its kind.
-    TW_CAPABILITY request = {cap, TWON_DONTCARE16, nullptr};
-    TW_UINT16 result = Call(s, ToSource, {DG_CONTROL, DAT_CAPABILITY, message}, &request);
-    if (result != TWRC_SUCCESS) {
+    static_assert(CarriesNoContainer(Message), "a request that hands over a container is SetCapability's");
+    CapabilityRequest request(cap);
+    request.result = Call(s, ToSource, {DG_CONTROL, DAT_CAPABILITY, Message}, &request.capability);
+    if (request.result != TWRC_SUCCESS) {
         if (failure) *failure = ConditionCode(s, ToSource);
         return false;
     }
     std::string why = "the source answered without a container";
     bool read = false;
-    if (request.hContainer) {
-        const SIZE_T size = GlobalSize(request.hContainer);
-        const auto *block = static_cast<const uint8_t *>(GlobalLock(request.hContainer));
-        if (block) read = ReadContainer(request.ConType, block, size, reply, &why);
-        GlobalUnlock(request.hContainer);
-        GlobalFree(request.hContainer);
+    if (HGLOBAL container = request.capability.hContainer) {
+        const SIZE_T size = GlobalSize(container);
+        const auto *block = static_cast<const uint8_t *>(GlobalLock(container));
+        if (block) read = ReadContainer(request.capability.ConType, block, size, reply, &why);
+        GlobalUnlock(container);
     }
     if (!read && unread) *unread = why;
     return read;
 }
 
 // A single value out of a MSG_GETCURRENT or MSG_GETDEFAULT reply.
-bool SingleValue(Session &s, TW_UINT16 cap, TW_UINT16 message, ItemValue *value) {
+template <TW_UINT16 Message>
+bool SingleValue(Session &s, TW_UINT16 cap, ItemValue *value) {
     ContainerReply reply;
-    if (!Ask(s, cap, message, &reply)) return false;
+    if (!Ask<Message>(s, cap, &reply)) return false;
     if (reply.conType == TWON_ARRAY) {
-        // An array's value is the whole list.
-        std::string joined;
-        for (const ItemValue &item : reply.items) joined += (joined.empty() ? "" : " ") + FormatValue(cap, item);
-        *value = ItemValue{TWTY_STR255, 0, joined};
+        // An array's value is a list.
+        *value = ItemValue{TWTY_STR255, 0, ListText(cap, reply.items)};
         return true;
     }
     if (reply.hasCurrent) *value = reply.current;
@@ -117,16 +144,16 @@ bool SingleValue(Session &s, TW_UINT16 cap, TW_UINT16 message, ItemValue *value)
 CapabilityReport ReadCapability(Session &s, TW_UINT16 cap) {
     CapabilityReport report;
     report.cap = cap;
-    report.answered = Ask(s, cap, MSG_GET, &report, &report.failure, &report.unread);
+    report.answered = Ask<MSG_GET>(s, cap, &report, &report.failure, &report.unread);
     ContainerReply support;
-    report.hasSupport = Ask(s, cap, MSG_QUERYSUPPORT, &support) && support.hasCurrent;
+    report.hasSupport = Ask<MSG_QUERYSUPPORT>(s, cap, &support) && support.hasCurrent;
     report.support = support.current.raw;
-    if (!report.answered) return report;
+    // An array's MSG_GET reply is its current list, shown once: it is not asked for again.
+    if (!report.answered || report.conType == TWON_ARRAY) return report;
     bool askCurrent = !report.hasSupport || (report.support & TWQC_GETCURRENT);
     bool askDefault = !report.hasSupport || (report.support & TWQC_GETDEFAULT);
-    if (askCurrent && SingleValue(s, cap, MSG_GETCURRENT, &report.current)) report.hasCurrent = true;
-    if (askDefault && SingleValue(s, cap, MSG_GETDEFAULT, &report.defaultValue))
-        report.hasDefault = true;
+    if (askCurrent && SingleValue<MSG_GETCURRENT>(s, cap, &report.current)) report.hasCurrent = true;
+    if (askDefault && SingleValue<MSG_GETDEFAULT>(s, cap, &report.defaultValue)) report.hasDefault = true;
     return report;
 }
 
@@ -140,10 +167,7 @@ std::string Allowed(const CapabilityReport &report) {
         return FormatValue(report.cap, report.minimum) + ".." +
                FormatValue(report.cap, report.maximum) + " step " +
                FormatValue(report.cap, report.step);
-    std::string list;
-    for (const ItemValue &item : report.items)
-        list += (list.empty() ? "" : " ") + FormatValue(report.cap, item);
-    return list;
+    return ListText(report.cap, report.items);
 }
 
 // How a list writes each name: as it is (the table) or as a JSON string.
@@ -158,74 +182,104 @@ std::string MessageList(const CapabilityReport &report, const char *separator, N
     return text;
 }
 
-void PrintTable(const std::vector<CapabilityReport> &reports) {
-    const char *format = "%-22s %-16s %-12s %-18s %-18s %-40s %s\n";
-    printf(format, "capability", "container", "item type", "current", "default", "allowed values",
-           "messages");
-    for (const CapabilityReport &report : reports) {
-        std::string name = CapabilityName(report.cap);
+// What --caps prints, a capability at a time, in blocks: stdout is unbuffered
+// (so that lines of two threads go out whole), and a list of 65535 values must
+// not cost a write each.
+class CapabilityListing {
+public:
+    explicit CapabilityListing(bool json) : json_(json) {
+        Add(json ? "[\n" : Formatted(RowFormat, "capability", "container", "item type", "current", "default",
+                                      "allowed values", "messages"));
+    }
+    ~CapabilityListing() { Flush(); }
+    CapabilityListing(const CapabilityListing &) = delete;
+    CapabilityListing &operator=(const CapabilityListing &) = delete;
+
+    void Print(const CapabilityReport &report) {
+        if (json_)
+            AddJson(report);
+        else
+            AddRow(report);
+        ++printed_;
+    }
+    void End() { Add(json_ ? std::string(printed_ ? "\n" : "") + "]\n" : ""); }
+
+private:
+    static constexpr const char *RowFormat = "%-22s %-16s %-12s %-18s %-18s %-40s %s\n";
+    static constexpr size_t BlockBytes = size_t(1) << 16;
+
+    void Add(const std::string &text) {
+        pending_ += text;
+        if (pending_.size() >= BlockBytes) Flush();
+    }
+    void Flush() {
+        fwrite(pending_.data(), 1, pending_.size(), stdout);
+        pending_.clear();
+    }
+
+    void AddRow(const CapabilityReport &report) {
+        const std::string name = CapabilityName(report.cap);
         if (!report.answered) {
-            printf("%-22s (MSG_GET %s: %s)\n", name.c_str(), report.unread.empty() ? "refused" : "not read",
-                   NotAnswered(report).c_str());
-            continue;
+            Add(Formatted("%-22s (MSG_GET %s: %s)\n", name.c_str(), report.unread.empty() ? "refused" : "not read",
+                           NotAnswered(report).c_str()));
+            return;
         }
         // An array's current and default values are whole lists, shown once.
-        bool list = report.conType == TWON_ARRAY;
-        std::string current = list ? "(the list)"
-                              : report.hasCurrent ? FormatValue(report.cap, report.current)
-                                                  : "-";
-        std::string byDefault = list ? "(the list)"
-                                : report.hasDefault ? FormatValue(report.cap, report.defaultValue)
-                                                    : "-";
+        const bool list = report.conType == TWON_ARRAY;
+        const std::string current = list ? "(the list)"
+                                    : report.hasCurrent ? FormatValue(report.cap, report.current)
+                                                        : "-";
+        const std::string byDefault = list ? "(the list)"
+                                      : report.hasDefault ? FormatValue(report.cap, report.defaultValue)
+                                                          : "-";
         // The supported capabilities are the rows of this table.
-        std::string allowed = report.cap == CAP_SUPPORTEDCAPS
-                                  ? std::to_string(report.items.size()) + " capabilities: the rows"
-                                  : Allowed(report);
-        printf(format, name.c_str(), ContainerName(report.conType), ItemTypeName(report.itemType),
-               current.c_str(), byDefault.c_str(), allowed.empty() ? "-" : allowed.c_str(),
-               report.hasSupport ? MessageList(report, " ", Bare).c_str() : "?");
+        const std::string allowed = report.cap == CAP_SUPPORTEDCAPS
+                                        ? std::to_string(report.items.size()) + " capabilities: the rows"
+                                        : Allowed(report);
+        Add(Formatted(RowFormat, name.c_str(), ContainerName(report.conType), ItemTypeName(report.itemType),
+                       current.c_str(), byDefault.c_str(), allowed.empty() ? "-" : allowed.c_str(),
+                       report.hasSupport ? MessageList(report, " ", Bare).c_str() : "?"));
     }
-}
 
-void PrintJson(const std::vector<CapabilityReport> &reports) {
-    printf("[\n");
-    for (size_t i = 0; i < reports.size(); ++i) {
-        const CapabilityReport &report = reports[i];
-        printf("  {\"name\": %s, \"code\": %u", JsonString(CapabilityName(report.cap)).c_str(),
-               report.cap);
+    // Every value, each written as it comes.
+    void AddJson(const CapabilityReport &report) {
+        Add(std::string(printed_ ? ",\n" : "") + "  {\"name\": " + JsonString(CapabilityName(report.cap)) +
+            ", \"code\": " + std::to_string(report.cap));
         if (!report.answered) {
-            printf(", \"error\": %s", JsonString(NotAnswered(report)).c_str());
+            Add(", \"error\": " + JsonString(NotAnswered(report)));
         } else {
-            printf(", \"container\": %s, \"itemType\": %s", JsonString(ContainerName(report.conType)).c_str(),
-                   JsonString(ItemTypeName(report.itemType)).c_str());
+            Add(", \"container\": " + JsonString(ContainerName(report.conType)) +
+                ", \"itemType\": " + JsonString(ItemTypeName(report.itemType)));
             if (report.hasCurrent && report.conType != TWON_ARRAY)
-                printf(", \"current\": %s", JsonValue(report.cap, report.current).c_str());
+                Add(", \"current\": " + JsonValue(report.cap, report.current));
             if (report.hasDefault && report.conType != TWON_ARRAY)
-                printf(", \"default\": %s", JsonValue(report.cap, report.defaultValue).c_str());
-            if (report.isRange)
-                printf(", \"range\": {\"min\": %s, \"max\": %s, \"step\": %s}",
-                       JsonValue(report.cap, report.minimum).c_str(),
-                       JsonValue(report.cap, report.maximum).c_str(),
-                       JsonValue(report.cap, report.step).c_str());
-            else if (!report.items.empty()) {
-                printf(", \"values\": [");
+                Add(", \"default\": " + JsonValue(report.cap, report.defaultValue));
+            if (report.isRange) {
+                Add(", \"range\": {\"min\": " + JsonValue(report.cap, report.minimum) +
+                    ", \"max\": " + JsonValue(report.cap, report.maximum) +
+                    ", \"step\": " + JsonValue(report.cap, report.step) + "}");
+            } else if (!report.items.empty()) {
+                Add(", \"values\": [");
                 for (size_t k = 0; k < report.items.size(); ++k)
-                    printf("%s%s", k ? ", " : "", JsonValue(report.cap, report.items[k]).c_str());
-                printf("]");
+                    Add((k ? ", " : "") + JsonValue(report.cap, report.items[k]));
+                Add("]");
             }
         }
-        if (report.hasSupport) printf(", \"messages\": [%s]", MessageList(report, ", ", JsonStrings).c_str());
-        printf("}%s\n", i + 1 < reports.size() ? "," : "");
+        if (report.hasSupport) Add(", \"messages\": [" + MessageList(report, ", ", JsonStrings) + "]");
+        Add("}");
     }
-    printf("]\n");
-}
+
+    bool json_;
+    size_t printed_ = 0;
+    std::string pending_;
+};
 
 // The values of cap's MSG_GET reply: an enumeration's or array's items, or the
 // one value; false as Ask.
 bool ListedValues(Session &s, TW_UINT16 cap, std::vector<TW_UINT32> *values, TW_UINT16 *failure = nullptr,
                   std::string *unread = nullptr) {
     ContainerReply reply;
-    if (!Ask(s, cap, MSG_GET, &reply, failure, unread)) return false;
+    if (!Ask<MSG_GET>(s, cap, &reply, failure, unread)) return false;
     for (const ItemValue &item : reply.items) values->push_back(item.raw);
     if (reply.conType == TWON_ONEVALUE) values->push_back(reply.current.raw);
     return true;
@@ -234,36 +288,35 @@ bool ListedValues(Session &s, TW_UINT16 cap, std::vector<TW_UINT32> *values, TW_
 // The item type the source uses for cap (TWTY_UINT16 when it does not say).
 TW_UINT16 ItemTypeOf(Session &s, TW_UINT16 cap) {
     ContainerReply reply;
-    return Ask(s, cap, MSG_GETCURRENT, &reply) ? reply.itemType : TWTY_UINT16;
+    return Ask<MSG_GETCURRENT>(s, cap, &reply) ? reply.itemType : TWTY_UINT16;
 }
 
 }  // namespace
 
-bool PrintCapabilities(Session &s, bool json) {
+bool PrintCapabilities(Session &s) {
     std::vector<TW_UINT32> caps;
-    std::vector<CapabilityReport> reports;
     CapabilityReport supported;
     supported.cap = CAP_SUPPORTEDCAPS;
-    if (ListedValues(s, CAP_SUPPORTEDCAPS, &caps, &supported.failure, &supported.unread)) {
-        for (TW_UINT32 cap : caps) reports.push_back(ReadCapability(s, static_cast<TW_UINT16>(cap)));
-    } else {
-        // A source need not list its capabilities: each one with a name here
-        // is asked, and its refusal of CAP_SUPPORTEDCAPS leads the list.
+    const bool listed = ListedValues(s, CAP_SUPPORTEDCAPS, &caps, &supported.failure, &supported.unread);
+    if (!listed)
         fprintf(InfoStream(s),
                 "the source does not list its capabilities (CAP_SUPPORTEDCAPS: %s): every "
                 "capability qxacquire knows by name was asked, and those that answered are listed\n",
                 NotAnswered(supported).c_str());
-        reports.push_back(supported);
+    CapabilityListing listing(s.options.json);
+    if (listed) {
+        for (TW_UINT32 cap : caps) listing.Print(ReadCapability(s, static_cast<TW_UINT16>(cap)));
+    } else {
+        // A source need not list its capabilities: each one with a name here
+        // is asked, and its refusal of CAP_SUPPORTEDCAPS leads the list.
+        listing.Print(supported);
         for (TW_UINT16 cap : NamedCapabilities()) {
             if (cap == CAP_SUPPORTEDCAPS) continue;
-            CapabilityReport report = ReadCapability(s, cap);
-            if (report.answered) reports.push_back(report);
+            const CapabilityReport report = ReadCapability(s, cap);
+            if (report.answered) listing.Print(report);
         }
     }
-    if (json)
-        PrintJson(reports);
-    else
-        PrintTable(reports);
+    listing.End();
     return true;
 }
 
@@ -310,7 +363,7 @@ bool AllowedValues(Session &s, TW_UINT16 cap, std::vector<TW_UINT32> *values) {
 
 bool CurrentValue(Session &s, TW_UINT16 cap, TW_UINT32 *value) {
     ContainerReply reply;
-    if (!Ask(s, cap, MSG_GETCURRENT, &reply) || !reply.hasCurrent) return false;
+    if (!Ask<MSG_GETCURRENT>(s, cap, &reply) || !reply.hasCurrent) return false;
     *value = reply.current.raw;
     return true;
 }

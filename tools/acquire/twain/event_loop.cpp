@@ -60,10 +60,7 @@ void RunEventLoop(Session &s) {
     if (!s.options.ui) SetTimer(s.window, SilenceTimer, SilenceLimitMs, nullptr);
     MSG message;
     while (!s.finished) {
-        if (s.interrupted) {
-            Fail(s, ExitCancelled, "interrupted (Ctrl+C)");
-            break;
-        }
+        if (EndAsked(s)) break;
         BOOL got = GetMessageA(&message, nullptr, 0, 0);
         if (got <= 0) break;
         if (PassToSource(s, &message)) continue;

@@ -9,7 +9,9 @@ namespace {
 // one session of the run is reached through this pointer.
 Session *g_interruptible = nullptr;
 
-BOOL WINAPI OnConsoleEvent(DWORD event) {
+// It allocates nothing and calls nothing that throws: no exception can arise
+// on the console's thread.
+BOOL WINAPI OnConsoleEvent(DWORD event) noexcept {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
         return FALSE;
     InterlockedExchange(&g_interruptible->interrupted, 1);
@@ -37,6 +39,22 @@ std::string TripletName(const Triplet &t) {
 void InstallInterruptHandler(Session &s) {
     g_interruptible = &s;
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+bool EndAsked(Session &s) {
+    if (!s.interrupted && !s.failedElsewhere) return false;
+    // A failure elsewhere has said what it was.
+    if (s.failedElsewhere)
+        EndWith(s, ExitSourceFailed);
+    else if (s.exitCode == ExitSuccess)
+        Fail(s, ExitCancelled, "interrupted (Ctrl+C)");
+    return true;
+}
+
+std::string Doing(const Session &s) {
+    if (!s.last.group) return s.step;
+    std::string about = s.lastCapability ? " of " + CapabilityName(s.lastCapability) : "";
+    return std::string(s.step) + " (the last call: " + TripletName(s.last) + about + ")";
 }
 
 bool LoadSourceManager(Session &s) {

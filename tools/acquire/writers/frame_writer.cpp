@@ -38,7 +38,17 @@ uint64_t FrameBytes(const TW_IMAGEINFO &info) {
 FrameWriter::FrameWriter(const Options &options) {
     writing_.options = options;
     qximg::SetWriteProgress(WriteProgress);
-    thread_ = std::thread(&FrameWriter::WriteFrames, this);
+    thread_ = std::thread([this] {
+        // The thread's boundary: whatever escapes the writes ends the run as a failed write does.
+        try {
+            WriteFrames();
+        } catch (...) {
+            FailOnException(writing_, "write the frames");
+            std::lock_guard<std::mutex> lock(lock_);
+            failed_ = true;
+            changed_.notify_all();
+        }
+    });
 }
 
 FrameWriter::~FrameWriter() { Stop(); }
