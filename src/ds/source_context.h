@@ -44,10 +44,11 @@ struct SourceContext {
     // What an enable has armed so far, so a failed or partial enable can be undone.
     bool signalsCreated;
     bool acquisitionSetUp;
+    // Started by an enable, stopped and joined by the teardown (one such call at
+    // a time; the unload comes after the last); the monitor reads its flag.
+    // (The preview's thread and flag are ui/preview_control's own.)
     HANDLE monitorThread;
     volatile LONG monitorRunning;
-    volatile LONG previewRunning;
-    HANDLE previewThread;
 
     // xfer/: the transfers. (The frame's memory is xfer/host_buffer's own.)
     char transferFileName[256];

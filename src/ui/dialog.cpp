@@ -4,6 +4,17 @@
 #include "ui/preview.h"
 #include "ui/user_interface.h"
 
+namespace {
+
+void ShowPreviewRunning(HWND dialog, bool running) {
+    SetWindowTextA(GetDlgItem(dialog, IDC_PREVIEW),
+                   running ? PreviewRunningCaption : PreviewIdleCaption);
+    EnableWindow(GetDlgItem(dialog, IDOK), !running);
+    EnableWindow(GetDlgItem(dialog, IDCANCEL), !running);
+}
+
+}  // namespace
+
 INT_PTR CALLBACK UiDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
     // The dialog manager's own handling stays on throughout: Escape and the
     // close box come through as Cancel.
@@ -11,17 +22,18 @@ INT_PTR CALLBACK UiDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) 
         DestroyWindow(window);
         return TRUE;
     }
+    if (message == WM_QX_PREVIEW_SHOWS) {
+        ShowPreviewRunning(window, wParam != 0);
+        return TRUE;
+    }
     if (message != WM_COMMAND) return FALSE;
-    switch (LOWORD(wParam)) {
-    case IDOK:
-        NotifyTransferReady();
-        break;
-    case IDCANCEL:
-        NotifyCloseRequest();
-        break;
-    case IDC_PREVIEW:
+    WORD command = LOWORD(wParam);
+    if (command == IDC_PREVIEW) {
         PreviewButtonPressed(window);
-        break;
+    } else if (DialogActs(window)) {
+        // A dialog being torn down tells the application nothing more.
+        if (command == IDOK) NotifyTransferReady();
+        if (command == IDCANCEL) NotifyCloseRequest();
     }
     return FALSE;
 }

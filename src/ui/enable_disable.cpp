@@ -71,6 +71,7 @@ TW_UINT16 EnableSource(TW_USERINTERFACE *userInterface) {
                                            MAKEINTRESOURCEA(IDD_USER_INTERFACE), parent,
                                            UiDialogProc, 0);
     if (!g_source.uiDialog) return FailEnable(TWCC_LOWMEMORY);
+    DialogActsFrom(g_source.uiDialog);
 
     if (userInterface->ShowUI) {
         ShowWindow(g_source.uiDialog, SW_SHOW);
@@ -95,13 +96,17 @@ TW_UINT16 DisableSource() {
 }  // namespace
 
 void TearDownAcquisition(Teardown how) {
-    // The dialog goes first: a preview that is ending then finds no buttons
-    // to update and cannot be held up by this thread.
+    // Before the dialog's thread is asked for anything (it may be waiting, and
+    // handle that request inside its wait): its clicks act no more, and a
+    // running preview is told to end, its frame wait cut short.
+    if (StopPreviewForTeardown() && g_source.signalsCreated)
+        BoardSignalCancel(&g_source.frameSignal);
     bool dialogGone = DestroyDialogOnItsThread();
-    // A dialog whose thread does not answer can hold the preview up in its
-    // button updates: wait for it a while only, and then leave it what it
-    // still uses rather than free that under it.
-    bool previewEnded = StopPreview(dialogGone ? INFINITE : AnswerLimitMs);
+    // The preview never waits for the dialog's thread, but a box it shows may
+    // (the box's owner can be that thread's): when that thread does not
+    // answer, wait a while only, and then leave the preview what it still
+    // uses rather than free that under it.
+    bool previewEnded = WaitForPreviewToEnd(dialogGone ? INFINITE : AnswerLimitMs);
     // The frame's memory and the worker stay for the next enable while the
     // source stays open; a bitmap block made ready goes all the same, without
     // waiting for the worker to finish making it.

@@ -63,25 +63,26 @@ void ReleaseAcquisitionAtUnload() {
     ReleaseDialogAtUnload(g_leftDialog);
     g_leftDialog = nullptr;
     TransferWorker &worker = g_source.transferWorker;
-    if (!g_source.uiDialog && !g_source.monitorThread && !g_source.previewThread && !worker.thread) {
+    HANDLE preview = PreviewThreadLeft();
+    if (!g_source.uiDialog && !g_source.monitorThread && !preview && !worker.thread) {
         TearDownAcquisition();
         return;
     }
+    StopPreviewForTeardown();
     ReleaseDialogAtUnload(g_source.uiDialog);
     g_source.uiDialog = nullptr;
 
     // No thread can end while this one holds the loader lock: ask each to stop
     // and wait until none runs the module's code. (A running preview holds the
     // module, so it is over, or this is its thread.)
-    g_source.previewRunning = 0;
     g_source.monitorRunning = 0;
     if (g_source.monitorThread) BoardSignalCancel(&g_source.cancelSignal);
     AskTransferWorkerToStop();
     if (!WaitUntilThreadsLeaveModule(g_source.moduleInstance,
-                                     {g_source.monitorThread, g_source.previewThread, worker.thread},
+                                     {g_source.monitorThread, preview, worker.thread},
                                      AnswerLimitMs))
         return;
-    ForgetThread(g_source.previewThread);
+    ForgetPreviewThread();
     ForgetThread(g_source.monitorThread);
     ForgetStoppedTransferWorker();
     TearDownAcquisition();

@@ -11,8 +11,9 @@ enum class Teardown { KeepMemory, ReleaseAll };
 // a transfer in progress, transfer worker, monitor thread, cancel signal,
 // frame signal, host buffer, acquisition set-up.
 // Safe to call with only part of the enable done, or none (it then lets go of
-// what a disable kept), and on any thread. Leaves the state alone. When the
-// dialog's thread does not answer and a preview is held up by it, the host
+// what a disable kept), and on any thread. Leaves the state alone. Nothing the
+// dialog starts follows its first step (ui/preview.h). When the dialog's
+// thread does not answer and a preview is held up by its box, the host
 // buffer, the signals and the acquisition set-up stay for the preview: the
 // next enable uses them, the next teardown or the unload releases them.
 void TearDownAcquisition(Teardown how = Teardown::ReleaseAll);
@@ -21,11 +22,28 @@ void TearDownAcquisition(Teardown how = Teardown::ReleaseAll);
 // teardown left to a preview went with the board.
 void AcquisitionClosedWithBoard();
 
-// Ends a running preview and returns once its thread is gone, handling the
-// messages that thread sends meanwhile. Call on the application's thread
-// before anything else drives the board or releases what the preview uses.
-// With a time limit: false when the preview thread still runs after it.
-bool StopPreview(DWORD limitMs = INFINITE);
+// At enable: the dialog's clicks act from now on. DialogActs: whether they
+// still do (no teardown has begun since).
+void DialogActsFrom(HWND dialog);
+bool DialogActs(HWND dialog);
+
+// Before a transfer drives the board: ends a running preview and returns once
+// its thread is gone, handling the messages sent to this thread meanwhile.
+// False when a teardown began meanwhile (inside that wait): the transfer must
+// not go on.
+bool StopPreview();
+
+// A teardown's first step: the dialog's clicks act no more and a running
+// preview is asked to end; true when one was running (its frame wait may
+// then be cut short). Then WaitForPreviewToEnd: true once every preview
+// thread has ended, false when one still runs after limitMs.
+bool StopPreviewForTeardown();
+bool WaitForPreviewToEnd(DWORD limitMs);
+
+// For the module's unload: the preview thread not yet let go of (null when
+// none), and letting go of it once it no longer runs the module's code.
+HANDLE PreviewThreadLeft();
+void ForgetPreviewThread();
 
 // The user-interface dialog's procedure.
 INT_PTR CALLBACK UiDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -33,6 +51,9 @@ INT_PTR CALLBACK UiDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 // Asks the dialog to destroy itself: a window can only be destroyed by its own
 // thread, and disable or close may come on another.
 constexpr UINT WM_QX_DESTROY_DIALOG = WM_APP + 1;
+// The preview's state for the dialog to show (wParam: running), posted by the
+// preview's thread: the caption and the buttons are the dialog's thread's.
+constexpr UINT WM_QX_PREVIEW_SHOWS = WM_APP + 2;
 
 // How long the dialog's thread is given to answer, and the source's threads
 // to leave the module at unload.

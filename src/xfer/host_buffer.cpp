@@ -29,8 +29,9 @@ struct Shared : SrwLocked<false> {
     Shared() : SrwLocked(&g_lock) {}
 };
 
-void Publish(uint8_t *buffer, uint32_t bytes) {
-    Exclusive locked;
+// Under the lock: buffer becomes the one of the moment. The old one is freed
+// now, or by the preview that holds it when it lets go.
+void Replace(uint8_t *buffer, uint32_t bytes) {
     uint8_t *old = g_buffer;
     g_buffer = buffer;
     g_bytes = buffer ? bytes : 0;
@@ -38,25 +39,31 @@ void Publish(uint8_t *buffer, uint32_t bytes) {
     else free(old);
 }
 
-bool HeldByPreview(const uint8_t *buffer) {
-    Shared locked;
-    return buffer && buffer == g_heldByPreview.data;
+void Publish(uint8_t *buffer, uint32_t bytes) {
+    Exclusive locked;
+    Replace(buffer, bytes);
 }
 
 }  // namespace
 
 uint8_t *ProvideHostBuffer(uint32_t imageBytes) {
-    if (g_buffer && g_bytes == imageBytes) return g_buffer;
-    // Another size: the old buffer goes first, unless the preview holds it;
-    // then it stays as it is until the new one is had.
-    if (!HeldByPreview(g_buffer)) Publish(nullptr, 0);
+    {
+        Exclusive locked;
+        if (g_buffer && g_bytes == imageBytes) return g_buffer;
+        // Another size: the old buffer goes first, unless the preview holds
+        // it; then it stays as it is until the new one is had.
+        if (g_buffer != g_heldByPreview.data) Replace(nullptr, 0);
+    }
     auto *fresh = static_cast<uint8_t *>(malloc(imageBytes));
     if (!fresh) return nullptr;
     Publish(fresh, imageBytes);
     return fresh;
 }
 
-bool HostBufferWorthKeeping() { return g_bytes <= KeptFrameLimit; }
+bool HostBufferWorthKeeping() {
+    Shared locked;
+    return g_bytes <= KeptFrameLimit;
+}
 
 void ReleaseHostBuffer(bool keepForNextEnable) {
     if (!keepForNextEnable) Publish(nullptr, 0);

@@ -6,9 +6,9 @@
 // Threads. An enable provides the buffer and a transfer reads it on the
 // application's thread; a teardown lets go of it on whichever thread disables
 // or closes the source, or at the module's unload; the application makes one
-// of these calls at a time. A preview is started on the application's thread
-// and reads on its own, for as long as it runs. Address and size change under
-// one lock, and this unit hands them out under it.
+// of these calls at a time. A preview reads on its own thread, for as long as
+// it runs. Every read and write of the address and size, here and of the
+// preview's hold, is made under one lock, whatever thread makes it.
 //
 // Why the preview holds its buffer: it checks the frame against the buffer
 // once, at its start, and then reads frame after frame without the lock while
@@ -16,9 +16,9 @@
 // it: when an enable or a teardown lets go of that buffer, it is freed only
 // when the preview lets go too. So a preview that outlived a teardown (the
 // teardown could not wait for it) reads only its own old buffer, never the
-// next enable's; and it ends after the pass it is in, since previewRunning
-// stays 0 until the next preview starts, and a start first joins the old
-// preview's thread.
+// next enable's; and it ends after the pass it is in, since the teardown
+// cleared its running flag and the next preview begins only once it has
+// ended (ui/preview.h).
 #pragma once
 
 #include <cstdint>
@@ -46,8 +46,8 @@ void ReleaseHostBuffer(bool keepForNextEnable);
 // The buffer of the moment, which a transfer reads.
 HostBufferBytes CurrentHostBuffer();
 
-// On the application's thread, before the preview's thread starts: it holds
-// the buffer of the moment. On the preview's thread, as it ends: it lets go.
+// On the preview's thread, as its run begins (the run before it has ended):
+// it holds the buffer of the moment. As the run ends: it lets go.
 void PreviewHoldsHostBuffer();
 void PreviewLetsGoOfHostBuffer();
 

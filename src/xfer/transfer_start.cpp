@@ -15,6 +15,7 @@ TW_UINT16 StartTransfer(FrameUse use, const FrameCheck &check, FrameView &view) 
     if (!view.fits()) return TWCC_OPERATIONERROR;
     if (check)
         if (TW_UINT16 code = check(view)) return code;
-    StopPreview();
+    // A teardown that came inside the wait for the preview ended the enable.
+    if (!StopPreview()) return TWCC_SEQERROR;
     return SnapImage(view.frame().twoSignalFrames()) ? TWCC_SUCCESS : TWCC_OPERATIONERROR;
 }

@@ -25,5 +25,6 @@ using FrameCheck = std::function<TW_UINT16(const FrameView &view)>;
 // Makes the transfer's view of the frame, refuses a frame that does not fit
 // the host buffer (TWCC_OPERATIONERROR), applies the transfer's check if it
 // has one, stops the preview and snaps a fresh frame. TWCC_SUCCESS with
-// `view` made, or the code to fail with (a failed snap has shown its own box).
+// `view` made, or the code to fail with (a failed snap has shown its own box;
+// TWCC_SEQERROR when the source was disabled while the preview was stopped).
 TW_UINT16 StartTransfer(FrameUse use, const FrameCheck &check, FrameView &view);

@@ -80,6 +80,11 @@ uint32_t MAKER_CALL FailingBoardInquire(KvBoard board, uint32_t parameter, uint3
     return Original<decltype(&KvBrdInquire)>(Import::BoardInquire)(board, parameter, value);
 }
 
+uint32_t MAKER_CALL LateSurfaceClose(uint32_t surface) {
+    if (ShouldFail(Import::SurfaceClose)) Sleep(1000);
+    return Original<decltype(&VizpaneClose)>(Import::SurfaceClose)(surface);
+}
+
 template <class F> void Describe(Import import, const char *name, F replacement) {
     Of(import).name = name;
     Of(import).replacement = reinterpret_cast<void *>(replacement);
@@ -94,6 +99,7 @@ const bool described = [] {
     Describe(Import::CreateDialogParam, "CreateDialogParamA", &FailingCreateDialogParam);
     Describe(Import::LoadLibrary, "LoadLibraryA", &FailingLoadLibrary);
     Describe(Import::BoardInquire, "KvBrdInquire", &FailingBoardInquire);
+    Describe(Import::SurfaceClose, "VizpaneClose", &LateSurfaceClose);
     return true;
 }();
 

@@ -17,6 +17,7 @@ enum class Import {
     CreateDialogParam,  // CreateDialogParamA: null
     LoadLibrary,        // LoadLibraryA: null
     BoardInquire,       // KvBrdInquire: a non-zero result, nothing written
+    SurfaceClose,       // VizpaneClose: made a second late, holding the caller in it
     Count
 };
 const char *ImportName(Import import);

@@ -1,9 +1,10 @@
 // Nothing of the source outlives its session: enabled on one thread and
-// disabled, closed or unloaded on another or on that one, or after 300
-// sessions with transfers.
+// disabled, closed or unloaded on another or on that one (which may be busy,
+// or handling a click), or after 300 sessions with transfers.
 #include <atomic>
 #include <thread>
 
+#include "../faults/import_faults.h"
 #include "res/resource.h"
 #include "support/transfer.h"
 #include "ui_support.h"
@@ -19,17 +20,20 @@ size_t HeapBlocks() {
     return busy;
 }
 
-enum Ending { DisableAndClose, CloseEnabled, UnloadEnabled, UnloadOnDialogThread, DialogThreadNotAnswering };
+enum Ending { DisableAndClose, CloseEnabled, UnloadEnabled, UnloadOnDialogThread, DialogThreadNotAnswering,
+              ClickAsTheLastRunEnds, DialogThreadBusy };
 
 class TeardownTest : public qx::SourceTest, public ::testing::WithParamInterface<Ending> {
 protected:
     std::string BoardConfig() override { return "width = 64\nheight = 48\nframe_ms = 0\n"; }
     void SetUp() override {
         qx::SourceTest::SetUp();
+        ASSERT_TRUE(qx::PatchImports(source->module));
         windows = qx::ProcessWindows().size();
         threads = qx::ThreadCount();
     }
     void TearDown() override {
+        qx::SetDialogAction("Quorvex Error", IDOK);
         stop = true;
         if (app.joinable()) app.join();
         qx::SourceTest::TearDown();
@@ -57,6 +61,11 @@ protected:
 // (unless it unloads the source itself) and handles its messages while
 // `pumping`; this thread ends the session.
 TEST_P(TeardownTest, NothingOfTheSourceOutlivesAnEndOnAnotherThread) {
+    // The preview's first frame wait fails: it shows its box and waits in it.
+    if (GetParam() == DialogThreadNotAnswering) {
+        qx::ConfigureBoard(BoardConfig() + "waits = 7\n");
+        qx::SetDialogAction("Quorvex Error", 0);
+    }
     ASSERT_EQ(source->Open(), TWRC_SUCCESS);
     const bool previewing = GetParam() != UnloadOnDialogThread;
     app = std::thread([this, previewing] {
@@ -70,6 +79,7 @@ TEST_P(TeardownTest, NothingOfTheSourceOutlivesAnEndOnAnotherThread) {
     });
     ASSERT_TRUE(qx::PumpUntil([&] { return dialog && (!previewing || qx::ControlText(dialog, IDC_PREVIEW) == "Stop Preview"); }, 5000));
     if (GetParam() == DialogThreadNotAnswering) {
+        ASSERT_TRUE(qx::PumpUntil([] { return FindWindowA("#32770", "Quorvex Error"); }, 5000));
         pumping = false;
         Sleep(50);
         EXPECT_EQ(source->Disable(), TWRC_SUCCESS);  // returns all the same, leaving the dialog
@@ -78,10 +88,26 @@ TEST_P(TeardownTest, NothingOfTheSourceOutlivesAnEndOnAnotherThread) {
         // the old frame's memory and the signals it was left.
         qx::ConfigureBoard("width = 96\nheight = 64\nframe_ms = 0\n");
         ASSERT_EQ(source->Enable(false), TWRC_SUCCESS);
-        pumping = true;  // the dialog goes once its thread answers again, and the preview ends
+        PostMessageA(FindWindowA("#32770", "Quorvex Error"), WM_COMMAND, IDOK, 0);
+        pumping = true;  // the dialog goes once its thread answers again
         qx::NativeReply reply = qx::NativeTransfer(*source);
         ASSERT_EQ(reply.result, TWRC_XFERDONE);
         EXPECT_EQ(qx::Dib(reply.handle).header.biWidth, 96);
+    }
+    if (GetParam() == ClickAsTheLastRunEnds) {
+        // The run is held in its surface's close, its caption back to "Preview",
+        // while the dialog's thread handles a click on Preview and this one disables.
+        qx::FailCalls(qx::Import::SurfaceClose, 1);
+        PostMessageA(dialog, WM_COMMAND, IDC_PREVIEW, 0);
+        ASSERT_TRUE(qx::PumpUntil([&] { return qx::ControlText(dialog, IDC_PREVIEW) == "Preview"; }, 5000));
+        PostMessageA(dialog, WM_COMMAND, IDC_PREVIEW, 0);
+        Sleep(100);
+        EXPECT_EQ(qx::Passed(qx::Import::BeginThread), 1u);  // that click started a run
+    }
+    if (GetParam() == DialogThreadBusy) {
+        pumping = false;
+        Sleep(50);
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);  // an Acquire its thread sees after the close
     }
     if (GetParam() == UnloadOnDialogThread) {
         unloadThere = true;
@@ -89,19 +115,33 @@ TEST_P(TeardownTest, NothingOfTheSourceOutlivesAnEndOnAnotherThread) {
         source->module = nullptr;
         source->entry = nullptr;
     }
-    if (GetParam() == DisableAndClose) { EXPECT_EQ(source->Disable(), TWRC_SUCCESS); }
+    if (GetParam() == DisableAndClose || GetParam() >= ClickAsTheLastRunEnds) {
+        EXPECT_EQ(source->Disable(), TWRC_SUCCESS);
+    }
     if (GetParam() == UnloadEnabled) {
         Unload();
         PostMessageA(dialog, WM_COMMAND, IDC_PREVIEW, 0);  // a running preview keeps the source loaded
         EXPECT_TRUE(qx::PumpUntil([] { return !GetModuleHandleA("QXTwain.ds"); }, 5000));
     }
     if (source->module) { EXPECT_EQ(source->Close(), TWRC_SUCCESS); }
+    size_t logged = qx::BoardLog().size();
+    if (GetParam() == DialogThreadBusy) {
+        // Its thread still busy, only the dialog is left; it goes once that thread answers.
+        EXPECT_TRUE(qx::PumpUntil([&] { return qx::ThreadCount() == threads + 1; }, 2000)) << qx::ThreadCount();
+        pumping = true;
+    }
     // The application's thread remains, and the board's when the source was unloaded with it open.
     int kept = GetParam() == UnloadEnabled || GetParam() == UnloadOnDialogThread ? 2 : 1;
     ExpectNothingLeft(kept);
     if (source->module) Unload();
     ExpectNothingLeft(kept);
     EXPECT_TRUE(qx::Boxes().empty());
+    // Nothing was started after the teardown, nor run after the close.
+    if (GetParam() >= ClickAsTheLastRunEnds) {
+        EXPECT_EQ(qx::LogCount(qx::BoardLog(), "VizpaneCreate*"), 1);
+        EXPECT_EQ(qx::BoardLog().size(), logged);
+        EXPECT_TRUE(qx::Notifications().empty());
+    }
     // The signals left to a preview were not made a second time, and went once.
     auto log = qx::BoardLog();
     EXPECT_EQ(qx::LogCount(log, "KvSignalCreate 4 -> 0"), qx::LogCount(log, "KvSignalFree 4 -> 0") -
@@ -110,7 +150,7 @@ TEST_P(TeardownTest, NothingOfTheSourceOutlivesAnEndOnAnotherThread) {
 
 INSTANTIATE_TEST_SUITE_P(Endings, TeardownTest,
                          ::testing::Values(DisableAndClose, CloseEnabled, UnloadEnabled, UnloadOnDialogThread,
-                                           DialogThreadNotAnswering));
+                                           DialogThreadNotAnswering, ClickAsTheLastRunEnds, DialogThreadBusy));
 
 // Sessions of open, enable, a native, a memory and a file transfer, disable, close.
 TEST_F(TeardownTest, ThreeHundredSessionsLeaveHeapBlocksThreadsAndWindowsAsTheyWere) {
