@@ -166,14 +166,13 @@ RowFill Copy(size_t bytes) {
 
 void SetWriteProgress(WriteProgress progress) { g_progress = progress; }
 
-bool WriteDibBmp(const std::string &path, const void *dib, size_t dibBytes, size_t pixelOffset,
-                 std::string *error) {
-    const uint64_t total = bmp::FileHeaderBytes + uint64_t(dibBytes);
-    OutFile file(path, total);
-    std::vector<uint8_t> header;
-    bmp::AppendFileHeader(header, total, static_cast<uint32_t>(bmp::FileHeaderBytes + pixelOffset));
-    return (file.Open() && file.WriteAt(0, header.data(), header.size()) &&
-            file.WriteAt(header.size(), dib, dibBytes) && file.Close()) ||
+bool WriteStoredBmp(const std::string &path, uint32_t width, uint32_t height, uint32_t bitCount,
+                    const std::vector<PaletteEntry> &palette, const uint8_t *fileRows, std::string *error) {
+    const std::vector<uint8_t> headers = bmp::Headers(width, height, bitCount, TableOf(palette), 0);
+    const uint64_t pixelBytes = bmp::RowBytesOf(width, bitCount) * height;
+    OutFile file(path, headers.size() + pixelBytes);
+    return (file.Open() && file.WriteAt(0, headers.data(), headers.size()) &&
+            file.WriteAt(headers.size(), fileRows, size_t(pixelBytes)) && file.Close()) ||
            Say(error, file.Failure());
 }
 

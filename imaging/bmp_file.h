@@ -22,9 +22,11 @@ namespace qximg {
 using WriteProgress = void (*)(uint64_t done, uint64_t total);
 void SetWriteProgress(WriteProgress progress);
 
-// A packed device-independent bitmap (its header, palette and pixels, dibBytes
-// in all) as a BMP file: the file header, then the bitmap as it is.
-bool WriteDibBmp(const std::string &path, const void *dib, size_t dibBytes, size_t pixelOffset,
-                 std::string *error);
+// Rows already as a BMP file holds them (bottom line first, each padded to 4
+// bytes), behind headers of our own: a width x height image of bitCount bits
+// a pixel (1, 4, 8 or 24) with `palette` as its colour table. Written as they
+// are, in one pass.
+bool WriteStoredBmp(const std::string &path, uint32_t width, uint32_t height, uint32_t bitCount,
+                    const std::vector<PaletteEntry> &palette, const uint8_t *fileRows, std::string *error);
 
 }  // namespace qximg

@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "writers/frame_writer.h"
+#include "image_file.h"
 #include "othersource/test_pattern.h"
 #include "res/resource.h"
 #include "support/bytes.h"
@@ -572,8 +573,9 @@ uint32_t Reading(uint32_t v, uint32_t bits, bool bmp) {
 uint32_t ExpectedChannel(const std::string &settings, bool bmp, uint32_t x, uint32_t y, uint32_t k) {
     using testsource::Sample;
     const uint32_t type = Setting(settings, "pixeltype", TWPT_GRAY), bits = Setting(settings, "bits", 8);
-    if (type == TWPT_PALETTE) {
-        testsource::Colour c = testsource::PaletteColour(Sample(x, y, 0, bits));
+    if (type == TWPT_PALETTE) {  // an index past a table cut short takes its first entry
+        const uint32_t index = Sample(x, y, 0, bits), entries = Setting(settings, "clrused", 256);
+        testsource::Colour c = testsource::PaletteColour(index < entries ? index : 0);
         return (k == 0 ? c.r : k == 1 ? c.g : c.b) * 257;
     }
     if (type == TWPT_BW) return (Sample(x, y, 0, 1) ^ Setting(settings, "flavor", 0)) * 65535;
@@ -625,7 +627,34 @@ INSTANTIATE_TEST_SUITE_P(
                       LayoutCase{"pixeltype=2 bits=48 tile=4", "memory"}, LayoutCase{"pixeltype=2 bits=32", "native"},
                       LayoutCase{"pixeltype=2 bits=16", "native"}, LayoutCase{"pixeltype=2 bits=16 bitfields=1", "native"},
                       LayoutCase{"pixeltype=2 bits=16 bitfields=1 section=1 topdown=1", "native"},
-                      LayoutCase{"pixeltype=2 bits=24 section=1", "native"}));
+                      LayoutCase{"pixeltype=2 bits=24 section=1", "native"},
+                      // A header whose planes and image size are wrong, indices past its colours.
+                      LayoutCase{"pixeltype=3 bits=8 clrused=5 planes=0 sizeimage=7", "native"}));
+
+// The band writers, WIC's (8-bit grey in PNG and TIFF) and ours: a band past
+// the image's last row and a Finish before it are refused, and a writer
+// that ends unfinished leaves no file behind.
+TEST_F(AcquireRun, BandWritersLeaveNoFileUnlessWhole) {
+    const uint8_t rows[4 * 16] = {};
+    qximg::PackedImage deep;
+    deep.width = 8, deep.height = 4, deep.bits = 16;
+    for (qximg::ImageFormat format : {qximg::ImageFormat::Png, qximg::ImageFormat::Bmp, qximg::ImageFormat::Tiff})
+        for (bool packed : {false, true}) {
+            const std::string path = Path(std::string("band.") + qximg::ImageFormatExtension(format));
+            std::string error;
+            {
+                std::unique_ptr<qximg::ImageFileWriter> file =
+                    packed ? qximg::OpenPackedImageFile(path, format, deep, &error)
+                           : qximg::OpenImageFile(path, format, qximg::PixelLayout::Gray8, 8, 4, 16, &error);
+                ASSERT_TRUE(file) << error;
+                EXPECT_TRUE(file->WriteRows(rows, 16, 3, &error)) << error;
+                EXPECT_FALSE(file->WriteRows(rows, 16, 2, &error)) << path;
+                EXPECT_FALSE(file->Finish(&error)) << path;
+                EXPECT_TRUE(Contains(error, "only 3 of the 4 rows")) << error;
+            }
+            EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << path;
+        }
+}
 
 // What a source hands over is checked before it is read: a header or strip
 // that does not fit its memory, or a layout not written, ends the run with

@@ -18,7 +18,8 @@ bool WriteStrips(Session &s, const std::string &path, const uint8_t *lines, cons
                  std::string *note);
 
 // A native transfer's handle: a packed bitmap in global memory, or a DIB
-// section's HBITMAP.
+// section's HBITMAP; written a band of rows at a time, under a header of our
+// own made from what the bitmap reader accepted.
 bool WriteDib(Session &s, const std::string &path, HANDLE bitmap);
 // Frees such a handle as what it is.
 void FreeHandedOverBitmap(HANDLE bitmap);
