@@ -44,4 +44,17 @@ bool Failed(HRESULT hr, const char *step, const std::string &path, std::string *
 
 bool CreateFactory(IWICImagingFactory **factory, const std::string &path, std::string *error);
 
+// The first frame of an image file as WIC decodes it (COM held by the caller).
+struct FirstFrame {
+    ComRef<IWICImagingFactory> factory;
+    ComRef<IWICBitmapDecoder> decoder;
+    ComRef<IWICBitmapFrameDecode> frame;
+    ComRef<IWICFormatConverter> converter;
+    UINT width = 0, height = 0;
+    // Decodes the file at `path` as far as the frame and its size.
+    bool Open(const std::string &path, std::string *error);
+    // The frame as 32-bit B, G, R, A pixels, in `converter`.
+    bool ConvertToBgra(const std::string &path, std::string *error);
+};
+
 }  // namespace qximg

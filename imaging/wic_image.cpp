@@ -214,31 +214,34 @@ std::unique_ptr<ImageFileWriter> OpenWicFile(const std::string &path, ImageForma
     return file;
 }
 
-bool ReadImage(const std::string &path, DecodedImage *image, std::string *error) {
-    ComScope com;
-    ComRef<IWICImagingFactory> factory;
+bool FirstFrame::Open(const std::string &path, std::string *error) {
     if (!CreateFactory(factory.Out(), path, error)) return false;
-    ComRef<IWICBitmapDecoder> decoder;
-    ComRef<IWICBitmapFrameDecode> frame;
-    ComRef<IWICFormatConverter> converter;
     HRESULT hr = factory->CreateDecoderFromFilename(Wide(path).c_str(), nullptr, GENERIC_READ,
                                                     WICDecodeMetadataCacheOnDemand, decoder.Out());
     if (Failed(hr, "decoding", path, error)) return false;
     hr = decoder->GetFrame(0, frame.Out());
     if (Failed(hr, "reading the first frame", path, error)) return false;
-    UINT width = 0, height = 0;
     hr = frame->GetSize(&width, &height);
-    if (Failed(hr, "reading the size", path, error)) return false;
-    hr = factory->CreateFormatConverter(converter.Out());
+    return !Failed(hr, "reading the size", path, error);
+}
+
+bool FirstFrame::ConvertToBgra(const std::string &path, std::string *error) {
+    HRESULT hr = factory->CreateFormatConverter(converter.Out());
     if (Failed(hr, "creating a converter", path, error)) return false;
-    hr = converter->Initialize(frame.p, GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone,
-                               nullptr, 0.0, WICBitmapPaletteTypeCustom);
-    if (Failed(hr, "converting to 32-bit colour", path, error)) return false;
-    image->width = width;
-    image->height = height;
-    image->bgra.assign(size_t(width) * height * 4, 0);
-    hr = converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(image->bgra.size()),
-                               image->bgra.data());
+    hr = converter->Initialize(frame.p, GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
+                               WICBitmapPaletteTypeCustom);
+    return !Failed(hr, "converting to 32-bit colour", path, error);
+}
+
+bool ReadImage(const std::string &path, DecodedImage *image, std::string *error) {
+    ComScope com;
+    FirstFrame decoded;
+    if (!decoded.Open(path, error) || !decoded.ConvertToBgra(path, error)) return false;
+    image->width = decoded.width;
+    image->height = decoded.height;
+    image->bgra.assign(size_t(decoded.width) * decoded.height * 4, 0);
+    HRESULT hr = decoded.converter->CopyPixels(nullptr, decoded.width * 4, static_cast<UINT>(image->bgra.size()),
+                                               image->bgra.data());
     return !Failed(hr, "copying the pixels", path, error);
 }
 

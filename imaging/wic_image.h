@@ -41,6 +41,12 @@ bool WriteImage(const std::string &path, ImageFormat format, PixelLayout layout,
                 uint32_t height, const uint8_t *rows, size_t stride, std::string *error,
                 uint32_t significantBits = 16);
 
+// Re-encodes the first frame of an image file WIC decodes into `format` at
+// `to`, a band of rows at a time, at the depth it holds: grey and palettes of
+// 1, 4 and 8 bits, 16-bit grey, 24- and 48-bit colour as they are, anything
+// else as 24-bit colour. On failure returns false and says why in *error.
+bool ConvertImage(const std::string &from, const std::string &to, ImageFormat format, std::string *error);
+
 // A decoded image as 32-bit B, G, R, A pixels, top line first, width * 4
 // bytes a row.
 struct DecodedImage {

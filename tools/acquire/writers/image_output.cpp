@@ -187,6 +187,62 @@ bool WriteDibSection(Session &s, const std::string &path, HBITMAP bitmap, const 
     return WriteBitmap(s, path, headers.data(), dib, scan);
 }
 
+// ---- files
+
+// A file open for reading, closed when it goes out of scope.
+struct ReadOnlyFile {
+    HANDLE handle;
+    explicit ReadOnlyFile(const std::string &path)
+        : handle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    ~ReadOnlyFile() {
+        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    }
+    ReadOnlyFile(const ReadOnlyFile &) = delete;
+    ReadOnlyFile &operator=(const ReadOnlyFile &) = delete;
+    // `bytes` bytes from `offset` on; false when the file does not hold them.
+    bool ReadAt(uint64_t offset, void *out, size_t bytes) const {
+        OVERLAPPED position = {};
+        position.Offset = DWORD(offset);
+        position.OffsetHigh = DWORD(offset >> 32);
+        DWORD read = 0;
+        return bytes <= MAXDWORD && ReadFile(handle, out, DWORD(bytes), &read, &position) && read == bytes;
+    }
+};
+
+// Headers and colours of a BMP file past this many bytes are not read.
+constexpr uint64_t MostHeaderBytes = uint64_t(1) << 20;
+
+// A BMP file the source wrote, converted a band of rows at a time: its
+// headers and colours through the bitmap reader, its rows read band by band
+// from where the file header says they begin. WIC's BMP decoder would take
+// bands too, but under Wine it reads the whole image into memory at the
+// first one.
+bool ConvertBmpFile(Session &s, const ReadOnlyFile &file, uint64_t fileBytes, const std::string &from,
+                    const std::string &to) {
+    uint8_t head[bmp::FileHeaderBytes];
+    if (!file.ReadAt(0, head, sizeof head)) return Fail(s, ExitSourceFailed, "cannot read %s", from.c_str());
+    const uint32_t rowsAt = head[10] | head[11] << 8 | head[12] << 16 | uint32_t(head[13]) << 24;
+    const uint64_t headersEnd = std::min({uint64_t(rowsAt), fileBytes, bmp::FileHeaderBytes + MostHeaderBytes});
+    std::vector<uint8_t> headers(size_t(headersEnd > sizeof head ? headersEnd - sizeof head : 0));
+    if (!file.ReadAt(sizeof head, headers.data(), headers.size()))
+        return Fail(s, ExitSourceFailed, "cannot read %s", from.c_str());
+    dib::Layout dib;
+    std::string error;
+    if (!dib::ReadHeaders(headers.data(), headers.size(), fileBytes - sizeof head, &dib, &error))
+        return Fail(s, ExitSourceFailed, "%s in %s", error.c_str(), from.c_str());
+    // The reader found the rows to fit behind the colours; they must fit behind rowsAt as well.
+    if (rowsAt + (dib.bytes - dib.pixelOffset) > fileBytes)
+        return Fail(s, ExitSourceFailed, "%s ends before the rows its header tells of", from.c_str());
+    std::vector<uint8_t> band;
+    return WriteBitmap(s, to, headers.data(), dib, [&](uint64_t first, uint32_t count) -> const uint8_t * {
+        band.resize(size_t(dib.stride) * count);
+        if (file.ReadAt(rowsAt + first * dib.stride, band.data(), band.size())) return band.data();
+        Fail(s, ExitSourceFailed, "cannot read %s", from.c_str());
+        return nullptr;
+    });
+}
+
 }  // namespace
 
 bool Allocate(Session &s, std::vector<uint8_t> *buffer, uint64_t bytes) {
@@ -264,12 +320,15 @@ bool WriteDib(Session &s, const std::string &path, HANDLE bitmap) {
 }
 
 bool ConvertFile(Session &s, const std::string &from, const std::string &to) {
-    qximg::DecodedImage image;
+    {
+        ReadOnlyFile file(from);
+        LARGE_INTEGER size = {};
+        uint8_t signature[2] = {};
+        if (file.handle == INVALID_HANDLE_VALUE || !GetFileSizeEx(file.handle, &size))
+            return Fail(s, ExitSourceFailed, "cannot read %s", from.c_str());
+        if (file.ReadAt(0, signature, sizeof signature) && signature[0] == 'B' && signature[1] == 'M')
+            return ConvertBmpFile(s, file, uint64_t(size.QuadPart), from, to);
+    }
     std::string error;
-    if (!qximg::ReadImage(from, &image, &error)) return Fail(s, ExitSourceFailed, "%s", error.c_str());
-    std::vector<uint8_t> levels(size_t(image.width) * image.height);
-    if (!GreyOfFour(levels.data(), image.bgra.data(), levels.size()))
-        return Write(s, to, qximg::PixelLayout::Bgrx32, image.width, image.height, image.bgra.data(),
-                     size_t(image.width) * 4);
-    return Write(s, to, qximg::PixelLayout::Gray8, image.width, image.height, levels.data(), image.width);
+    return qximg::ConvertImage(from, to, s.options.format, &error) || Fail(s, ExitSourceFailed, "%s", error.c_str());
 }

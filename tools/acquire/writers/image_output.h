@@ -24,5 +24,6 @@ bool WriteDib(Session &s, const std::string &path, HANDLE bitmap);
 // Frees such a handle as what it is.
 void FreeHandedOverBitmap(HANDLE bitmap);
 
-// Re-encodes a file the source wrote into the asked format.
+// Re-encodes a file the source wrote into the asked format, a band of rows at
+// a time, at the depth the file holds.
 bool ConvertFile(Session &s, const std::string &from, const std::string &to);
