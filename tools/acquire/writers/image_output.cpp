@@ -217,9 +217,11 @@ constexpr uint64_t MostHeaderBytes = uint64_t(1) << 20;
 // headers and colours through the bitmap reader, its rows read band by band
 // from where the file header says they begin. WIC's BMP decoder would take
 // bands too, but under Wine it reads the whole image into memory at the
-// first one.
+// first one; it is left the files the bitmap reader does not take (*taken
+// false, nothing reported): compressed bitmaps, other headers.
 bool ConvertBmpFile(Session &s, const ReadOnlyFile &file, uint64_t fileBytes, const std::string &from,
-                    const std::string &to) {
+                    const std::string &to, bool *taken) {
+    *taken = true;
     uint8_t head[bmp::FileHeaderBytes];
     if (!file.ReadAt(0, head, sizeof head)) return Fail(s, ExitSourceFailed, "cannot read %s", from.c_str());
     const uint32_t rowsAt = head[10] | head[11] << 8 | head[12] << 16 | uint32_t(head[13]) << 24;
@@ -229,8 +231,8 @@ bool ConvertBmpFile(Session &s, const ReadOnlyFile &file, uint64_t fileBytes, co
         return Fail(s, ExitSourceFailed, "cannot read %s", from.c_str());
     dib::Layout dib;
     std::string error;
-    if (!dib::ReadHeaders(headers.data(), headers.size(), fileBytes - sizeof head, &dib, &error))
-        return Fail(s, ExitSourceFailed, "%s in %s", error.c_str(), from.c_str());
+    *taken = dib::ReadHeaders(headers.data(), headers.size(), fileBytes - sizeof head, &dib, &error);
+    if (!*taken) return false;
     // The reader found the rows to fit behind the colours; they must fit behind rowsAt as well.
     if (rowsAt + (dib.bytes - dib.pixelOffset) > fileBytes)
         return Fail(s, ExitSourceFailed, "%s ends before the rows its header tells of", from.c_str());
@@ -326,8 +328,11 @@ bool ConvertFile(Session &s, const std::string &from, const std::string &to) {
         uint8_t signature[2] = {};
         if (file.handle == INVALID_HANDLE_VALUE || !GetFileSizeEx(file.handle, &size))
             return Fail(s, ExitSourceFailed, "cannot read %s", from.c_str());
-        if (file.ReadAt(0, signature, sizeof signature) && signature[0] == 'B' && signature[1] == 'M')
-            return ConvertBmpFile(s, file, uint64_t(size.QuadPart), from, to);
+        bool taken = false;
+        if (file.ReadAt(0, signature, sizeof signature) && signature[0] == 'B' && signature[1] == 'M') {
+            const bool converted = ConvertBmpFile(s, file, uint64_t(size.QuadPart), from, to, &taken);
+            if (taken) return converted;
+        }
     }
     std::string error;
     return qximg::ConvertImage(from, to, s.options.format, &error) || Fail(s, ExitSourceFailed, "%s", error.c_str());
