@@ -86,6 +86,11 @@ private:
     uint64_t total_, done_ = 0;
 };
 
+// Headers and rows, past any BMP file's 4 GiB when the product would overflow.
+uint64_t FileBytes(uint64_t headerBytes, uint64_t rowBytes, uint32_t height) {
+    return rowBytes >> 32 ? UINT64_MAX : headerBytes + rowBytes * height;
+}
+
 std::vector<uint32_t> TableOf(const std::vector<PaletteEntry> &palette) {
     std::vector<uint32_t> table;
     for (const PaletteEntry &entry : palette) table.push_back(entry.b | entry.g << 8 | entry.r << 16);
@@ -110,7 +115,7 @@ public:
           lineBytes_(lineBytes),
           pixelOffset_(headers.size()),
           fill_(std::move(fill)),
-          file_(path, headers.size() + uint64_t(rowBytes_) * height) {
+          file_(path, FileBytes(headers.size(), bmp::RowBytesOf(width, bitCount), height)) {
         if (!file_.Open() || !file_.WriteAt(0, headers.data(), headers.size())) {
             Say(error, file_.Failure());
             return;
@@ -169,10 +174,10 @@ void SetWriteProgress(WriteProgress progress) { g_progress = progress; }
 bool WriteStoredBmp(const std::string &path, uint32_t width, uint32_t height, uint32_t bitCount,
                     const std::vector<PaletteEntry> &palette, const uint8_t *fileRows, std::string *error) {
     const std::vector<uint8_t> headers = bmp::Headers(width, height, bitCount, TableOf(palette), 0);
-    const uint64_t pixelBytes = bmp::RowBytesOf(width, bitCount) * height;
-    OutFile file(path, headers.size() + pixelBytes);
+    const uint64_t total = FileBytes(headers.size(), bmp::RowBytesOf(width, bitCount), height);
+    OutFile file(path, total);
     return (file.Open() && file.WriteAt(0, headers.data(), headers.size()) &&
-            file.WriteAt(headers.size(), fileRows, size_t(pixelBytes)) && file.Close()) ||
+            file.WriteAt(headers.size(), fileRows, size_t(total - headers.size())) && file.Close()) ||
            Say(error, file.Failure());
 }
 
