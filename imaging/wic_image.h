@@ -1,7 +1,8 @@
 // Image files through the Windows Imaging Component: the one place where the
 // tools and the simulated board encode and decode PNG, BMP, TIFF and JPEG
 // (deep and packed samples in PNG and TIFF by encoders of our own,
-// packed_image.h, and BMP by our own writer, bmp_file.h).
+// packed_image.h, and BMP by our own writer, bmp_file.h). Every file is
+// written through image_file.h, a band of rows at a time.
 #pragma once
 
 #include <cstddef>
@@ -39,6 +40,12 @@ bool KeepsGrey16(ImageFormat format);
 bool WriteImage(const std::string &path, ImageFormat format, PixelLayout layout, uint32_t width,
                 uint32_t height, const uint8_t *rows, size_t stride, std::string *error,
                 uint32_t significantBits = 16);
+
+// Re-encodes the first frame of an image file WIC decodes into `format` at
+// `to`, a band of rows at a time, at the depth it holds: grey and palettes of
+// 1, 4 and 8 bits, 16-bit grey, 24- and 48-bit colour as they are, anything
+// else as 24-bit colour. On failure returns false and says why in *error.
+bool ConvertImage(const std::string &from, const std::string &to, ImageFormat format, std::string *error);
 
 // A decoded image as 32-bit B, G, R, A pixels, top line first, width * 4
 // bytes a row.

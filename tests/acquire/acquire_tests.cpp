@@ -11,6 +11,8 @@
 #include <stdexcept>
 
 #include "writers/frame_writer.h"
+#include "writers/image_output.h"
+#include "image_file.h"
 #include "othersource/test_pattern.h"
 #include "res/resource.h"
 #include "support/bytes.h"
@@ -583,8 +585,9 @@ uint32_t Reading(uint32_t v, uint32_t bits, bool bmp) {
 uint32_t ExpectedChannel(const std::string &settings, bool bmp, uint32_t x, uint32_t y, uint32_t k) {
     using testsource::Sample;
     const uint32_t type = Setting(settings, "pixeltype", TWPT_GRAY), bits = Setting(settings, "bits", 8);
-    if (type == TWPT_PALETTE) {
-        testsource::Colour c = testsource::PaletteColour(Sample(x, y, 0, bits));
+    if (type == TWPT_PALETTE) {  // an index past a table cut short takes its first entry
+        const uint32_t index = Sample(x, y, 0, bits), entries = Setting(settings, "clrused", 256);
+        testsource::Colour c = testsource::PaletteColour(index < entries ? index : 0);
         return (k == 0 ? c.r : k == 1 ? c.g : c.b) * 257;
     }
     if (type == TWPT_BW) return (Sample(x, y, 0, 1) ^ Setting(settings, "flavor", 0)) * 65535;
@@ -604,22 +607,40 @@ struct LayoutCase {
 
 class OtherSourceLayouts : public AcquireRun, public ::testing::WithParamInterface<LayoutCase> {};
 
+// Each file holds the picture; a BMP or TIFF file re-encoded as PNG, as a
+// file transfer's is, holds it too, at the depth of the PNG written directly
+// (bar the 16-bit samples a BMP file holds in 8 bits).
 TEST_P(OtherSourceLayouts, EveryFormatHoldsThePicture) {
     const LayoutCase &layout = GetParam();
     OtherSource source(layout.settings);
+    const uint32_t bits = Setting(layout.settings, "bits", 8);
+    const bool deep = bits == 48 || (bits == 16 && Setting(layout.settings, "pixeltype", TWPT_GRAY) == TWPT_GRAY);
     for (const char *mechanism : {"native", "memory"})
         for (const char *format : {"png", "bmp", "tiff"}) {
             if (!Contains(layout.mechanisms, mechanism)) continue;
             Child child = Run(std::string("--source \"QX Test Source\" --mech ") + mechanism + " --format " + format);
             ASSERT_EQ(child.exitCode, 0u) << child.output;
             std::string name = std::string(mechanism) + "-001." + (Is(format, "tiff") ? "tif" : format);
-            qx::Bytes raw = ReadBack(name, "rgb16");
-            ASSERT_EQ(raw.size(), OtherWidth * OtherHeight * 6) << name;
-            uint32_t wrong = 0;
-            for (uint32_t at = 0; at < OtherWidth * OtherHeight * 3; ++at)
-                wrong += qx::Get16(raw, at * 2) != ExpectedChannel(layout.settings, Is(format, "bmp"),
-                                                                  at / 3 % OtherWidth, at / 3 / OtherWidth, at % 3);
-            EXPECT_EQ(wrong, 0u) << name << " of " << layout.settings;
+            std::vector<std::string> files = {name};
+            if (!Is(format, "png")) {
+                Session converting;
+                ASSERT_TRUE(ConvertFile(converting, Path(name), Path(name + ".png"))) << name;
+                files.push_back(name + ".png");
+                const qx::Bytes converted = qx::FileBytes(Path(name + ".png"));
+                const qx::Bytes direct = qx::FileBytes(Path(std::string(mechanism) + "-001.png"));
+                if (!(Is(format, "bmp") && deep)) {  // bit depth and colour type
+                    EXPECT_EQ(qx::Get16(converted, 24), qx::Get16(direct, 24)) << name;
+                }
+            }
+            for (const std::string &file : files) {
+                qx::Bytes raw = ReadBack(file, "rgb16");
+                ASSERT_EQ(raw.size(), OtherWidth * OtherHeight * 6) << file;
+                uint32_t wrong = 0;
+                for (uint32_t at = 0; at < OtherWidth * OtherHeight * 3; ++at)
+                    wrong += qx::Get16(raw, at * 2) != ExpectedChannel(layout.settings, Is(format, "bmp"),
+                                                                      at / 3 % OtherWidth, at / 3 / OtherWidth, at % 3);
+                EXPECT_EQ(wrong, 0u) << file << " of " << layout.settings;
+            }
         }
 }
 
@@ -636,7 +657,34 @@ INSTANTIATE_TEST_SUITE_P(
                       LayoutCase{"pixeltype=2 bits=48 tile=4", "memory"}, LayoutCase{"pixeltype=2 bits=32", "native"},
                       LayoutCase{"pixeltype=2 bits=16", "native"}, LayoutCase{"pixeltype=2 bits=16 bitfields=1", "native"},
                       LayoutCase{"pixeltype=2 bits=16 bitfields=1 section=1 topdown=1", "native"},
-                      LayoutCase{"pixeltype=2 bits=24 section=1", "native"}));
+                      LayoutCase{"pixeltype=2 bits=24 section=1", "native"},
+                      // A header whose planes and image size are wrong, indices past its colours.
+                      LayoutCase{"pixeltype=3 bits=8 clrused=5 planes=0 sizeimage=7", "native"}));
+
+// The band writers, WIC's (8-bit grey in PNG and TIFF) and ours: a band past
+// the image's last row and a Finish before it are refused, and a writer
+// that ends unfinished leaves no file behind.
+TEST_F(AcquireRun, BandWritersLeaveNoFileUnlessWhole) {
+    const uint8_t rows[4 * 16] = {};
+    qximg::PackedImage deep;
+    deep.width = 8, deep.height = 4, deep.bits = 16;
+    for (qximg::ImageFormat format : {qximg::ImageFormat::Png, qximg::ImageFormat::Bmp, qximg::ImageFormat::Tiff})
+        for (bool packed : {false, true}) {
+            const std::string path = Path(std::string("band.") + qximg::ImageFormatExtension(format));
+            std::string error;
+            {
+                std::unique_ptr<qximg::ImageFileWriter> file =
+                    packed ? qximg::OpenPackedImageFile(path, format, deep, &error)
+                           : qximg::OpenImageFile(path, format, qximg::PixelLayout::Gray8, 8, 4, 16, &error);
+                ASSERT_TRUE(file) << error;
+                EXPECT_TRUE(file->WriteRows(rows, 16, 3, &error)) << error;
+                EXPECT_FALSE(file->WriteRows(rows, 16, 2, &error)) << path;
+                EXPECT_FALSE(file->Finish(&error)) << path;
+                EXPECT_TRUE(Contains(error, "only 3 of the 4 rows")) << error;
+            }
+            EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << path;
+        }
+}
 
 // Capabilities that are lists of 65535 strings (16.8 MB each, 40 of them) are
 // read and listed one at a time, each with its first values and their count.

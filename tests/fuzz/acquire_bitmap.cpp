@@ -49,9 +49,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::vector<uint8_t> words = dib.bits == 16 ? dib::Rgb16Table(dib) : std::vector<uint8_t>();
     // A channel's whole mask is its brightest level, none of it its darkest.
     for (int k = 0; k < 3 && dib.bits == 16; ++k) Require(words[dib.masks[2 - k] * 4 + k] == 255 && words[k] == 0);
-    std::vector<uint8_t> rows(size_t(dib::RowBytesOut(dib) * dib.height));
-    dib::CopyRows(block.get(), dib, reinterpret_cast<const uint8_t(*)[4]>(words.data()), rows.data());
+    // In two bands, as the writers take them.
+    const size_t rowBytes = size_t(dib::RowBytesOut(dib));
+    std::vector<uint8_t> rows(rowBytes * dib.height);
+    for (uint32_t first : {0u, dib.height / 2}) {
+        const uint32_t count = first ? dib.height - first : dib.height / 2;
+        const uint8_t *stored = block.get() + dib.pixelOffset + dib::StoredRow(dib, first, count) * dib.stride;
+        dib::CopyRows(stored, dib, count, reinterpret_cast<const uint8_t(*)[4]>(words.data()), &rows[first * rowBytes]);
+    }
     for (uint8_t byte : rows) sum += byte;
+    // Its headers and colours alone, as read from a file ahead of the rows:
+    // the same layout, and refused one byte short.
+    std::unique_ptr<uint8_t[]> headers(new uint8_t[size_t(dib.pixelOffset)]);
+    memcpy(headers.get(), block.get(), size_t(dib.pixelOffset));
+    dib::Layout alone;
+    Require(dib::ReadHeaders(headers.get(), dib.pixelOffset, size, &alone, &why) && alone.bytes == dib.bytes);
+    Require(!dib::ReadHeaders(headers.get(), dib.pixelOffset - 1, size, &alone, &why));
     sink = sum;
     return 0;
 }

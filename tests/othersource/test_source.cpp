@@ -18,7 +18,9 @@
 //   section [0]    1: a DIB section's HBITMAP instead of a packed DIB
 //   topdown [0]    1: rows top line first (negative biHeight)
 //   bitfields [0]  16-bit bitmaps: 0 BI_RGB 5-5-5, 1 BI_BITFIELDS 5-6-5
-//   bisize, biwidth, biheight, clrused: told in the header instead of the truth
+//   bisize, biwidth, biheight, clrused, planes, sizeimage: told in the header
+//                  instead of the truth; a clrused below the depth's colours
+//                  also cuts the table there, the pixels keeping every index
 //   blockbytes     the global block's size (the bitmap cut or left short)
 // Memory transfers (strips of `striprows` [3] lines; the buffer holds one):
 //   pad [0]        bytes after each line of a strip
@@ -160,6 +162,7 @@ TW_UINT16 NativeTransfer(TW_HANDLE *handle) {
     const Settings &s = g.settings;
     const bool bitfields = g.bits == 16 && s.Get("bitfields");
     std::vector<RGBQUAD> palette = BitmapPalette();
+    if (s.Get("clrused") > 0 && size_t(s.Get("clrused")) < palette.size()) palette.resize(size_t(s.Get("clrused")));
     std::vector<uint8_t> info(sizeof(BITMAPINFOHEADER) + palette.size() * 4 + (bitfields ? 12 : 0));
     auto *header = reinterpret_cast<BITMAPINFOHEADER *>(info.data());
     const size_t stride = (size_t(g.width) * g.bits + 31) / 32 * 4, pixelBytes = stride * g.height;
@@ -189,6 +192,8 @@ TW_UINT16 NativeTransfer(TW_HANDLE *handle) {
     header->biWidth = LONG(s.Get("biwidth", header->biWidth));
     header->biHeight = LONG(s.Get("biheight", header->biHeight));
     header->biClrUsed = DWORD(s.Get("clrused", header->biClrUsed));
+    header->biPlanes = WORD(s.Get("planes", header->biPlanes));
+    header->biSizeImage = DWORD(s.Get("sizeimage", header->biSizeImage));
     info.insert(info.end(), pixels.begin(), pixels.end());
     size_t blockBytes = size_t(s.Get("blockbytes", info.size()));
     randomfields::Header(reinterpret_cast<BITMAPINFOHEADER *>(info.data()), info.size(), &blockBytes);

@@ -1,5 +1,6 @@
 #include "readers/dib_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "readers/checked_size.h"
@@ -62,10 +63,14 @@ bool CheckMasks(const uint8_t *block, Layout *dib, std::string *why) {
 }  // namespace
 
 bool Read(const uint8_t *block, uint64_t size, Layout *dib, std::string *why) {
+    return ReadHeaders(block, size, size, dib, why);
+}
+
+bool ReadHeaders(const uint8_t *block, uint64_t available, uint64_t size, Layout *dib, std::string *why) {
     *dib = Layout{};
-    if (size < InfoHeaderBytes)
+    if (available < InfoHeaderBytes || size < available)
         return Refuse(why, "the source's bitmap is %llu bytes: no room for its header",
-                      static_cast<unsigned long long>(size));
+                      static_cast<unsigned long long>(std::min(available, size)));
     const uint32_t headerBytes = Get32(block), bits = Get16(block + 14), compression = Get32(block + 16);
     const int32_t width = int32_t(Get32(block + 4)), height = int32_t(Get32(block + 8));
     const uint32_t colours = Get32(block + 32);
@@ -109,6 +114,9 @@ bool Read(const uint8_t *block, uint64_t size, Layout *dib, std::string *why) {
                       said, headerBytes, dib->entries, dib->width, dib->height, bits,
                       static_cast<unsigned long long>(size));
     }
+    if (dib->pixelOffset > available)
+        return Refuse(why, "the source's bitmap has %llu bytes of headers and colours, past the %llu read",
+                      static_cast<unsigned long long>(dib->pixelOffset), static_cast<unsigned long long>(available));
     return CheckMasks(block, dib, why);
 }
 
@@ -154,11 +162,14 @@ std::vector<uint8_t> Rgb16Table(const Layout &dib) {
     return table;
 }
 
-void CopyRows(const uint8_t *block, const Layout &dib, const uint8_t (*words)[4], uint8_t *out) {
+uint64_t StoredRow(const Layout &dib, uint32_t first, uint32_t count) {
+    return dib.bottomUp ? uint64_t(dib.height) - first - count : first;
+}
+
+void CopyRows(const uint8_t *rows, const Layout &dib, uint32_t count, const uint8_t (*words)[4], uint8_t *out) {
     const size_t rowBytes = size_t(RowBytesOut(dib)), stride = size_t(dib.stride);
-    const uint8_t *pixels = block + dib.pixelOffset;
-    for (uint32_t y = 0; y < dib.height; ++y, out += rowBytes) {
-        const uint8_t *in = pixels + size_t(dib.bottomUp ? dib.height - 1 - y : y) * stride;
+    for (uint32_t y = 0; y < count; ++y, out += rowBytes) {
+        const uint8_t *in = rows + size_t(dib.bottomUp ? count - 1 - y : y) * stride;
         if (dib.bits == 16) LookUpWords(out, in, dib.width, words, 3);
         else memcpy(out, in, rowBytes);
     }

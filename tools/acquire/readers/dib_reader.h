@@ -29,6 +29,10 @@ struct Layout {
 // The layout of the `size` bytes at `block`; false, with *why saying what the
 // source's bitmap is, for one that does not fit its block or is not written.
 bool Read(const uint8_t *block, uint64_t size, Layout *layout, std::string *why);
+// As Read, for a bitmap of `size` bytes of which only the first `available`
+// are at `block` (the headers and colour table of one whose rows stay in a
+// file); false also when those need more than `available` bytes.
+bool ReadHeaders(const uint8_t *block, uint64_t available, uint64_t size, Layout *layout, std::string *why);
 
 struct Colour {
     uint8_t r, g, b;
@@ -48,8 +52,13 @@ uint64_t RowBytesOut(const Layout &dib);
 // channel widened to 8 bits by repeating its bits; 65536 entries of 4 bytes.
 std::vector<uint8_t> Rgb16Table(const Layout &dib);
 
-// The rows, top line first, RowBytesOut apart from `out` on; 16-bit pixels
-// through `words` (Rgb16Table), others copied.
-void CopyRows(const uint8_t *block, const Layout &dib, const uint8_t (*words)[4], uint8_t *out);
+// The first of the rows as stored (stride apart, bottom line first when
+// bottom-up) that hold lines first .. first + count - 1.
+uint64_t StoredRow(const Layout &dib, uint32_t first, uint32_t count);
+
+// `count` lines, top line first, RowBytesOut apart from `out` on, from the
+// stored rows at `rows` that hold them (StoredRow); 16-bit pixels through
+// `words` (Rgb16Table), others copied.
+void CopyRows(const uint8_t *rows, const Layout &dib, uint32_t count, const uint8_t (*words)[4], uint8_t *out);
 
 }  // namespace dib
