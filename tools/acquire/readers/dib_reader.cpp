@@ -36,7 +36,8 @@ const char *CompressionName(uint32_t compression) {
 // A mask of one run of ones, within a 16-bit word.
 bool Contiguous16(uint32_t mask) {
     if (!mask || mask > 0xFFFF) return false;
-    const uint32_t run = mask / (mask & (0u - mask));  // shifted down to its lowest set bit
+    const uint32_t lowest = mask & (~mask + 1);  // its lowest set bit: ~mask + 1 cannot wrap, mask being non-zero
+    const uint32_t run = mask / lowest;            // shifted down to that bit
     return !(run & (run + 1));
 }
 
