@@ -161,6 +161,12 @@ void CopyRows(const uint8_t *block, const Layout &dib, const uint8_t (*words)[4]
     for (uint32_t y = 0; y < dib.height; ++y, out += rowBytes) {
         const uint8_t *in = pixels + size_t(dib.bottomUp ? dib.height - 1 - y : y) * stride;
         if (dib.bits == 16) LookUpWords(out, in, dib.width, words, 3);
+        // Rows of 1, 4 and 8 bits hold their pixels packed from the first
+        // byte's high bits on, as PNG and TIFF rows do: the first
+        // (width x bits + 7) / 8 bytes hold every pixel whole, and lie within
+        // the stride. At 1 bit the last byte's bits past the width are the
+        // row's padding: they go out as they came, and PNG and TIFF, which pad
+        // a row's last byte the same way, read only width pixels of a row.
         else memcpy(out, in, rowBytes);
     }
 }
