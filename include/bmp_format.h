@@ -4,9 +4,11 @@
 // that it needs no Windows header and reads the same in either architecture.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
+#include "grey_level.h"
 #include "little_endian.h"
 
 namespace bmp {
@@ -16,6 +18,16 @@ constexpr uint32_t InfoHeaderBytes = 40;
 constexpr uint32_t GreyLevels = 256;
 constexpr uint32_t PaletteBytes = GreyLevels * 4;  // blue, green, red, 0 a level
 constexpr uint32_t PelsPerMetreAt72Dpi = 2835;
+
+// The palette of 8-bit grey as it lies in a file or a bitmap: entry i is
+// blue, green and red at grey level i, then 0. Every BMP header and native
+// bitmap of 8-bit grey carries these bytes.
+constexpr std::array<uint8_t, PaletteBytes> GreyPalette = [] {
+    std::array<uint8_t, PaletteBytes> bytes{};
+    for (uint32_t i = 0; i < GreyLevels; ++i)
+        bytes[4 * i] = bytes[4 * i + 1] = bytes[4 * i + 2] = GreyLevel(i, 8);
+    return bytes;
+}();
 
 // 8-bit grey (with the palette) or 24-bit colour.
 constexpr uint32_t BitCount(bool colour) { return colour ? 24 : 8; }
@@ -47,11 +59,11 @@ inline void AppendFileHeader(std::vector<uint8_t> &out, uint64_t fileBytes, uint
 }
 
 // Everything before the rows of a width × height image of bitCount bits a
-// pixel, with its palette (B, G, R, 0 an entry, as 32-bit values) and the
-// resolution in pixels per metre (0: not stated).
-inline std::vector<uint8_t> Headers(uint32_t width, uint32_t height, uint32_t bitCount,
-                                    const std::vector<uint32_t> &palette, uint32_t pelsPerMetre) {
-    const uint32_t pixelOffset = FileHeaderBytes + InfoHeaderBytes + uint32_t(palette.size()) * 4;
+// pixel, with `entries` palette entries of 4 bytes (B, G, R, 0) at `palette`
+// and the resolution in pixels per metre (0: not stated).
+inline std::vector<uint8_t> Headers(uint32_t width, uint32_t height, uint32_t bitCount, const uint8_t *palette,
+                                    uint32_t entries, uint32_t pelsPerMetre) {
+    const uint32_t pixelOffset = FileHeaderBytes + InfoHeaderBytes + entries * 4;
     const uint64_t pixelBytes = RowBytesOf(width, bitCount) * height;
     std::vector<uint8_t> out;
     out.reserve(pixelOffset);
@@ -65,18 +77,24 @@ inline std::vector<uint8_t> Headers(uint32_t width, uint32_t height, uint32_t bi
     Put32(out, static_cast<uint32_t>(pixelBytes));
     Put32(out, pelsPerMetre);
     Put32(out, pelsPerMetre);
-    Put32(out, static_cast<uint32_t>(palette.size()));  // colours used
-    Put32(out, 0);                                      // colours important: all
-    for (uint32_t entry : palette) Put32(out, entry);
+    Put32(out, entries);  // colours used
+    Put32(out, 0);        // colours important: all
+    out.insert(out.end(), palette, palette + size_t(entries) * 4);
     return out;
+}
+
+// The same with the palette's entries as 32-bit values (B | G << 8 | R << 16).
+inline std::vector<uint8_t> Headers(uint32_t width, uint32_t height, uint32_t bitCount,
+                                    const std::vector<uint32_t> &palette, uint32_t pelsPerMetre) {
+    std::vector<uint8_t> entries;
+    for (uint32_t entry : palette) Put32(entries, entry);
+    return Headers(width, height, bitCount, entries.data(), uint32_t(palette.size()), pelsPerMetre);
 }
 
 // 8-bit grey (with the palette of grey levels) or 24-bit colour.
 inline std::vector<uint8_t> Headers(uint32_t width, uint32_t height, bool colour,
                                     uint32_t pelsPerMetre) {
-    std::vector<uint32_t> levels;
-    for (uint32_t level = 0; level < GreyLevels && !colour; ++level) levels.push_back(level * 0x010101u);
-    return Headers(width, height, BitCount(colour), levels, pelsPerMetre);
+    return Headers(width, height, BitCount(colour), GreyPalette.data(), colour ? 0 : GreyLevels, pelsPerMetre);
 }
 
 }  // namespace bmp

@@ -110,7 +110,7 @@ fuzz_run() {
   local summary="$name $width-bit: $(field 'stat::number_of_executed_units:' "$log") executions,"
   summary+=" cov $(field 'cov:' "$log") ft $(field 'ft:' "$log"), corpus $(field 'corp:' "$log")"
   if [ ${#found[@]} -gt 0 ]; then
-    summary+=", FOUND ${#found[@]}: ${found[*]} ($(grep -m1 -E 'Assertion|ERROR: ' "$log" || true); log $log)"
+    summary+=", FOUND ${#found[@]}: ${found[*]} ($(grep -m1 -E 'Assertion|ERROR: |runtime error: ' "$log" || true); log $log)"
     failed=$((failed + 1))
   elif [ "$status" != 0 ]; then
     summary+=", FAILED with status $status and no finding file (log $log)"

@@ -49,17 +49,28 @@ struct LineWriter {
     }
 };
 
+// The noise's hashes compute modulo 2^64 by design: their sums and products
+// wrap, and only these two helpers may (the fuzzers' integer checks flag any
+// other unsigned wrap).
+#if defined(__clang__)
+#define QX_WRAPS_BY_DESIGN __attribute__((no_sanitize("unsigned-integer-overflow")))
+#else
+#define QX_WRAPS_BY_DESIGN
+#endif
+QX_WRAPS_BY_DESIGN uint64_t WrappingAdd(uint64_t a, uint64_t b) { return a + b; }
+QX_WRAPS_BY_DESIGN uint64_t WrappingMultiply(uint64_t a, uint64_t b) { return a * b; }
+
 uint64_t SplitMix(uint64_t &state) {
-    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    uint64_t z = state = WrappingAdd(state, 0x9E3779B97F4A7C15ull);
+    z = WrappingMultiply(z ^ (z >> 30), 0xBF58476D1CE4E5B9ull);
+    z = WrappingMultiply(z ^ (z >> 27), 0x94D049BB133111EBull);
     return z ^ (z >> 31);
 }
 
 constexpr uint32_t NoisePeriod = 65521;  // prime: row starts rarely repeat
 
 uint32_t NoiseRowStart(uint32_t seed, uint32_t y, uint32_t n) {
-    uint64_t state = (uint64_t(seed) << 32 | n) ^ (uint64_t(y) * 0xD1B54A32D192ED03ull);
+    uint64_t state = (uint64_t(seed) << 32 | n) ^ WrappingMultiply(y, 0xD1B54A32D192ED03ull);
     return uint32_t(SplitMix(state) % NoisePeriod);
 }
 
@@ -185,11 +196,13 @@ const uint8_t *RowSource(const FramePlan &p, uint32_t y, uint32_t n, uint32_t cx
     switch (s.pattern) {
     case QXS_PATTERN_NOISE: return lines + size_t(NoiseRowStart(s.seed, y, n)) * bpp;
     case QXS_PATTERN_BARS: return lines;
-    case QXS_PATTERN_CHECKER: return lines + ((y / 16 + n) & 1) * p.pixelBytes;
+    // The parity of y / 16 + n, without the sum's wrap at the last frame numbers.
+    case QXS_PATTERN_CHECKER: return lines + (((y / 16) ^ n) & 1) * p.pixelBytes;
     case QXS_PATTERN_TARGET:
         if (OnCrossRow(p, y, cy)) return lines + p.blackRow * bpp;
         return lines + (p.crossLine + s.width - cx) * bpp;
-    default: return lines + size_t((3 * y + 5 * n) & (p.period - 1)) * bpp;
+    // The period is a power of two: the start moves on as if 3y + 5n were taken modulo 2^32.
+    default: return lines + size_t((3 * uint64_t(y) + 5 * uint64_t(n)) & (p.period - 1)) * bpp;
     }
 }
 

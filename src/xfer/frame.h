@@ -90,12 +90,6 @@ constexpr StripPixels StripPixelsFor(uint32_t bitDepth) {
     return StripPixels::Copy;
 }
 
-// Bytes of a strip line: 32-bit pixels travel as three bytes, every other
-// depth as the board's lines (padding included).
-constexpr uint32_t StripLineLength(const FrameGeometry &frame) {
-    return frame.bitDepth == 32 ? frame.width * 3 : frame.lineBytes;
-}
-
 // File transfer: the writer reads whole bytes a pixel, as many as the depth needs.
 constexpr uint64_t WriterBytesPerPixel(uint32_t bitDepth) {
     return (uint64_t(bitDepth) + 7) / 8;

@@ -17,12 +17,16 @@ uint64_t BytesPerPixelRead(FrameUse use, const FrameGeometry &frame) {
 
 }  // namespace
 
-FrameView::FrameView(FrameUse use) {
+FrameGeometry ReadBoardFrame() {
     // The one order of the inquiries (the board sees it): the frame's size and
     // depth, the sizes the check needs, and last the frame signals, which only
     // the waits for a frame need.
-    frame_ = ReadFrameGeometry({KV_IMAGE_WIDTH, KV_IMAGE_HEIGHT, KV_BITS_PER_PIXEL, KV_IMAGE_BYTES,
-                                KV_LINE_BYTES, KV_BYTES_PER_PIXEL, KV_SIGNALS_PER_FRAME});
+    return ReadFrameGeometry({KV_IMAGE_WIDTH, KV_IMAGE_HEIGHT, KV_BITS_PER_PIXEL, KV_IMAGE_BYTES,
+                              KV_LINE_BYTES, KV_BYTES_PER_PIXEL, KV_SIGNALS_PER_FRAME});
+}
+
+FrameView::FrameView(FrameUse use) {
+    frame_ = ReadBoardFrame();
     HostBufferBytes buffer =
         use == FrameUse::Preview ? HostBufferHeldByPreview() : CurrentHostBuffer();
     uint64_t bytesPerPixel = BytesPerPixelRead(use, frame_);

@@ -19,6 +19,11 @@ enum class FrameUse {
     Preview, // a 16-bit sample or what the surface shows, from the buffer the preview holds
 };
 
+// The board's frame parameters alone, read in the one order every use
+// inquires them: for what reports the frame's sizes without reading it
+// (DAT_SETUPMEMXFER, from state 400 on, when there may be no buffer yet).
+FrameGeometry ReadBoardFrame();
+
 class FrameView {
 public:
     FrameView() = default;

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "board/board.h"
 #include "cap/containers.h"
 #include "ds/errors.h"
 #include "ds/operations.h"
@@ -21,67 +20,83 @@ namespace {
 
 TW_UINT16 Fail(TW_UINT16 code) { return FailOperation(OperationText::ImageMemXfer, code); }
 
-// Bytes of a board line that the conversion reads pixel by pixel.
-uint64_t ConvertedPixelBytes(const FrameGeometry &frame) {
-    switch (StripPixelsFor(frame.bitDepth)) {
-    case StripPixels::Swapped: return uint64_t(frame.width) * 3;
-    case StripPixels::CutAndSwapped: return uint64_t(frame.width) * 4;
-    default: return 0;
+// How a board line becomes a strip line: its first pixelsIn bytes are
+// converted into pixelsOut bytes, then the rest of the board line (its
+// padding, or for a plain copy the whole line) follows unchanged, except for
+// 32-bit colour, whose strip lines are its three-byte pixels alone. Each
+// length is the frame view's, or follows from it.
+struct StripLineForm {
+    StripPixels pixels;
+    uint32_t pixelsIn, pixelsOut, carried;
+    uint32_t length() const { return pixelsOut + carried; }
+};
+
+// Bytes of a board line that the conversion reads: more than the line holds
+// for colour pixels that do not fit it.
+uint64_t ConvertedBytesIn(const FrameView &view) {
+    switch (StripPixelsFor(view.frame().bitDepth)) {
+    case StripPixels::MaskedGrey: return view.pixelBytes() & ~1u;  // whole 16-bit samples
+    case StripPixels::Swapped: return uint64_t(view.frame().width) * 3;
+    case StripPixels::CutAndSwapped: return uint64_t(view.frame().width) * 4;
+    case StripPixels::Copy: break;
     }
+    return 0;
 }
 
-// The strips are made of the board's lines, which lie inside the image and the
-// image inside the host buffer when the view fits; a strip line is never
-// longer than a board line. Colour converted pixel by pixel must fit its line
-// as well.
-TW_UINT16 CheckFirstStrip(const FrameView &view, TW_UINT32 bufferLength) {
+// For a view whose converted bytes fit its lines (CheckFirstStrip).
+StripLineForm StripLineFormOf(const FrameView &view) {
     const FrameGeometry &frame = view.frame();
-    if (ConvertedPixelBytes(frame) > frame.lineBytes) return TWCC_OPERATIONERROR;
-    bool bufferFits = bufferLength <= frame.imageBytes && bufferLength >= frame.lineBytes;
+    auto in = static_cast<uint32_t>(ConvertedBytesIn(view));
+    StripPixels pixels = StripPixelsFor(frame.bitDepth);
+    if (pixels == StripPixels::CutAndSwapped) return {pixels, in, frame.width * 3, 0};
+    return {pixels, in, in, frame.lineBytes - in};
+}
+
+// The buffer a first strip takes: one board line at least, the image at most.
+// DAT_SETUPMEMXFER reports these bounds.
+TW_SETUPMEMXFER BufferSizesFor(const FrameGeometry &frame) {
+    return {frame.lineBytes, frame.imageBytes, frame.imageBytes};
+}
+
+// A view that fits has its lines inside the image and the image inside the
+// host buffer; the conversion must fit each line as well.
+TW_UINT16 CheckFirstStrip(const FrameView &view, TW_UINT32 bufferLength) {
+    if (ConvertedBytesIn(view) > view.frame().lineBytes) return TWCC_OPERATIONERROR;
+    TW_SETUPMEMXFER sizes = BufferSizesFor(view.frame());
+    bool bufferFits = bufferLength >= sizes.MinBufSize && bufferLength <= sizes.MaxBufSize;
     return bufferFits ? TWCC_SUCCESS : TWCC_BADVALUE;
 }
 
 struct StripConversion {
     uint8_t *target;
     const FrameView *view;
+    StripLineForm form;
 };
 
-// Lines [first, end) of the frame, converted to the form strips carry, into
-// their place in the target (lines of StripLineLength bytes). Where strip
-// lines are the board's whole lines, lines [first, end) go as one run.
+// Lines [first, end) of the frame, each read through the view and converted
+// to its strip line, into their place in the target.
 void ConvertLines(uint32_t first, uint32_t end, const void *context) {
     const auto &job = *static_cast<const StripConversion *>(context);
     const FrameView &view = *job.view;
-    const FrameGeometry &frame = view.frame();
-    uint32_t line = StripLineLength(frame);
-    const uint8_t *run = view.line(first);
-    uint8_t *target = job.target + size_t(first) * line;
-    size_t bytes = size_t(line) * (end - first);
-    switch (StripPixelsFor(frame.bitDepth)) {
-    case StripPixels::MaskedGrey:
-        MaskSamples(target, run, bytes / 2, HighByteMaskFor(frame.bitDepth));
-        if (bytes % 2) target[bytes - 1] = run[bytes - 1];
-        break;
-    case StripPixels::Swapped:
-        // Padding at the end of a board line travels unchanged.
-        for (uint32_t y = first; y < end; ++y, target += line) {
-            const uint8_t *source = view.line(y);
-            SwapFirstAndThird(target, source, frame.width);
-            memcpy(target + frame.width * 3, source + frame.width * 3, line - frame.width * 3);
+    const StripLineForm &form = job.form;
+    const uint32_t width = view.frame().width;
+    uint8_t *target = job.target + size_t(first) * form.length();
+    for (uint32_t y = first; y < end; ++y, target += form.length()) {
+        const uint8_t *line = view.line(y);
+        switch (form.pixels) {
+        case StripPixels::MaskedGrey:
+            MaskSamples(target, line, form.pixelsIn / 2, HighByteMaskFor(view.frame().bitDepth));
+            break;
+        case StripPixels::Swapped: SwapFirstAndThird(target, line, width); break;
+        case StripPixels::CutAndSwapped: DropFourthAndSwap(target, line, width); break;
+        case StripPixels::Copy: break;
         }
-        break;
-    case StripPixels::CutAndSwapped:
-        for (uint32_t y = first; y < end; ++y, target += line)
-            DropFourthAndSwap(target, view.line(y), frame.width);
-        break;
-    case StripPixels::Copy:
-        memcpy(target, run, bytes);
-        break;
+        memcpy(target + form.pixelsOut, line + form.pixelsIn, form.carried);
     }
 }
 
-void ConvertFrame(uint8_t *target, const FrameView &view) {
-    StripConversion job{target, &view};
+void ConvertFrame(uint8_t *target, const FrameView &view, const StripLineForm &form) {
+    StripConversion job{target, &view, form};
     ConvertRows(view.frame().height, ConvertLines, &job);
 }
 
@@ -123,7 +138,8 @@ TW_UINT16 FirstStrip(TW_IMAGEMEMXFER *strip, uint8_t *destination) {
     if (code != TWCC_SUCCESS) return Fail(code);
 
     const FrameGeometry &frame = view.frame();
-    uint32_t line = StripLineLength(frame);
+    const StripLineForm form = StripLineFormOf(view);
+    uint32_t line = form.length();
     g_source.memXferLineLength = line;
     g_source.memXferColumns = frame.width;
     g_source.memXferRows = frame.height;
@@ -132,13 +148,13 @@ TW_UINT16 FirstStrip(TW_IMAGEMEMXFER *strip, uint8_t *destination) {
     // A buffer that takes the whole frame ends the transfer at once: the
     // frame is converted straight into it and no copy is kept.
     if (strip->Memory.Length / line >= frame.height) {
-        ConvertFrame(destination, view);
+        ConvertFrame(destination, view, form);
         return CompleteStrip(strip, frame.height);
     }
 
     g_source.memXferCopy = static_cast<uint8_t *>(malloc(size_t(line) * frame.height));
     if (!g_source.memXferCopy) return Fail(TWCC_LOWMEMORY);
-    ConvertFrame(g_source.memXferCopy, view);
+    ConvertFrame(g_source.memXferCopy, view, form);
     g_source.memXferCursor = g_source.memXferCopy;
     return DeliverStrip(strip, destination);
 }
@@ -152,10 +168,7 @@ TW_UINT16 SetupMemXferMsg(const OperationRequest *request) {
         return FailOperation(OperationText::SetupMemXfer, TWCC_BADPROTOCOL);
     auto *setup = static_cast<TW_SETUPMEMXFER *>(request->data);
     if (!setup) return FailMissingData();
-    FrameGeometry frame = ReadFrameGeometry({KV_IMAGE_BYTES, KV_LINE_BYTES});
-    setup->MinBufSize = frame.lineBytes;
-    setup->MaxBufSize = frame.imageBytes;
-    setup->Preferred = frame.imageBytes;
+    *setup = BufferSizesFor(ReadBoardFrame());
     return TWRC_SUCCESS;
 }
 

@@ -2,10 +2,10 @@
 #include "xfer/transfer_worker.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <limits>
 
+#include "bmp_format.h"
 #include "cap/containers.h"
 #include "ds/errors.h"
 
@@ -14,7 +14,7 @@ namespace {
 constexpr size_t HEADER_BYTES = sizeof(BITMAPINFOHEADER);
 constexpr size_t PALETTE_ENTRIES = 256;
 constexpr size_t PALETTE_BYTES = PALETTE_ENTRIES * sizeof(RGBQUAD);
-static_assert(HEADER_BYTES == 40 && PALETTE_BYTES == 1024);
+static_assert(HEADER_BYTES == 40 && PALETTE_BYTES == bmp::PaletteBytes);
 
 constexpr const char *LockFailedText = "Unable to lock global memory in EnableDS";
 
@@ -33,15 +33,6 @@ uint64_t PackedSizeImage(const FrameGeometry &frame) {
     if (IsNativeByteGrey(frame.bitDepth)) return frame.imageBytes / 2;
     return frame.imageBytes;
 }
-
-constexpr std::array<RGBQUAD, PALETTE_ENTRIES> GreyPalette = [] {
-    std::array<RGBQUAD, PALETTE_ENTRIES> palette{};
-    for (size_t i = 0; i < PALETTE_ENTRIES; ++i) {
-        BYTE level = static_cast<BYTE>(i);
-        palette[i] = RGBQUAD{level, level, level, 0};
-    }
-    return palette;
-}();
 
 }  // namespace
 
@@ -76,7 +67,7 @@ HGLOBAL BuildNativeBitmap(const NativeBitmapLayout &layout, const FrameGeometry 
             return nullptr;
         }
         if (layout.greyPalette)
-            memcpy(bitmap.data() + HEADER_BYTES, GreyPalette.data(), PALETTE_BYTES);
+            memcpy(bitmap.data() + HEADER_BYTES, bmp::GreyPalette.data(), PALETTE_BYTES);
         BITMAPINFOHEADER header{};
         header.biSize = HEADER_BYTES;
         header.biWidth = static_cast<LONG>(frame.width);

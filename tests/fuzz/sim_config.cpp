@@ -1,6 +1,6 @@
 // The simulated board's configuration text. What the parser accepts lies
-// within the board's limits, reads back the same from its own text, and has
-// its frames prepared.
+// within the board's limits, reads back the same from its own text, and
+// makes frames within the bytes asked for, zero where no pixel is.
 #include <algorithm>
 #include <cassert>
 #include <cstring>
@@ -13,6 +13,26 @@
 bool DecodePlaybackFiles(const char *, std::vector<qximg::DecodedImage> *, std::string *why) {
     *why = "no file matches";
     return false;
+}
+
+// Frames 0 and 0xFFFFFFFF (a long-running board's count wraps) in blocks of
+// exactly the bytes asked for, a few past the image when it is smaller: every
+// image byte there is written (fills over two different bytes agree), zero
+// past a line's pixels and past the last line; nothing past the image touched.
+static void CheckFrames(const FramePlan &plan) {
+    const QxsSettings &s = plan.settings;
+    const size_t bytes = std::min<size_t>(s.imageBytes + 16, 16 * 1024), image = std::min<size_t>(s.imageBytes, bytes);
+    const size_t line = s.lineBytes, pixels = std::min<size_t>(size_t(s.width) * s.bytesPerPixel, line);
+    std::unique_ptr<uint8_t[]> a(new uint8_t[bytes]), b(new uint8_t[bytes]);
+    for (uint32_t n : {0u, 0xFFFFFFFFu}) {
+        memset(a.get(), 0xA5, bytes), memset(b.get(), 0x5A, bytes);
+        FillFrame(plan, a.get(), bytes, n), FillFrame(plan, b.get(), bytes, n);
+        assert(memcmp(a.get(), b.get(), image) == 0);
+        for (size_t at = image; at < bytes; ++at) assert(a[at] == 0xA5 && b[at] == 0x5A);
+        for (size_t y = 0, start = 0; start < image; ++y, start += line)
+            for (size_t at = start + (y < s.height ? pixels : 0); at < std::min(start + line, image); ++at)
+                assert(a[at] == 0);
+    }
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -40,5 +60,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string written = FormatConfig(c);
     assert(ParseConfig(written.c_str(), &again) == 0 && FormatConfig(again) == written);
     assert(memcmp(&again.settings, &s, sizeof s) == 0);
+    CheckFrames(*c.plan);
     return 0;
 }

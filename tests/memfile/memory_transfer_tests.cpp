@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "res/resource.h"
@@ -250,27 +251,32 @@ TEST_F(FailingSnapTest, ASnapThatFailsLeavesTheSourceReady) {
 
 // ---------------------------------------------------------------- depths
 
-class DeepGreyTest : public ReadySourceTest, public ::testing::WithParamInterface<uint32_t> {
+// Depth and the board's line length: 640 bytes is unpadded; an odd padding
+// puts every other line's samples at odd offsets, and it travels unchanged.
+class DeepGreyTest : public ReadySourceTest,
+                     public ::testing::WithParamInterface<std::pair<uint32_t, uint32_t>> {
     std::string BoardConfig() override {
-        return "width = 320\nheight = 200\nhigh_bits = 1\ndepth = " +
-               std::to_string(GetParam()) + "\n";
+        return "width = 320\nheight = 200\nhigh_bits = 1\ndepth = " + std::to_string(GetParam().first) +
+               "\nline_bytes = " + std::to_string(GetParam().second) + "\n";
     }
 };
 
 TEST_P(DeepGreyTest, SamplesArriveAsWordsWithTheBitsAboveTheDepthCleared) {
-    const uint32_t depth = GetParam();
+    const auto [depth, line] = GetParam();
     // Strips of 7 lines, so the copy kept between calls is checked as well.
-    Delivery d = Deliver(*source, 7 * 640);
+    Delivery d = Deliver(*source, 7 * line);
     ASSERT_EQ(d.results.back(), TWRC_XFERDONE);
     ASSERT_EQ(d.results.size(), 29u);  // 200 lines, 7 a call
-    EXPECT_EQ(d.strips[0].BytesPerRow, 640u);
+    EXPECT_EQ(d.strips[0].BytesPerRow, line);
     EXPECT_EQ(d.strips.back().Rows, 4u);
-    EXPECT_TRUE(SameBytes(d.image, ExpectedImage(depth, 320, 200, 640, 0)));
+    EXPECT_TRUE(SameBytes(d.image, ExpectedImage(depth, 320, 200, line, 0)));
     // The board did set the high bits: the clearing is the source's.
     EXPECT_NE(RampSample(5, 5, 0, depth, true), RampSample(5, 5, 0, depth, false));
 }
 
-INSTANTIATE_TEST_SUITE_P(Depths, DeepGreyTest, ::testing::Values(10u, 12u, 14u));
+INSTANTIATE_TEST_SUITE_P(Depths, DeepGreyTest,
+                         ::testing::Values(std::pair(10u, 640u), std::pair(12u, 640u), std::pair(14u, 640u),
+                                           std::pair(12u, 643u)));
 
 class ColourTest : public ReadySourceTest {
 protected:

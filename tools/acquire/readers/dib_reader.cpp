@@ -37,7 +37,8 @@ const char *CompressionName(uint32_t compression) {
 // A mask of one run of ones, within a 16-bit word.
 bool Contiguous16(uint32_t mask) {
     if (!mask || mask > 0xFFFF) return false;
-    const uint32_t run = mask / (mask & (0u - mask));  // shifted down to its lowest set bit
+    const uint32_t lowest = mask & (~mask + 1);  // its lowest set bit: ~mask + 1 cannot wrap, mask being non-zero
+    const uint32_t run = mask / lowest;            // shifted down to that bit
     return !(run & (run + 1));
 }
 
@@ -171,6 +172,12 @@ void CopyRows(const uint8_t *rows, const Layout &dib, uint32_t count, const uint
     for (uint32_t y = 0; y < count; ++y, out += rowBytes) {
         const uint8_t *in = rows + size_t(dib.bottomUp ? count - 1 - y : y) * stride;
         if (dib.bits == 16) LookUpWords(out, in, dib.width, words, 3);
+        // Rows of 1, 4 and 8 bits hold their pixels packed from the first
+        // byte's high bits on, as PNG and TIFF rows do: the first
+        // (width x bits + 7) / 8 bytes hold every pixel whole, and lie within
+        // the stride. At 1 bit the last byte's bits past the width are the
+        // row's padding: they go out as they came, and PNG and TIFF, which pad
+        // a row's last byte the same way, read only width pixels of a row.
         else memcpy(out, in, rowBytes);
     }
 }
