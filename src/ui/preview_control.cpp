@@ -7,6 +7,7 @@
 #include "ui/threads.h"
 #include "ui/user_interface.h"
 #include "xfer/host_buffer.h"
+#include "xfer/memory_transfer.h"
 
 namespace {
 
@@ -44,6 +45,9 @@ void StartPreview(HWND dialog) {
     // Until then previewRunning has stayed 0, so that run has ended at its
     // next pass, even one that outlived a teardown.
     EndPreviewThread();
+    // A memory transfer in progress keeps its lines before the preview snaps
+    // over them; without memory for them the preview does not start.
+    if (!KeepMemoryTransferLines()) return;
     g_source.previewRunning = 1;
     // The buffer of this moment is the one the new run checks and reads.
     PreviewHoldsHostBuffer();
