@@ -2,7 +2,7 @@
 #include "ds/errors.h"
 #include "ds/operations.h"
 #include "ds/source_context.h"
-#include "xfer/transfer_end.h"
+#include "xfer/memory_transfer.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include "board/board.h"
 #include "cap/capability_table.h"
 #include "twain.h"
+#include "xfer/frame_view.h"
 #include "xfer/transfer_worker.h"
 
 // The TWAIN states 3 to 7 times 100: a value reads as its TWAIN state (600 is
@@ -54,10 +55,14 @@ struct SourceContext {
     char transferFileName[256];
     // Shares the transfers' work while the source is enabled.
     TransferWorker transferWorker;
+    // A memory transfer in progress (xfer/memory_transfer.h): the view its
+    // strips are converted from, the lines delivered so far, and the lines not
+    // yet delivered when a preview took the host buffer, from memXferKeptFrom on.
+    bool memXferInProgress;
+    FrameView memXferView;
     uint32_t memXferRowsDone;
-    uint8_t *memXferCursor;
-    // Private copy of the frame a memory transfer delivers; present while one is in progress.
-    uint8_t *memXferCopy;
+    uint8_t *memXferKept;
+    uint32_t memXferKeptFrom;
     // What the strips of that transfer carry, fixed at its first strip.
     uint32_t memXferLineLength;
     uint32_t memXferColumns;

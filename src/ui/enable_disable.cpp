@@ -10,8 +10,8 @@
 #include "ui/user_interface.h"
 #include "xfer/frame.h"
 #include "xfer/host_buffer.h"
+#include "xfer/memory_transfer.h"
 #include "xfer/transfer_worker.h"
-#include "xfer/transfer_end.h"
 
 namespace {
 

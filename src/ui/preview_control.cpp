@@ -8,6 +8,7 @@
 #include "ui/threads.h"
 #include "ui/user_interface.h"
 #include "xfer/host_buffer.h"
+#include "xfer/memory_transfer.h"
 
 namespace {
 
@@ -71,6 +72,10 @@ void PreviewButtonPressed(HWND dialog) {
     // click stops it; the run ends by itself.
     if (ClearRunning() || strcmp(caption, PreviewIdleCaption) != 0) return;
     if (g_waiters) return;
+    // A memory transfer in progress keeps the lines it has not yet delivered
+    // before a preview snaps over them; without memory for them no preview
+    // starts.
+    if (!KeepMemoryTransferLines()) return;
     g_previewRunning = true;
     // The preview handles windows, which may need the loader lock: it keeps
     // the module loaded, so an unload never has to wait for it. Started under

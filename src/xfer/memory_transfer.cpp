@@ -1,6 +1,8 @@
 // DAT_SETUPMEMXFER and DAT_IMAGEMEMXFER: the frame delivered in strips of
-// whole lines, top line first. The first strip snaps, converts the frame once
-// and keeps a private copy for the strips that follow.
+// whole lines, top line first. The first strip snaps; every strip converts
+// its own lines from the host buffer straight into the application's buffer.
+// The lines not yet delivered are copied aside only when a preview is about
+// to snap into the host buffer during the transfer (xfer/memory_transfer.h).
 #include <windows.h>
 
 #include <cstdlib>
@@ -11,8 +13,9 @@
 #include "ds/operations.h"
 #include "ds/source_context.h"
 #include "pixel_kernels.h"
+#include "srw_lock.h"
 #include "xfer/frame.h"
-#include "xfer/transfer_end.h"
+#include "xfer/memory_transfer.h"
 #include "xfer/transfer_start.h"
 #include "xfer/transfer_worker.h"
 
@@ -67,21 +70,23 @@ TW_UINT16 CheckFirstStrip(const FrameView &view, TW_UINT32 bufferLength) {
     return bufferFits ? TWCC_SUCCESS : TWCC_BADVALUE;
 }
 
+// Lines from `firstLine` on, converted into `target` one after another.
 struct StripConversion {
     uint8_t *target;
     const FrameView *view;
     StripLineForm form;
+    uint32_t firstLine;
 };
 
-// Lines [first, end) of the frame, each read through the view and converted
-// to its strip line, into their place in the target.
+// Lines [first, end) of the job, each read through the view and converted to
+// its strip line, into their place in the target.
 void ConvertLines(uint32_t first, uint32_t end, const void *context) {
     const auto &job = *static_cast<const StripConversion *>(context);
     const FrameView &view = *job.view;
     const StripLineForm &form = job.form;
     const uint32_t width = view.frame().width;
     uint8_t *target = job.target + size_t(first) * form.length();
-    for (uint32_t y = first; y < end; ++y, target += form.length()) {
+    for (uint32_t y = job.firstLine + first; y < job.firstLine + end; ++y, target += form.length()) {
         const uint8_t *line = view.line(y);
         switch (form.pixels) {
         case StripPixels::MaskedGrey:
@@ -95,10 +100,16 @@ void ConvertLines(uint32_t first, uint32_t end, const void *context) {
     }
 }
 
-void ConvertFrame(uint8_t *target, const FrameView &view, const StripLineForm &form) {
-    StripConversion job{target, &view, form};
-    ConvertRows(view.frame().height, ConvertLines, &job);
+// The transfer's lines from `firstLine` on, to be converted into `target`.
+StripConversion StripJob(uint8_t *target, uint32_t firstLine) {
+    const FrameView &view = g_source.memXferView;
+    return {target, &view, StripLineFormOf(view), firstLine};
 }
+
+// Guards the transfer's lines against a preview started on another thread
+// than the one the strips are asked on: the lines go either from the host
+// buffer or from the copy made aside, never from a buffer being snapped into.
+SRWLOCK g_linesLock = SRWLOCK_INIT;
 
 // Describes the strip of `lines` lines that starts at the next line to
 // deliver and moves past it; the last line ends the transfer.
@@ -117,15 +128,24 @@ TW_UINT16 CompleteStrip(TW_IMAGEMEMXFER *strip, uint32_t lines) {
     return TWRC_XFERDONE;
 }
 
-// Copies as many whole lines from the private copy as the buffer holds.
+// As many whole lines as the buffer holds: converted from the host buffer,
+// or copied from the lines kept aside once a preview took the host buffer.
 TW_UINT16 DeliverStrip(TW_IMAGEMEMXFER *strip, uint8_t *destination) {
     uint32_t line = g_source.memXferLineLength;
     uint32_t lines = strip->Memory.Length / line;
-    uint32_t remaining = g_source.memXferRows - g_source.memXferRowsDone;
+    uint32_t done = g_source.memXferRowsDone;
+    uint32_t remaining = g_source.memXferRows - done;
     if (lines > remaining) lines = remaining;
-    size_t bytes = size_t(lines) * line;
-    memcpy(destination, g_source.memXferCursor, bytes);
-    g_source.memXferCursor += bytes;
+    {
+        SrwLocked<false> locked(&g_linesLock);
+        if (g_source.memXferKept)
+            memcpy(destination, g_source.memXferKept + size_t(done - g_source.memXferKeptFrom) * line,
+                   size_t(lines) * line);
+        else {
+            StripConversion job = StripJob(destination, done);
+            ConvertRows(lines, ConvertLines, &job);
+        }
+    }
     return CompleteStrip(strip, lines);
 }
 
@@ -138,24 +158,16 @@ TW_UINT16 FirstStrip(TW_IMAGEMEMXFER *strip, uint8_t *destination) {
     if (code != TWCC_SUCCESS) return Fail(code);
 
     const FrameGeometry &frame = view.frame();
-    const StripLineForm form = StripLineFormOf(view);
-    uint32_t line = form.length();
-    g_source.memXferLineLength = line;
+    g_source.memXferLineLength = StripLineFormOf(view).length();
     g_source.memXferColumns = frame.width;
     g_source.memXferRows = frame.height;
     g_source.memXferRowsDone = 0;
 
-    // A buffer that takes the whole frame ends the transfer at once: the
-    // frame is converted straight into it and no copy is kept.
-    if (strip->Memory.Length / line >= frame.height) {
-        ConvertFrame(destination, view, form);
-        return CompleteStrip(strip, frame.height);
+    {
+        SrwLocked<true> locked(&g_linesLock);
+        g_source.memXferView = view;
+        g_source.memXferInProgress = true;
     }
-
-    g_source.memXferCopy = static_cast<uint8_t *>(malloc(size_t(line) * frame.height));
-    if (!g_source.memXferCopy) return Fail(TWCC_LOWMEMORY);
-    ConvertFrame(g_source.memXferCopy, view, form);
-    g_source.memXferCursor = g_source.memXferCopy;
     return DeliverStrip(strip, destination);
 }
 
@@ -174,7 +186,7 @@ TW_UINT16 SetupMemXferMsg(const OperationRequest *request) {
 
 TW_UINT16 ImageMemXferMsg(const OperationRequest *request) {
     bool first = g_source.sourceState == STATE_READY;
-    bool next = g_source.sourceState == STATE_TRANSFERRING && g_source.memXferCopy;
+    bool next = g_source.sourceState == STATE_TRANSFERRING && g_source.memXferInProgress;
     if (TW_UINT16 code = CheckTransferRequest(FirstCheck::Message, first || next, request->message))
         return Fail(code);
     auto *strip = static_cast<TW_IMAGEMEMXFER *>(request->data);
@@ -195,4 +207,28 @@ TW_UINT16 ImageMemXferMsg(const OperationRequest *request) {
     // Whatever an earlier transfer left behind goes before a new one starts.
     EndTransferInProgress();
     return FirstStrip(strip, destination);
+}
+
+bool KeepMemoryTransferLines() {
+    SrwLocked<true> locked(&g_linesLock);
+    if (!g_source.memXferInProgress || g_source.memXferKept) return true;
+    uint32_t from = g_source.memXferRowsDone;
+    uint32_t lines = g_source.memXferRows - from;
+    auto *kept = static_cast<uint8_t *>(malloc(size_t(lines) * g_source.memXferLineLength));
+    if (!kept) return false;
+    // On the thread that starts the preview, which need not be the one that
+    // owns the transfer worker: converted here alone.
+    StripConversion job = StripJob(kept, from);
+    ConvertLines(0, lines, &job);
+    g_source.memXferKept = kept;
+    g_source.memXferKeptFrom = from;
+    return true;
+}
+
+void EndTransferInProgress() {
+    SrwLocked<true> locked(&g_linesLock);
+    free(g_source.memXferKept);
+    g_source.memXferKept = nullptr;
+    g_source.memXferInProgress = false;
+    g_source.memXferView = FrameView();
 }

@@ -85,6 +85,14 @@ Outcome FirstStrip(LoadedSource &source, HWND) {
     return Read(source, rc);
 }
 
+// Acquire pressed and the first strip of a memory transfer taken: state 700
+// with the dialog shown.
+void StripTakenWithDialog(LoadedSource &source, HWND app) {
+    EnabledWithDialog(source, app);
+    SendMessageA(FindSourceDialog(), WM_COMMAND, IDOK, 0);
+    ASSERT_EQ(FirstStrip(source, app).rc, TWRC_SUCCESS);
+}
+
 // A click on Preview: TWRC_SUCCESS when the preview went as far as a frame,
 // TWRC_FAILURE when it ended (or never began) without one; no condition code.
 Outcome ClickPreview(LoadedSource &source, HWND) {
@@ -145,6 +153,8 @@ const Triplet Triplets[] = {
     {"DAT_IMAGENATIVEXFER", BigBoard, Ready, Native},
     {"DAT_IMAGEMEMXFER", BigBoard, Ready, FirstStrip},
     {"Preview", BigBoard + "depth = 12\n", EnabledWithDialog, ClickPreview},
+    // The transfer's lines not yet delivered are kept before the preview snaps.
+    {"Preview during a memory transfer", BigBoard, StripTakenWithDialog, ClickPreview},
     // Padded lines: the writer is given a compact copy.
     {"DAT_IMAGEFILEXFER", BigBoard + "line_bytes = 1284\n", ReadyToWriteFile, WriteFile,
      WrittenOnlyWhenDone},
@@ -218,8 +228,6 @@ const Fault Faults[] = {
     {"DAT_IMAGEMEMXFER", Import::BoardInquire, Width, BytesPerPixel, TWRC_FAILURE,
      TWCC_OPERATIONERROR,
      {{Twain, Memory + OperationErrorSentence}}, -1},
-    {"DAT_IMAGEMEMXFER", Import::Malloc, 1, 1, TWRC_FAILURE, TWCC_LOWMEMORY,
-     {{Twain, Memory + LowMemorySentence}}, -1},
     // The preview thread's record, the module it holds, the thread, the
     // 12-bit frame's conversion buffer: no preview, and no box.
     {"Preview", Import::Malloc, 1, 2, TWRC_FAILURE, TWCC_SUCCESS, {}, -1},
@@ -227,6 +235,12 @@ const Fault Faults[] = {
     {"Preview", Import::BeginThread, 1, 1, TWRC_FAILURE, TWCC_SUCCESS, {}, -1},
     // No frame to read: the run ends before its first frame.
     {"Preview", Import::BoardInquire, Width, LineBytes, TWRC_FAILURE, TWCC_SUCCESS, {}, -1},
+    // No memory for the transfer's lines, or for the thread's record: no
+    // preview, and the transfer goes on from the host buffer.
+    {"Preview during a memory transfer", Import::Malloc, 1, 2, TWRC_FAILURE, TWCC_SUCCESS, {}, -1},
+    {"Preview during a memory transfer", Import::GetModuleHandleEx, 1, 1, TWRC_FAILURE, TWCC_SUCCESS, {}, -1},
+    {"Preview during a memory transfer", Import::BeginThread, 1, 1, TWRC_FAILURE, TWCC_SUCCESS, {}, -1},
+    {"Preview during a memory transfer", Import::BoardInquire, Width, LineBytes, TWRC_FAILURE, TWCC_SUCCESS, {}, -1},
     {"DAT_IMAGEFILEXFER", Import::BoardInquire, Width, LineBytes, TWRC_FAILURE,
      TWCC_OPERATIONERROR, {{Twain, File + OperationErrorSentence}}, -1},
     // The compact copy of the padded lines.

@@ -3,6 +3,7 @@
 // given as global-memory handles and transfers left before their last line.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -718,6 +719,25 @@ TEST_F(PreviewRunningTest, TransfersEndARunningPreviewBeforeTheySnap) {
     EXPECT_EQ(FileTransfer(*source), TWRC_XFERDONE);
     DeleteFileA(name.c_str());
     ExpectPreviewEndedBeforeTheSnap();
+    EXPECT_TRUE(Boxes().empty());
+}
+
+// The strips are converted from the host buffer as they are asked for; a
+// preview started between two of them snaps over that buffer, and the strips
+// after it still carry the transfer's own frame.
+TEST_F(PreviewRunningTest, APreviewStartedBetweenStripsLeavesTheTransfersFrameAlone) {
+    ASSERT_NO_FATAL_FAILURE(AcquireFromTheDialog());
+    std::vector<uint8_t> first(640 * 5);
+    TW_IMAGEMEMXFER strip;
+    ASSERT_EQ(MemoryStrip(*source, strip, first.data(), TW_UINT32(first.size())), TWRC_SUCCESS);
+    const uint32_t n = uint32_t(FramesStarted() - 1);
+    ASSERT_NO_FATAL_FAILURE(StartPreview());
+    ASSERT_GT(FramesStarted(), int(n) + 1);
+    Delivery rest = Deliver(*source, 640 * 7);
+    ASSERT_EQ(rest.results.back(), TWRC_XFERDONE);
+    ASSERT_EQ(rest.strips.front().YOffset, 5u);
+    std::copy(first.begin(), first.end(), rest.image.begin());
+    EXPECT_TRUE(SameBytes(rest.image, ExpectedImage(8, 640, 480, 640, n)));
     EXPECT_TRUE(Boxes().empty());
 }
 
