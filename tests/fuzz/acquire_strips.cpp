@@ -94,8 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         linesOn += rows;
     };
     const uint32_t bandRows = BandRows(a);
+    std::unique_ptr<uint8_t[]> buffer(new uint8_t[a.bufferBytes]);
     for (uint32_t fed = 0;;) {
-        std::unique_ptr<uint8_t[]> buffer(new uint8_t[a.bufferBytes]);
         TW_IMAGEMEMXFER x = {};
         uint8_t done = 0;
         const bool given = in.Take(&x, offsetof(TW_IMAGEMEMXFER, Memory)) && in.Take(&done, 1);
