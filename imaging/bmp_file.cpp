@@ -5,10 +5,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "bmp_format.h"
-#include "packed_image.h"
+#include "file_writers.h"
 #include "pixel_kernels.h"
 
 namespace qximg {
@@ -16,38 +17,47 @@ namespace {
 
 std::atomic<WriteProgress> g_progress{nullptr};
 
-// The file being written; removed again unless it is closed whole, so that a
-// failed write leaves nothing under the name.
+// The file being written, made its final size at once, each block written at
+// its own offset; removed again unless it is closed whole, so that a failed
+// write leaves nothing under the name.
 class OutFile {
 public:
-    OutFile(const std::string &path, uint64_t total, std::string *error)
-        : path_(path), total_(total), error_(error) {
+    OutFile(const std::string &path, uint64_t total) : path_(path), total_(total) {
         if (total > 0xFFFFFFFFu) {
             Say("too large for a BMP file: ");
             return;
         }
-        handle_ = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-        if (handle_ == INVALID_HANDLE_VALUE) Say("cannot create ");
+        handle_ = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle_ == INVALID_HANDLE_VALUE) {
+            Say("cannot create ");
+            return;
+        }
+        LARGE_INTEGER end;
+        end.QuadPart = LONGLONG(total);
+        if (!SetFilePointerEx(handle_, end, nullptr, FILE_BEGIN) || !SetEndOfFile(handle_)) {
+            Say("cannot write ");
+            Discard();
+        }
     }
-    ~OutFile() {
-        if (handle_ == INVALID_HANDLE_VALUE) return;
-        CloseHandle(handle_);
-        DeleteFileA(path_.c_str());
-    }
+    ~OutFile() { Discard(); }
     OutFile(const OutFile &) = delete;
     OutFile &operator=(const OutFile &) = delete;
 
     bool Open() const { return handle_ != INVALID_HANDLE_VALUE; }
+    // Why the file could not be made or written.
+    const std::string &Failure() const { return failure_; }
 
     // WriteFile takes at most a DWORD: large blocks go in pieces, each one told.
-    bool Write(const void *bytes, size_t size) {
+    bool WriteAt(uint64_t offset, const void *bytes, size_t size) {
         const auto *at = static_cast<const uint8_t *>(bytes);
         while (size) {
             DWORD piece = static_cast<DWORD>(std::min<size_t>(size, size_t(8) << 20)), written = 0;
-            if (!WriteFile(handle_, at, piece, &written, nullptr) || written != piece)
-                return Say("cannot write ");
+            OVERLAPPED position = {};
+            position.Offset = DWORD(offset);
+            position.OffsetHigh = DWORD(offset >> 32);
+            if (!WriteFile(handle_, at, piece, &written, &position) || written != piece) return Say("cannot write ");
             at += piece;
+            offset += piece;
             size -= piece;
             done_ += piece;
             if (WriteProgress progress = g_progress.load()) progress(done_, total_);
@@ -64,48 +74,92 @@ public:
     }
 
 private:
-    bool Say(const char *what) {
-        if (error_) *error_ = what + path_;
-        return false;
+    void Discard() {
+        if (handle_ == INVALID_HANDLE_VALUE) return;
+        CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+        DeleteFileA(path_.c_str());
     }
+    bool Say(const char *what) { return qximg::Say(&failure_, what + path_); }
     HANDLE handle_ = INVALID_HANDLE_VALUE;
-    std::string path_;
+    std::string path_, failure_;
     uint64_t total_, done_ = 0;
-    std::string *error_;
 };
 
-// One file row's pixels from one line of the caller's rows.
-void FileRow(PixelLayout layout, const uint8_t *in, uint32_t width, uint32_t bits, uint8_t *out) {
-    switch (layout) {
-    case PixelLayout::Gray8: memcpy(out, in, width); break;
-    case PixelLayout::Gray16: ShiftSamplesToBytes(out, in, width, bits - 8); break;
-    case PixelLayout::Bgr24: memcpy(out, in, size_t(width) * 3); break;
-    case PixelLayout::Bgrx32: DropFourthByte(out, in, width); break;
-    }
+std::vector<uint32_t> TableOf(const std::vector<PaletteEntry> &palette) {
+    std::vector<uint32_t> table;
+    for (const PaletteEntry &entry : palette) table.push_back(entry.b | entry.g << 8 | entry.r << 16);
+    return table;
 }
 
-// The headers, then rows of bitCount bits, each made by fill(line, out) from
-// a line of the caller's rows (top line first). The rows go out through a
-// block of about 1 MB that stays in the cache; its padding is zero once and
-// stays so. The lines are read in memory order (the file's bottom-up block
-// fills from its end): reading lines backwards stalls on memory.
-template <class Fill>
-bool WriteBmp(const std::string &path, const std::vector<uint8_t> &headers, uint32_t width, uint32_t height,
-              uint32_t bitCount, Fill fill, std::string *error) {
-    const size_t rowBytes = size_t(bmp::RowBytesOf(width, bitCount));
-    OutFile file(path, headers.size() + uint64_t(rowBytes) * height, error);
-    if (!file.Open() || !file.Write(headers.data(), headers.size())) return false;
-    const size_t rowsPerBlock = std::max<size_t>(1, (size_t(1) << 20) / rowBytes);
-    std::vector<uint8_t> block(std::min<size_t>(rowsPerBlock, height) * rowBytes, 0);
-    for (size_t done = 0; done < height;) {
-        const size_t count = std::min<size_t>(rowsPerBlock, height - done);
-        const size_t firstLine = height - done - count;
-        for (size_t i = 0; i < count; ++i)
-            fill(uint32_t(firstLine + i), block.data() + (count - 1 - i) * rowBytes);
-        if (!file.Write(block.data(), count * rowBytes)) return false;
-        done += count;
+// One file row's pixels from one line of the caller's rows.
+using RowFill = std::function<void(const uint8_t *line, uint8_t *out)>;
+
+// The headers, then the rows of bitCount bits, each made by `fill` from a
+// line of the caller's (top line first). A band goes out through a block of
+// about 1 MB that stays in the cache, from the band's bottom line up, so that
+// a file written in one band is written in order; the block's padding is zero
+// once and stays so. The lines are read in memory order (the block fills
+// from its end): reading lines backwards stalls on memory.
+class BmpFile final : public ImageFileWriter {
+public:
+    BmpFile(const std::string &path, const std::vector<uint8_t> &headers, uint32_t height, uint32_t bitCount,
+            size_t lineBytes, uint32_t width, RowFill fill, std::string *error)
+        : rows_(path, height),
+          rowBytes_(size_t(bmp::RowBytesOf(width, bitCount))),
+          lineBytes_(lineBytes),
+          pixelOffset_(headers.size()),
+          fill_(std::move(fill)),
+          file_(path, headers.size() + uint64_t(rowBytes_) * height) {
+        if (!file_.Open() || !file_.WriteAt(0, headers.data(), headers.size())) {
+            Say(error, file_.Failure());
+            return;
+        }
+        rowsPerBlock_ = uint32_t(std::min<size_t>(std::max<size_t>(1, (size_t(1) << 20) / rowBytes_), height));
+        block_.assign(rowsPerBlock_ * rowBytes_, 0);
     }
-    return file.Close();
+
+    bool Open() const { return !block_.empty(); }
+
+    bool WriteRows(const uint8_t *rows, size_t stride, uint32_t count, std::string *error) override {
+        if (!rows_.Take(rows, stride, lineBytes_, count, error)) return false;
+        const uint32_t first = rows_.Done() - count, height = rows_.Height();
+        for (uint32_t end = count; end > 0;) {
+            const uint32_t lines = std::min(rowsPerBlock_, end), top = end - lines;
+            for (uint32_t i = 0; i < lines; ++i)
+                fill_(rows + (top + i) * stride, block_.data() + (lines - 1 - i) * rowBytes_);
+            // The band's line `end - 1` is the file's row height - first - end, counted from the bottom.
+            const uint64_t at = pixelOffset_ + uint64_t(height - first - end) * rowBytes_;
+            if (!file_.WriteAt(at, block_.data(), lines * rowBytes_)) return Say(error, file_.Failure());
+            end = top;
+        }
+        return true;
+    }
+
+    bool Finish(std::string *error) override {
+        return rows_.Complete(error) && (file_.Close() || Say(error, file_.Failure()));
+    }
+
+private:
+    RowCount rows_;
+    size_t rowBytes_, lineBytes_;
+    uint64_t pixelOffset_;
+    RowFill fill_;
+    OutFile file_;
+    uint32_t rowsPerBlock_ = 0;
+    std::vector<uint8_t> block_;
+};
+
+std::unique_ptr<ImageFileWriter> OpenBmp(const std::string &path, const std::vector<uint8_t> &headers,
+                                         uint32_t width, uint32_t height, uint32_t bitCount, size_t lineBytes,
+                                         RowFill fill, std::string *error) {
+    std::unique_ptr<BmpFile> file(new BmpFile(path, headers, height, bitCount, lineBytes, width, std::move(fill), error));
+    if (!file->Open()) return nullptr;
+    return file;
+}
+
+RowFill Copy(size_t bytes) {
+    return [bytes](const uint8_t *in, uint8_t *out) { memcpy(out, in, bytes); };
 }
 
 }  // namespace
@@ -115,40 +169,44 @@ void SetWriteProgress(WriteProgress progress) { g_progress = progress; }
 bool WriteDibBmp(const std::string &path, const void *dib, size_t dibBytes, size_t pixelOffset,
                  std::string *error) {
     const uint64_t total = bmp::FileHeaderBytes + uint64_t(dibBytes);
-    OutFile file(path, total, error);
-    if (!file.Open()) return false;
+    OutFile file(path, total);
     std::vector<uint8_t> header;
     bmp::AppendFileHeader(header, total, static_cast<uint32_t>(bmp::FileHeaderBytes + pixelOffset));
-    return file.Write(header.data(), header.size()) && file.Write(dib, dibBytes) && file.Close();
+    return (file.Open() && file.WriteAt(0, header.data(), header.size()) &&
+            file.WriteAt(header.size(), dib, dibBytes) && file.Close()) ||
+           Say(error, file.Failure());
 }
 
-bool WriteRowsBmp(const std::string &path, PixelLayout layout, uint32_t width, uint32_t height,
-                  const uint8_t *rows, size_t stride, uint32_t significantBits, std::string *error) {
+std::unique_ptr<ImageFileWriter> OpenRowsBmp(const std::string &path, PixelLayout layout, uint32_t width,
+                                             uint32_t height, uint32_t significantBits, std::string *error) {
     const bool colour = layout == PixelLayout::Bgr24 || layout == PixelLayout::Bgrx32;
+    const size_t lineBytes = size_t(width) * BytesPerPixel(layout);
+    RowFill fill = Copy(lineBytes);  // 8-bit grey and 24-bit colour as they are
+    if (layout == PixelLayout::Gray16)
+        fill = [width, shift = significantBits - 8](const uint8_t *in, uint8_t *out) {
+            ShiftSamplesToBytes(out, in, width, shift);
+        };
+    if (layout == PixelLayout::Bgrx32)
+        fill = [width](const uint8_t *in, uint8_t *out) { DropFourthByte(out, in, width); };
     // No resolution: the caller's rows carry none.
-    return WriteBmp(path, bmp::Headers(width, height, colour, 0), width, height, bmp::BitCount(colour),
-                    [&](uint32_t y, uint8_t *out) { FileRow(layout, rows + y * stride, width, significantBits, out); },
-                    error);
+    return OpenBmp(path, bmp::Headers(width, height, colour, 0), width, height, bmp::BitCount(colour), lineBytes,
+                   std::move(fill), error);
 }
 
-bool WritePackedBmp(const std::string &path, const PackedImage &image, std::string *error) {
+std::unique_ptr<ImageFileWriter> OpenPackedBmp(const std::string &path, const PackedImage &image, std::string *error) {
     const uint32_t width = image.width, height = image.height;
     if (image.kind == SampleKind::Grey && image.bits == 16)
-        return WriteRowsBmp(path, PixelLayout::Gray16, width, height, image.rows, image.stride,
-                            image.significantBits, error);
-    if (image.kind == SampleKind::Rgb)  // the top 8 significant bits of each sample, as B, G, R
-        return WriteBmp(path, bmp::Headers(width, height, true, 0), width, height, 24,
-                        [&](uint32_t y, uint8_t *out) {
-                            ShiftSamplesToBytes(out, image.rows + y * image.stride, size_t(width) * 3,
-                                                image.significantBits - 8);
-                            SwapFirstAndThird(out, out, width);
-                        },
-                        error);
-    std::vector<uint32_t> palette;
-    for (const PaletteEntry &entry : FilePalette(image)) palette.push_back(entry.b | entry.g << 8 | entry.r << 16);
+        return OpenRowsBmp(path, PixelLayout::Gray16, width, height, image.significantBits, error);
     const size_t lineBytes = PackedRowBytes(image);
-    return WriteBmp(path, bmp::Headers(width, height, image.bits, palette, 0), width, height, image.bits,
-                    [&](uint32_t y, uint8_t *out) { memcpy(out, image.rows + y * image.stride, lineBytes); }, error);
+    if (image.kind == SampleKind::Rgb)  // the top 8 significant bits of each sample, as B, G, R
+        return OpenBmp(path, bmp::Headers(width, height, true, 0), width, height, 24, lineBytes,
+                       [width, shift = image.significantBits - 8](const uint8_t *in, uint8_t *out) {
+                           ShiftSamplesToBytes(out, in, size_t(width) * 3, shift);
+                           SwapFirstAndThird(out, out, width);
+                       },
+                       error);
+    return OpenBmp(path, bmp::Headers(width, height, image.bits, TableOf(FilePalette(image)), 0), width, height,
+                   image.bits, lineBytes, Copy(lineBytes), error);
 }
 
 }  // namespace qximg

@@ -46,9 +46,8 @@ size_t PackedRowBytes(const PackedImage &image);
 // of grey up to 8 bits (reversed when 0 is white), none otherwise.
 std::vector<PaletteEntry> FilePalette(const PackedImage &image);
 
-bool WritePackedPng(const std::string &path, const PackedImage &image, std::string *error);
-bool WritePackedTiff(const std::string &path, const PackedImage &image, std::string *error);
-// By format: PNG, TIFF, or BMP through bmp_file.h.
+// By format: PNG and TIFF by our own encoders, BMP by bmp_file.h; the rows
+// as one band (image_file.h writes them band by band).
 bool WritePackedImage(const std::string &path, ImageFormat format, const PackedImage &image,
                       std::string *error);
 

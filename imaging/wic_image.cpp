@@ -1,65 +1,14 @@
 #include "wic_image.h"
 
-#include <windows.h>
-#include <wincodec.h>
-
 #include <cstdio>
 #include <cstring>
 
-#include "bmp_file.h"
-#include "packed_image.h"
+#include "file_writers.h"
 #include "pixel_kernels.h"
+#include "wic_com.h"
 
 namespace qximg {
 namespace {
-
-// Releases a COM interface when it goes out of scope.
-template <class T> struct ComRef {
-    T *p = nullptr;
-    ComRef() = default;
-    ComRef(const ComRef &) = delete;
-    ComRef &operator=(const ComRef &) = delete;
-    ~ComRef() {
-        if (p) p->Release();
-    }
-    T **Out() { return &p; }
-    T *operator->() const { return p; }
-};
-
-// COM for the calling thread, for as long as one image operation lasts. A
-// thread that already has COM in another apartment model can still use WIC.
-struct ComScope {
-    HRESULT hr;
-    ComScope() : hr(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
-    ~ComScope() {
-        if (SUCCEEDED(hr)) CoUninitialize();
-    }
-};
-
-std::wstring Wide(const std::string &text) {
-    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(n > 0 ? n : 1, L'\0');
-    if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], n);
-    wide.resize(wcslen(wide.c_str()));
-    return wide;
-}
-
-bool Failed(HRESULT hr, const char *step, const std::string &path, std::string *error) {
-    if (SUCCEEDED(hr)) return false;
-    if (error) {
-        char text[160];
-        snprintf(text, sizeof text, "%s failed (HRESULT 0x%08lX) for ", step,
-                 static_cast<unsigned long>(hr));
-        *error = text + path;
-    }
-    return true;
-}
-
-bool CreateFactory(IWICImagingFactory **factory, const std::string &path, std::string *error) {
-    HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_IWICImagingFactory, reinterpret_cast<void **>(factory));
-    return !Failed(hr, "creating the imaging factory", path, error);
-}
 
 const GUID &ContainerFor(ImageFormat format) {
     switch (format) {
@@ -80,16 +29,6 @@ WICPixelFormatGUID EncodedFormatFor(PixelLayout layout) {
     case PixelLayout::Bgrx32: break;
     }
     return GUID_WICPixelFormat24bppBGR;
-}
-
-uint32_t BytesPerPixel(PixelLayout layout) {
-    switch (layout) {
-    case PixelLayout::Gray8: return 1;
-    case PixelLayout::Gray16: return 2;
-    case PixelLayout::Bgr24: return 3;
-    case PixelLayout::Bgrx32: break;
-    }
-    return 4;
 }
 
 WICPixelFormatGUID SourceFormatFor(PixelLayout layout) {
@@ -135,30 +74,117 @@ bool ConvertLine(PixelLayout layout, const WICPixelFormatGUID &to, const uint8_t
     return true;
 }
 
-bool WritePixels(IWICBitmapFrameEncode *frame, PixelLayout layout,
-                 const WICPixelFormatGUID &encoded, uint32_t width, uint32_t height,
-                 const uint8_t *rows, size_t stride, const std::string &path,
-                 std::string *error) {
-    if (encoded == SourceFormatFor(layout)) {
-        HRESULT hr = frame->WritePixels(height, static_cast<UINT>(stride),
-                                        static_cast<UINT>(stride * height),
-                                        const_cast<BYTE *>(rows));
-        return !Failed(hr, "writing the pixels", path, error);
+// A PNG or TIFF file through WIC's frame encoder, which takes its pixels a
+// band at a time. COM is held for the writer's life, on its thread.
+class WicFile final : public ImageFileWriter {
+public:
+    WicFile(const std::string &path, PixelLayout layout, uint32_t width, uint32_t height)
+        : rows_(path, height), layout_(layout), width_(width), encoded_(EncodedFormatFor(layout)) {}
+    ~WicFile() override {
+        // The file is closed with its stream; one not finished goes with it.
+        frame_.Reset();
+        encoder_.Reset();
+        const bool created = stream_.p != nullptr;
+        stream_.Reset();
+        if (created && !finished_) DeleteFileW(Wide(rows_.Path()).c_str());
     }
-    std::vector<uint8_t> line;
-    for (uint32_t y = 0; y < height; ++y) {
-        if (!ConvertLine(layout, encoded, rows + stride * y, width, &line)) {
-            if (error) *error = "the encoder offers no pixel format we can write for " + path;
-            return false;
+    WicFile(const WicFile &) = delete;
+    WicFile &operator=(const WicFile &) = delete;
+
+    bool Begin(ImageFormat format, std::string *error) {
+        const std::string &path = rows_.Path();
+        if (!CreateFactory(factory_.Out(), path, error)) return false;
+        ComRef<IPropertyBag2> options;
+        HRESULT hr = factory_->CreateStream(stream_.Out());
+        if (Failed(hr, "creating a stream", path, error)) return false;
+        hr = stream_->InitializeFromFilename(Wide(path).c_str(), GENERIC_WRITE);
+        if (FAILED(hr)) stream_.Reset();  // no file was made
+        if (Failed(hr, "creating the file", path, error)) return false;
+        hr = factory_->CreateEncoder(ContainerFor(format), nullptr, encoder_.Out());
+        if (Failed(hr, "creating the encoder", path, error)) return false;
+        hr = encoder_->Initialize(stream_.p, WICBitmapEncoderNoCache);
+        if (Failed(hr, "starting the encoder", path, error)) return false;
+        hr = encoder_->CreateNewFrame(frame_.Out(), options.Out());
+        if (Failed(hr, "creating the frame", path, error)) return false;
+        hr = frame_->Initialize(options.p);
+        if (Failed(hr, "starting the frame", path, error)) return false;
+        hr = frame_->SetSize(width_, rows_.Height());
+        if (Failed(hr, "setting the size", path, error)) return false;
+        hr = frame_->SetPixelFormat(&encoded_);
+        return !Failed(hr, "setting the pixel format", path, error);
+    }
+
+    bool WriteRows(const uint8_t *rows, size_t stride, uint32_t count, std::string *error) override {
+        const size_t lineBytes = size_t(width_) * BytesPerPixel(layout_);
+        if (!rows_.Take(rows, stride, lineBytes, count, error)) return false;
+        if (!count) return true;
+        const std::string &path = rows_.Path();
+        if (encoded_ == SourceFormatFor(layout_)) {
+            HRESULT hr = frame_->WritePixels(count, static_cast<UINT>(stride),
+                                             static_cast<UINT>(stride * (count - 1) + lineBytes),
+                                             const_cast<BYTE *>(rows));
+            return !Failed(hr, "writing the pixels", path, error);
         }
-        HRESULT hr = frame->WritePixels(1, static_cast<UINT>(line.size()),
-                                        static_cast<UINT>(line.size()), line.data());
-        if (Failed(hr, "writing the pixels", path, error)) return false;
+        for (uint32_t y = 0; y < count; ++y) {
+            if (!ConvertLine(layout_, encoded_, rows + stride * y, width_, &line_))
+                return Say(error, "the encoder offers no pixel format we can write for " + path);
+            HRESULT hr = frame_->WritePixels(1, static_cast<UINT>(line_.size()), static_cast<UINT>(line_.size()),
+                                             line_.data());
+            if (Failed(hr, "writing the pixels", path, error)) return false;
+        }
+        return true;
+    }
+
+    bool Finish(std::string *error) override {
+        if (!rows_.Complete(error)) return false;
+        HRESULT hr = frame_->Commit();
+        if (Failed(hr, "finishing the frame", rows_.Path(), error)) return false;
+        hr = encoder_->Commit();
+        if (Failed(hr, "finishing the file", rows_.Path(), error)) return false;
+        finished_ = true;
+        return true;
+    }
+
+private:
+    ComScope com_;  // first in, last out: the interfaces go before it
+    ComRef<IWICImagingFactory> factory_;
+    ComRef<IWICStream> stream_;
+    ComRef<IWICBitmapEncoder> encoder_;
+    ComRef<IWICBitmapFrameEncode> frame_;
+    RowCount rows_;
+    PixelLayout layout_;
+    uint32_t width_;
+    WICPixelFormatGUID encoded_;
+    std::vector<uint8_t> line_;
+    bool finished_ = false;
+};
+
+}  // namespace
+
+std::wstring Wide(const std::string &text) {
+    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(n > 0 ? n : 1, L'\0');
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], n);
+    wide.resize(wcslen(wide.c_str()));
+    return wide;
+}
+
+bool Failed(HRESULT hr, const char *step, const std::string &path, std::string *error) {
+    if (SUCCEEDED(hr)) return false;
+    if (error) {
+        char text[160];
+        snprintf(text, sizeof text, "%s failed (HRESULT 0x%08lX) for ", step,
+                 static_cast<unsigned long>(hr));
+        *error = text + path;
     }
     return true;
 }
 
-}  // namespace
+bool CreateFactory(IWICImagingFactory **factory, const std::string &path, std::string *error) {
+    HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_IWICImagingFactory, reinterpret_cast<void **>(factory));
+    return !Failed(hr, "creating the imaging factory", path, error);
+}
 
 bool ImageFormatFromName(const std::string &name, ImageFormat *format) {
     std::string lower;
@@ -181,59 +207,11 @@ const char *ImageFormatExtension(ImageFormat format) {
 
 bool KeepsGrey16(ImageFormat format) { return format != ImageFormat::Bmp; }
 
-bool WriteImage(const std::string &path, ImageFormat format, PixelLayout layout, uint32_t width,
-                uint32_t height, const uint8_t *rows, size_t stride, std::string *error,
-                uint32_t significantBits) {
-    if (width == 0 || height == 0 || !rows || stride < size_t(width) * BytesPerPixel(layout)) {
-        if (error) *error = "no pixels to write to " + path;
-        return false;
-    }
-    if (significantBits < 8 || significantBits > 16) {
-        if (error)
-            *error = "16-bit grey carries 8 to 16 significant bits, not " +
-                     std::to_string(significantBits) + ", for " + path;
-        return false;
-    }
-    // BMP, whatever the layout, goes through our own row writer.
-    if (format == ImageFormat::Bmp)
-        return WriteRowsBmp(path, layout, width, height, rows, stride, significantBits, error);
-    if (layout == PixelLayout::Gray16) {
-        PackedImage grey;
-        grey.bits = 16;
-        grey.width = width, grey.height = height, grey.rows = rows, grey.stride = stride;
-        grey.significantBits = significantBits;
-        return WritePackedImage(path, format, grey, error);
-    }
-    ComScope com;
-    ComRef<IWICImagingFactory> factory;
-    if (!CreateFactory(factory.Out(), path, error)) return false;
-    ComRef<IWICStream> stream;
-    ComRef<IWICBitmapEncoder> encoder;
-    ComRef<IWICBitmapFrameEncode> frame;
-    ComRef<IPropertyBag2> options;
-    HRESULT hr = factory->CreateStream(stream.Out());
-    if (Failed(hr, "creating a stream", path, error)) return false;
-    hr = stream->InitializeFromFilename(Wide(path).c_str(), GENERIC_WRITE);
-    if (Failed(hr, "creating the file", path, error)) return false;
-    hr = factory->CreateEncoder(ContainerFor(format), nullptr, encoder.Out());
-    if (Failed(hr, "creating the encoder", path, error)) return false;
-    hr = encoder->Initialize(stream.p, WICBitmapEncoderNoCache);
-    if (Failed(hr, "starting the encoder", path, error)) return false;
-    hr = encoder->CreateNewFrame(frame.Out(), options.Out());
-    if (Failed(hr, "creating the frame", path, error)) return false;
-    hr = frame->Initialize(options.p);
-    if (Failed(hr, "starting the frame", path, error)) return false;
-    hr = frame->SetSize(width, height);
-    if (Failed(hr, "setting the size", path, error)) return false;
-    WICPixelFormatGUID encoded = EncodedFormatFor(layout);
-    hr = frame->SetPixelFormat(&encoded);
-    if (Failed(hr, "setting the pixel format", path, error)) return false;
-    if (!WritePixels(frame.p, layout, encoded, width, height, rows, stride, path, error))
-        return false;
-    hr = frame->Commit();
-    if (Failed(hr, "finishing the frame", path, error)) return false;
-    hr = encoder->Commit();
-    return !Failed(hr, "finishing the file", path, error);
+std::unique_ptr<ImageFileWriter> OpenWicFile(const std::string &path, ImageFormat format, PixelLayout layout,
+                                             uint32_t width, uint32_t height, std::string *error) {
+    std::unique_ptr<WicFile> file(new WicFile(path, layout, width, height));
+    if (!file->Begin(format, error)) return nullptr;
+    return file;
 }
 
 bool ReadImage(const std::string &path, DecodedImage *image, std::string *error) {

@@ -1,7 +1,8 @@
 // Image files through the Windows Imaging Component: the one place where the
 // tools and the simulated board encode and decode PNG, BMP, TIFF and JPEG
 // (deep and packed samples in PNG and TIFF by encoders of our own,
-// packed_image.h, and BMP by our own writer, bmp_file.h).
+// packed_image.h, and BMP by our own writer, bmp_file.h). Every file is
+// written through image_file.h, a band of rows at a time.
 #pragma once
 
 #include <cstddef>
