@@ -21,9 +21,6 @@ std::unique_ptr<qximg::ImageFileWriter> OpenFor(const std::string &path, qximg::
     case StripSamples::Grey16:
         return qximg::OpenImageFile(path, format, qximg::PixelLayout::Gray16, width, height, greyBits, error);
     case StripSamples::Grey8:
-        if (!layout.whiteIsZero)
-            return qximg::OpenImageFile(path, format, qximg::PixelLayout::Gray8, width, height, greyBits, error);
-        [[fallthrough]];
     case StripSamples::Bilevel:
     case StripSamples::Grey4: packed.whiteIsZero = layout.whiteIsZero; break;
     case StripSamples::Palette:
