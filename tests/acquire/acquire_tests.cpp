@@ -623,6 +623,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LayoutCase{"bits=8 flavor=1 section=1", "native memory"},
                       LayoutCase{"bits=16 pad=2", "memory"}, LayoutCase{"bits=16 pad=2 bands=2,0,1", "memory"},
                       LayoutCase{"pixeltype=2 bits=24 tile=8 bands=1,2,0", "memory"},
+                      LayoutCase{"bits=8 striprows=1 bufferbytes=1000", "memory"},  // 7 strips, each a buffer
                       LayoutCase{"pixeltype=3 bits=8", "native memory"},
                       LayoutCase{"pixeltype=3 bits=4 section=1 tile=6 topdown=1", "native memory"},
                       LayoutCase{"pixeltype=3 bits=1 pad=1", "native memory"},

@@ -120,8 +120,9 @@ bool HandOnReadyLines(StripStream &stream, StripAssembly &strips) {
 // The strips go to the file as they come: each is asked into a buffer
 // borrowed from the frame's stream, which the writer thread writes while the
 // next strip transfers; strips out of order or in tiles are kept until
-// their lines are complete and next. The frame is handed to the writer
-// before its first strip.
+// their lines are complete and next. The frame goes to the writer as soon
+// as lines of it wait there while more strips come (a frame in one strip,
+// or kept whole, goes once it is ended, as other frames do).
 bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, PendingFrame *frame) {
     StripLayout layout;
     std::string why;
@@ -147,7 +148,6 @@ bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, Pendin
         f.bytes = stream->Bytes();
         return written;
     };
-    if (!s.writer->Queue(s, *frame)) return false;
     for (;;) {
         StripBuffer buffer;
         // No buffer: the writer failed, and said why.
@@ -166,6 +166,12 @@ bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, Pendin
         ShowProgress(Work::Transfer, index, frame->bytes, strips.layout.frameBytes);
         // The lines still kept at the end are put together by the writer.
         if (result == TWRC_XFERDONE) break;
+        // Lines waiting for the writer while more strips come: before the
+        // stream's buffers run out, the writer must have the frame.
+        if ((goesOn || LinesReady(strips)) && !frame->queued) {
+            if (!s.writer->Queue(s, *frame)) return false;
+            frame->queued = true;
+        }
         if (!HandOnReadyLines(*stream, strips)) return EndWith(s, ExitSourceFailed);
         // Ctrl+C between strips: the frame is ended, and the source stepped down.
         if (s.interrupted) return Fail(s, ExitCancelled, "interrupted (Ctrl+C)");
@@ -231,8 +237,7 @@ bool TransferOneFrame(Session &s, uint32_t index) {
     bool ended = EndTransfer(s);
     if (!done || !ended) return false;
     ++s.framesTransferred;
-    // A memory frame is with the writer already.
-    return frame.strips || s.writer->Queue(s, std::move(frame));
+    return frame.queued || s.writer->Queue(s, std::move(frame));
 }
 
 // A frame whose transfer throws (no memory for it, or anything else) ends the

@@ -3,8 +3,9 @@
 // encoder is slower than the board, the next transfer waits for room instead
 // of memory growing; what counts is the memory each frame holds. Frames are
 // written in the order handed over, each once; after a failed write the
-// frames behind it are dropped and the run ends. A memory frame is handed
-// over as its transfer begins and written while it transfers (strip_stream.h).
+// frames behind it are dropped and the run ends. A memory frame of many
+// strips is handed over as they come and written while it transfers
+// (strip_stream.h).
 #pragma once
 
 #include <condition_variable>
@@ -31,8 +32,9 @@ struct PendingFrame {
     DWORD start = 0;     // GetTickCount() when its transfer began
     uint64_t bytes = 0;  // as transferred
     uint64_t holds = 0;  // the memory it holds while it waits: a native bitmap's block
-    // A memory frame, handed over as it transfers: what it holds is counted there.
+    // A memory frame's strips: what it holds is counted there.
     std::shared_ptr<StripStream> strips;
+    bool queued = false;  // handed to the writer while it transfers
     std::string path;
     std::string note;  // how the samples were written, when that needs saying
     FrameWrite write;  // empty when the source wrote the file itself
