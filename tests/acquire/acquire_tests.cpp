@@ -312,12 +312,16 @@ TEST_F(AcquireRun, FailedWriteEndsTheStreamKeepingTheFramesBefore) {
     ExpectClosed(child);
 }
 
-// The writer holds three frames at most: with the first writes held up until
-// three frames are queued, the fourth waits for room. A write that throws (3:
+// The writer holds three frames at most, and two of frames that hold 100 MiB
+// (their memory counts, not their bytes): with the first writes held up until
+// that many are queued, the next waits for room. A write that throws (3:
 // no memory, 4: a size past max_size(), 5: not a std::exception) ends the run
 // (status 1) with the frames before it written and none after it.
 TEST(FrameWriter, HoldsThreeFramesAtMostAndStopsAtAWriteThatThrows) {
-    for (uint32_t failing : {0u, 3u, 4u, 5u}) {
+    const std::pair<uint32_t, uint64_t> cases[] = {{0, 64}, {3, 64}, {4, 64}, {5, 64}, {0, uint64_t(100) << 20}};
+    for (const auto &c : cases) {
+        const uint32_t failing = c.first, most = c.second > 64 ? 2 : 3;
+        const uint64_t holds = c.second;
         Session s;
         HANDLE gate = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         std::mutex lock;
@@ -325,11 +329,12 @@ TEST(FrameWriter, HoldsThreeFramesAtMostAndStopsAtAWriteThatThrows) {
         uint32_t mostHeld = 0;
         {
             FrameWriter writer(s.options);
-            for (uint32_t i = 1; i <= 8 && writer.WaitForRoom(s, 64); ++i) {
+            for (uint32_t i = 1; i <= 8 && writer.WaitForRoom(s, holds); ++i) {
                 PendingFrame frame;
                 frame.index = i;
                 frame.bytes = 64;
-                frame.write = [&, i](Session &, const std::string &, std::string *) {
+                frame.holds = holds;
+                frame.write = [&, i](Session &, PendingFrame &) {
                     WaitForSingleObject(gate, INFINITE);
                     if (i == failing && i == 3) throw std::bad_alloc();
                     if (i == failing && i == 4) throw std::length_error("vector");
@@ -344,13 +349,13 @@ TEST(FrameWriter, HoldsThreeFramesAtMostAndStopsAtAWriteThatThrows) {
                 }
                 writer.TransferBegins(i);
                 if (!writer.Queue(s, std::move(frame))) break;
-                if (i == 3) SetEvent(gate);
+                if (i == most) SetEvent(gate);
             }
             SetEvent(gate);
             writer.Finish(s);
         }
         CloseHandle(gate);
-        EXPECT_EQ(mostHeld, 3u);
+        EXPECT_EQ(mostHeld, most) << holds;
         std::vector<uint32_t> expected;
         for (uint32_t i = 1; i < (failing ? failing : 9); ++i) expected.push_back(i);
         EXPECT_EQ(written, expected);
@@ -559,7 +564,7 @@ TEST_F(AcquireRun, PaddedBoardLinesAreSkipped) {
 // Another source's frames, through qxacquire: the test source's settings for a run.
 struct OtherSource {
     explicit OtherSource(const std::string &settings) {
-        SetEnvironmentVariableA(testsource::SettingsVariable, (settings + " width=21 height=7").c_str());
+        SetEnvironmentVariableA(testsource::SettingsVariable, ("width=21 height=7 " + settings).c_str());
     }
     ~OtherSource() { SetEnvironmentVariableA(testsource::SettingsVariable, nullptr); }
 };
@@ -650,7 +655,10 @@ INSTANTIATE_TEST_SUITE_P(
                       LayoutCase{"pixeltype=0 bits=1 flavor=1 tile=8 section=1", "native memory"},
                       LayoutCase{"bits=4 tile=6 flavor=1", "native memory"}, LayoutCase{"bits=8 pad=5 topdown=1", "native memory"},
                       LayoutCase{"bits=8 flavor=1 section=1", "native memory"},
-                      LayoutCase{"bits=16 pad=2", "memory"}, LayoutCase{"pixeltype=3 bits=8", "native memory"},
+                      LayoutCase{"bits=16 pad=2", "memory"}, LayoutCase{"bits=16 pad=2 bands=2,0,1", "memory"},
+                      LayoutCase{"pixeltype=2 bits=24 tile=8 bands=1,2,0", "memory"},
+                      LayoutCase{"bits=8 striprows=1 bufferbytes=1000", "memory"},  // 7 strips, each a buffer
+                      LayoutCase{"pixeltype=3 bits=8", "native memory"},
                       LayoutCase{"pixeltype=3 bits=4 section=1 tile=6 topdown=1", "native memory"},
                       LayoutCase{"pixeltype=3 bits=1 pad=1", "native memory"},
                       LayoutCase{"pixeltype=2 bits=24 pad=3 tile=10 topdown=1", "native memory"},
@@ -733,6 +741,9 @@ TEST_F(AcquireRun, HostileBitmapsAndStripsEndTheRun) {
         {"memory", "pixeltype=4 bits=24", "strips of TWPT_CMY"},
         {"memory", "bits=16 flavor=1", "deep grey of TWPF_VANILLA"},
         {"memory", "stall=1", "10000 strips in a row that added nothing to the image"},
+        // A frame that ends short, its first lines streamed to the file already; a claim of 1.5 GiB.
+        {"memory", "bands=0,1", "the strips did not cover the image: line 6 has 0 of 21 pixels"},
+        {"memory", "pixeltype=2 bits=24 width=32768 height=16384 bands=0,1,2", "line 9 has 0 of 32768 pixels"},
     };
     for (const Hostile &hostile : cases) {
         OtherSource source(hostile.settings);
@@ -741,6 +752,7 @@ TEST_F(AcquireRun, HostileBitmapsAndStripsEndTheRun) {
         EXPECT_TRUE(Contains(child.output, std::string("error: ")) && Contains(child.output, hostile.said)) << child.output;
         EXPECT_TRUE(Contains(child.output, "MSG_CLOSEDS -> TWRC_SUCCESS")) << child.output;
         EXPECT_TRUE(Contains(child.output, "MSG_CLOSEDSM -> TWRC_SUCCESS")) << child.output;
+        EXPECT_EQ(GetFileAttributesA(Path(std::string(hostile.mechanism) + "-001.png").c_str()), INVALID_FILE_ATTRIBUTES);
     }
 }
 

@@ -28,6 +28,8 @@
 //   bytesperrow, columns, rows, yoffset, byteswritten: told of the first
 //                  strip instead of the truth
 //   bufferbytes    told in DAT_SETUPMEMXFER (minimum, maximum and preferred)
+//   bands          the bands of striprows lines in the order sent, e.g. 2,0,1
+//                  (each band's tiles left to right); the frame ends with the last
 //   stall [0]      1: every strip after the first is empty (TWRC_SUCCESS, no progress)
 // Capabilities:
 //   bigcaps=N      40 capabilities from 0x8000 (and CAP_SUPPORTEDCAPS), each a
@@ -215,6 +217,21 @@ uint32_t TileColumns() {
 uint32_t LineBytes(uint32_t columns) { return uint32_t((uint64_t(columns) * g.bits + 7) / 8 + g.settings.Get("pad")); }
 uint32_t BufferBytes() { return LineBytes(g.width) * StripRows(); }
 
+// The bands in the order they are sent: top to bottom unless `bands` says.
+std::vector<uint32_t> BandOrder() {
+    std::vector<uint32_t> order;
+    if (!g.settings.Has("bands")) {
+        for (uint32_t band = 0; band < (g.height + StripRows() - 1) / StripRows(); ++band) order.push_back(band);
+        return order;
+    }
+    const std::string &list = g.settings.values.at("bands");
+    for (size_t at = 0, comma = 0; comma != std::string::npos; at = comma + 1) {
+        comma = list.find(',', at);
+        ParseNumber(std::string_view(list).substr(at, comma - at), &order.emplace_back());
+    }
+    return order;
+}
+
 TW_UINT16 MemoryTransfer(TW_IMAGEMEMXFER *xfer) {
     const Settings &s = g.settings;
     if (s.Get("stall") && g.nextStrip) {
@@ -222,7 +239,8 @@ TW_UINT16 MemoryTransfer(TW_IMAGEMEMXFER *xfer) {
         return TWRC_SUCCESS;
     }
     const uint32_t tilesAcross = (g.width + TileColumns() - 1) / TileColumns();
-    const uint32_t band = g.nextStrip / tilesAcross, tile = g.nextStrip % tilesAcross;
+    const std::vector<uint32_t> order = BandOrder();
+    const uint32_t band = order[g.nextStrip / tilesAcross], tile = g.nextStrip % tilesAcross;
     const uint32_t y0 = band * StripRows(), x0 = tile * TileColumns();
     const uint32_t rows = std::min(StripRows(), g.height - y0), columns = std::min(TileColumns(), g.width - x0);
     const uint32_t lineBytes = LineBytes(columns);
@@ -239,7 +257,7 @@ TW_UINT16 MemoryTransfer(TW_IMAGEMEMXFER *xfer) {
     xfer->YOffset = first ? TW_UINT32(s.Get("yoffset", y0)) : y0;
     xfer->BytesWritten = first ? TW_UINT32(s.Get("byteswritten", lineBytes * rows)) : lineBytes * rows;
     g.state = 7;
-    const bool last = g.nextStrip == tilesAcross * ((g.height + StripRows() - 1) / StripRows());
+    const bool last = g.nextStrip == tilesAcross * order.size();
     return last ? TWRC_XFERDONE : TWRC_SUCCESS;
 }
 

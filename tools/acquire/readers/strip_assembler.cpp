@@ -1,9 +1,10 @@
-// The memory transfer's strips checked and put in place; every size the
+// The memory transfer's strips checked and put together; every size the
 // source hands over is taken through checked_size.h.
 #include "readers/strip_assembler.h"
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "readers/checked_size.h"
 #include "twain/names.h"
@@ -63,12 +64,11 @@ bool PixelBytes(uint64_t pixels, uint32_t bits, uint64_t *bytes) {
 // A source may want larger buffers than its frame, not without bound.
 constexpr uint64_t MaxStripBuffer = 64u << 20;
 
-uint32_t StripBufferSize(const TW_SETUPMEMXFER &setup, uint64_t frameBytes, bool inEighths) {
-    uint32_t minimum = setup.MinBufSize ? setup.MinBufSize : 1;
-    uint32_t wanted = setup.Preferred ? setup.Preferred : setup.MaxBufSize;
-    if (inEighths) wanted /= 8;
-    uint32_t size = wanted / minimum * minimum;
-    if (size < minimum) size = minimum;
+uint32_t StripBufferSize(const TW_SETUPMEMXFER &setup, uint64_t frameBytes) {
+    const uint32_t minimum = setup.MinBufSize ? setup.MinBufSize : 1;
+    // A source may prefer the whole frame; more than a strip is not held.
+    const uint32_t wanted = setup.Preferred && setup.Preferred < StripTargetBytes ? setup.Preferred : StripTargetBytes;
+    uint32_t size = std::max(minimum, wanted / minimum * minimum);
     if (setup.MaxBufSize && size > setup.MaxBufSize) size = setup.MaxBufSize;
     // More than the frame (in whole minimum buffers) would hold nothing more;
     // frameBytes is within MaxBlock, so this sum cannot wrap.
@@ -103,6 +103,38 @@ bool StripFits(const TW_IMAGEMEMXFER &x, const StripAssembly &a, uint64_t *pixel
                   "BytesWritten %u (image %u x %u, buffer %u bytes)",
                   fault, x.BytesPerRow, x.Columns, x.Rows, x.XOffset, x.YOffset, x.BytesWritten, layout.width,
                   layout.height, a.bufferBytes);
+}
+
+// The end of the run of lines that `run` begins.
+uint32_t RunEnd(const StripAssembly &a, std::map<uint32_t, uint32_t>::const_iterator run) {
+    const auto next = std::next(run);
+    return next == a.covered.end() ? a.layout.height : next->first;
+}
+
+// Each line fills from the left, a strip beginning where the one before it
+// on that line ended: the strip's lines lie in one run whose count is its
+// XOffset (neighbouring runs differ), which it splits, and merges with a
+// neighbour that reaches the same count.
+bool CoverLines(StripAssembly *a, const TW_IMAGEMEMXFER &x, std::string *why) {
+    std::map<uint32_t, uint32_t> &runs = a->covered;
+    const uint32_t top = x.YOffset, bottom = x.YOffset + x.Rows, now = x.XOffset + x.Columns;  // within the image
+    auto run = std::prev(runs.upper_bound(top));
+    const uint32_t start = run->first, count = run->second, end = RunEnd(*a, run);
+    if (count != x.XOffset || end < bottom) {
+        const uint32_t line = count != x.XOffset ? top : end, pixels = count != x.XOffset ? count : runs.at(end);
+        return pixels > x.XOffset ? Refuse(why, "the source's strips overlap on line %u", line)
+                                  : Refuse(why, "the source's strips leave pixels %u to %u of line %u out", pixels,
+                                           x.XOffset - 1, line);
+    }
+    if (bottom < end) runs.emplace_hint(std::next(run), bottom, count);
+    if (start < top) run = runs.emplace_hint(std::next(run), top, now);
+    else run->second = now;
+    const auto after = std::next(run);
+    if (after != runs.end() && after->second == now) runs.erase(after);
+    if (run != runs.begin() && std::prev(run)->second == now) runs.erase(run);
+    const auto first = runs.begin();
+    a->complete = first->second == a->layout.width ? RunEnd(*a, first) : 0;
+    return true;
 }
 
 }  // namespace
@@ -151,38 +183,18 @@ bool TakePalette(const TW_PALETTE8 &palette, StripLayout *layout, std::string *w
     return true;
 }
 
-bool PlanStrips(const StripLayout &layout, const TW_SETUPMEMXFER &setup, bool inEighths, StripAssembly *a,
-                std::string *why) {
+bool PlanStrips(const StripLayout &layout, const TW_SETUPMEMXFER &setup, StripAssembly *a, std::string *why) {
     a->layout = layout;
-    const uint64_t frameBytes = layout.frameBytes;
-    uint64_t coveredBytes = 0, total = 0;
-    if (setup.MinBufSize > std::max<uint64_t>(frameBytes, MaxStripBuffer))
+    if (setup.MinBufSize > std::max<uint64_t>(layout.frameBytes, MaxStripBuffer))
         return Refuse(why, "the source asks for buffers of at least %u bytes for a frame of %llu", setup.MinBufSize,
-                      static_cast<unsigned long long>(frameBytes));
-    a->bufferBytes = StripBufferSize(setup, frameBytes, inEighths);
-    // The image, one strip buffer and a count a line, in this process's memory.
-    if (!checked::Add(frameBytes, a->bufferBytes, &a->memoryBytes) ||
-        !checked::Multiply(layout.height, sizeof(uint32_t), &coveredBytes) ||
-        !checked::Add(a->memoryBytes, coveredBytes, &total))
-        return Refuse(why, "a frame of %u x %u pixels of %u bits does not fit this program's memory", layout.width,
-                      layout.height, layout.bitsPerPixel);
+                      static_cast<unsigned long long>(layout.frameBytes));
+    a->bufferBytes = StripBufferSize(setup, layout.frameBytes);
+    a->covered = {{0, 0}};
     return true;
 }
 
-void BeginStrips(StripAssembly *a, std::vector<uint8_t> memory) {
-    a->memory = std::move(memory);
-    a->memory.resize(size_t(a->memoryBytes));
-    a->covered.assign(a->layout.height, 0);
-    a->inPlace = 0;
-    a->inOrder = true;
-    a->idleStrips = 0;
-}
-
-uint8_t *NextStripBuffer(StripAssembly &a) {
-    return a.memory.data() + size_t(a.inOrder ? a.inPlace : a.layout.frameBytes);
-}
-
-bool TakeStrip(StripAssembly *a, const TW_IMAGEMEMXFER &x, std::string *why) {
+bool TakeStrip(StripAssembly *a, const TW_IMAGEMEMXFER &x, const uint8_t *buffer, bool *goesOn, std::string *why) {
+    *goesOn = false;
     if (!x.BytesWritten && (!x.Rows || !x.Columns)) {
         if (++a->idleStrips < MaxIdleStrips) return true;
         return Refuse(why, "the source sent %u strips in a row that added nothing to the image", a->idleStrips);
@@ -190,40 +202,60 @@ bool TakeStrip(StripAssembly *a, const TW_IMAGEMEMXFER &x, std::string *why) {
     a->idleStrips = 0;
     uint64_t pixelBytes = 0;
     if (!StripFits(x, *a, &pixelBytes, why)) return false;
-    // Each line fills from the left, a strip beginning where the one before it on that line ended.
-    const StripLayout &layout = a->layout;
-    for (uint32_t r = 0; r < x.Rows; ++r) {
-        uint32_t &pixels = a->covered[x.YOffset + r];
-        if (pixels != x.XOffset)
-            return pixels > x.XOffset
-                       ? Refuse(why, "the source's strips overlap on line %u", x.YOffset + r)
-                       : Refuse(why, "the source's strips leave pixels %u to %u of line %u out", pixels,
-                                x.XOffset - 1, x.YOffset + r);
-        pixels += x.Columns;
+    const bool next = !a->holdAll && x.XOffset == 0 && x.Columns == a->layout.width && x.YOffset == a->goneOn;
+    // Any other strip is kept without the source's padding; rows x pixelBytes
+    // lie within BytesWritten, so the piece is no larger than the strip.
+    StripPiece piece{x.XOffset, x.YOffset, x.Columns, x.Rows, size_t(pixelBytes), nullptr};
+    if (!next) {
+        piece.pixels.reset(new uint8_t[piece.rowBytes * x.Rows]);
+        for (uint32_t r = 0; r < x.Rows; ++r)
+            memcpy(piece.pixels.get() + size_t(r) * piece.rowBytes, buffer + size_t(r) * x.BytesPerRow, piece.rowBytes);
     }
-    // The lines lie lineBytes apart, without the source's padding. Strips of
-    // whole unpadded lines in order are received where they belong; the
-    // first other strip (padded, a tile, out of order) is moved behind the
-    // image, where every later strip is received, and lines are copied from there.
-    uint8_t *image = a->memory.data(), *received = NextStripBuffer(*a);
-    uint8_t *place = image + size_t(uint64_t(x.YOffset) * layout.lineBytes + uint64_t(x.XOffset) * layout.bitsPerPixel / 8);
-    const bool whole = x.Columns == layout.width && x.BytesPerRow == layout.lineBytes;
-    if (whole && place == received) {
-        a->inPlace = (uint64_t(x.YOffset) + x.Rows) * layout.lineBytes;
+    if (!CoverLines(a, x, why)) return false;
+    *goesOn = next;
+    if (next) {
+        a->goneOn += x.Rows;
         return true;
     }
-    const uint8_t *from = image + size_t(a->layout.frameBytes);
-    if (a->inOrder) memmove(image + size_t(a->layout.frameBytes), received, x.BytesWritten);
-    a->inOrder = false;
-    for (uint32_t r = 0; r < x.Rows; ++r)
-        memcpy(place + size_t(r) * size_t(layout.lineBytes), from + size_t(r) * x.BytesPerRow, size_t(pixelBytes));
+    a->keptBytes += uint64_t(piece.rowBytes) * x.Rows;
+    a->pieces.emplace(uint32_t{x.YOffset}, std::move(piece));  // a copy: the record is packed
     return true;
 }
 
+uint32_t LinesReady(const StripAssembly &a) { return a.holdAll ? 0 : a.complete - a.goneOn; }
+
+uint32_t BandRows(const StripAssembly &a) {
+    return uint32_t(std::max<uint64_t>(1, a.bufferBytes / a.layout.lineBytes));
+}
+
+uint32_t GatherLines(StripAssembly *a, uint32_t maxRows, uint8_t *lines) {
+    const StripLayout &layout = a->layout;
+    const uint32_t top = a->goneOn, rows = std::min(maxRows, a->complete - top), bottom = top + rows;
+    const size_t lineBytes = size_t(layout.lineBytes);
+    // Every piece left reaches below the lines gone on; those that begin
+    // above `bottom` hold lines of this band, each line's pieces side by side.
+    for (auto at = a->pieces.begin(); at != a->pieces.end() && at->first < bottom;) {
+        const StripPiece &piece = at->second;
+        const uint32_t end = piece.y + piece.rows;
+        uint8_t *place = lines + size_t(uint64_t(piece.x) * layout.bitsPerPixel / 8);
+        for (uint32_t y = std::max(piece.y, top); y < std::min(end, bottom); ++y)
+            memcpy(place + size_t(y - top) * lineBytes, piece.pixels.get() + size_t(y - piece.y) * piece.rowBytes,
+                   piece.rowBytes);
+        if (end > bottom) {
+            ++at;
+            continue;
+        }
+        a->keptBytes -= uint64_t(piece.rowBytes) * piece.rows;
+        at = a->pieces.erase(at);
+    }
+    a->goneOn = bottom;
+    return rows;
+}
+
 bool StripsCoverImage(const StripAssembly &a, std::string *why) {
-    for (uint32_t y = 0; y < a.layout.height; ++y)
-        if (a.covered[y] < a.layout.width)
-            return Refuse(why, "the strips did not cover the image: line %u has %u of %u pixels", y, a.covered[y],
+    for (const auto &[line, pixels] : a.covered)
+        if (pixels < a.layout.width)
+            return Refuse(why, "the strips did not cover the image: line %u has %u of %u pixels", line, pixels,
                           a.layout.width);
     return true;
 }

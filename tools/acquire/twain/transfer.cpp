@@ -13,6 +13,8 @@
 #include "writers/frame_writer.h"
 #include "writers/image_output.h"
 #include "writers/progress.h"
+#include "writers/strip_file.h"
+#include "writers/strip_stream.h"
 #include "readers/strip_assembler.h"
 
 namespace {
@@ -67,7 +69,7 @@ std::string FramePath(const Session &s, uint32_t index, qximg::ImageFormat forma
     return folder + (slash ? "" : separator) + name;
 }
 
-bool NativeTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, PendingFrame *frame) {
+bool NativeTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, PendingFrame *frame) {
     // The source hands over a pointer-sized handle (8 bytes on Win64, 4 on Win32).
     TW_HANDLE handle = nullptr;
     TW_UINT16 result = Call(s, ToSource, {DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET}, &handle);
@@ -80,9 +82,8 @@ bool NativeTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, PendingFra
     std::shared_ptr<void> dib(handle, FreeHandedOverBitmap);
     frame->bytes = GlobalSize(handle);
     frame->path = FramePath(s, index, s.options.format);
-    frame->write = [dib](Session &w, const std::string &path, std::string *) {
-        return WriteDib(w, path, dib.get());
-    };
+    frame->holds = frame->bytes ? frame->bytes : FrameBytes(info);
+    frame->write = [dib](Session &w, PendingFrame &f) { return WriteDib(w, f.path, dib.get()); };
     return true;
 }
 
@@ -102,40 +103,81 @@ bool ReadStripColours(Session &s, StripLayout *layout) {
     return TakePalette(palette, layout, &why) || Fail(s, ExitSourceFailed, "%s", why.c_str());
 }
 
+// The lines complete and next to go on, put together into bands for the
+// file; false once the writer reads no more.
+bool HandOnReadyLines(StripStream &stream, StripAssembly &strips) {
+    const size_t lineBytes = size_t(strips.layout.lineBytes);
+    while (const uint32_t ready = LinesReady(strips)) {
+        const uint32_t rows = std::min(BandRows(strips), ready);
+        StripBuffer band;
+        if (!stream.Borrow(rows * lineBytes, &band)) return false;
+        GatherLines(&strips, rows, band.bytes.get());  // all `rows`: they are ready
+        stream.Hand(std::move(band), lineBytes, rows);
+    }
+    return true;
+}
+
+// The strips go to the file as they come: each is asked into a buffer
+// borrowed from the frame's stream, which the writer thread writes while the
+// next strip transfers; strips out of order or in tiles are kept until
+// their lines are complete and next. The frame goes to the writer as soon
+// as lines of it wait there while more strips come (a frame in one strip,
+// or kept whole, goes once it is ended, as other frames do).
 bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, PendingFrame *frame) {
     StripLayout layout;
     std::string why;
+    uint32_t greyBits = 0;
     if (!StripLayoutOf(info, &layout, &why)) return Fail(s, ExitSourceFailed, "%s", why.c_str());
     if (!ReadStripColours(s, &layout)) return false;
+    if (!DeepGreyBits(layout, s.options, &greyBits, &why)) return Fail(s, ExitSourceFailed, "%s", why.c_str());
     TW_SETUPMEMXFER setup = {};
     if (!Succeeds(s, ToSource, {DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET}, &setup)) return false;
     StripAssembly strips;
-    if (!PlanStrips(layout, setup, IsLongWork(layout.frameBytes), &strips, &why))
-        return Fail(s, ExitSourceFailed, "%s", why.c_str());
-    // The image's memory is that of a frame written before, when there is
-    // one. No memory for it ends the run (TransferOneFrameOrFail).
-    BeginStrips(&strips, s.buffers->Take(strips.memoryBytes));
+    if (!PlanStrips(layout, setup, &strips, &why)) return Fail(s, ExitSourceFailed, "%s", why.c_str());
+    strips.holdAll = !greyBits;
+    auto stream = std::make_shared<StripStream>(*s.buffers, strips.layout);
+    // However the transfer ends, the writer learns that it did.
+    struct Abandon {
+        StripStream &stream;
+        ~Abandon() { stream.Abandon(); }
+    } abandon{*stream};
+    frame->path = FramePath(s, index, s.options.format);
+    frame->strips = stream;
+    frame->write = [stream, greyBits](Session &w, PendingFrame &f) {
+        const bool written = WriteStripFrame(w, f.path, *stream, greyBits, &f.note);
+        f.bytes = stream->Bytes();
+        return written;
+    };
     for (;;) {
+        StripBuffer buffer;
+        // No buffer: the writer failed, and said why.
+        if (!stream->Borrow(strips.bufferBytes, &buffer)) return EndWith(s, ExitSourceFailed);
         TW_IMAGEMEMXFER xfer = {};
-        xfer.Memory = {TWMF_APPOWNS | TWMF_POINTER, strips.bufferBytes, NextStripBuffer(strips)};
+        xfer.Memory = {TWMF_APPOWNS | TWMF_POINTER, strips.bufferBytes, buffer.bytes.get()};
         TW_UINT16 result = Call(s, ToSource, {DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET}, &xfer);
         NoteHandedOver(s, result);
         if (result != TWRC_SUCCESS && !Delivered(s, result)) return false;
-        if (!TakeStrip(&strips, xfer, &why)) return Fail(s, ExitSourceFailed, "%s", why.c_str());
+        bool goesOn = false;
+        if (!TakeStrip(&strips, xfer, buffer.bytes.get(), &goesOn, &why))
+            return Fail(s, ExitSourceFailed, "%s", why.c_str());
+        if (goesOn) stream->Hand(std::move(buffer), xfer.BytesPerRow, xfer.Rows);
+        else stream->GiveBack(std::move(buffer));
         frame->bytes += xfer.BytesWritten;
         ShowProgress(Work::Transfer, index, frame->bytes, strips.layout.frameBytes);
+        // The lines still kept at the end are put together by the writer.
         if (result == TWRC_XFERDONE) break;
+        // Lines waiting for the writer while more strips come: before the
+        // stream's buffers run out, the writer must have the frame.
+        if ((goesOn || LinesReady(strips)) && !frame->queued) {
+            if (!s.writer->Queue(s, *frame)) return false;
+            frame->queued = true;
+        }
+        if (!HandOnReadyLines(*stream, strips)) return EndWith(s, ExitSourceFailed);
         // Ctrl+C between strips: the frame is ended, and the source stepped down.
         if (s.interrupted) return Fail(s, ExitCancelled, "interrupted (Ctrl+C)");
     }
     if (!StripsCoverImage(strips, &why)) return Fail(s, ExitSourceFailed, "%s", why.c_str());
-    frame->path = FramePath(s, index, s.options.format);
-    frame->write = [image = std::move(strips.memory), layout = std::move(strips.layout),
-                    buffers = s.buffers](Session &w, const std::string &path, std::string *note) mutable {
-        bool written = WriteStrips(w, path, image.data(), layout, note);
-        buffers->Give(std::move(image));
-        return written;
-    };
+    stream->End(std::move(strips), frame->bytes);
     return true;
 }
 
@@ -161,9 +203,9 @@ bool FileTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &, PendingFrame
     frame->path = sourceFile;
     if (!s.convertFile) return true;
     frame->path = FramePath(s, index, asked);
-    frame->write = [sourceFile](Session &w, const std::string &path, std::string *note) {
-        *note = " (from the source's " + sourceFile + ")";
-        return ConvertFile(w, sourceFile, path);
+    frame->write = [sourceFile](Session &w, PendingFrame &f) {
+        f.note = " (from the source's " + sourceFile + ")";
+        return ConvertFile(w, sourceFile, f.path);
     };
     return true;
 }
@@ -195,7 +237,7 @@ bool TransferOneFrame(Session &s, uint32_t index) {
     bool ended = EndTransfer(s);
     if (!done || !ended) return false;
     ++s.framesTransferred;
-    return s.writer->Queue(s, std::move(frame));
+    return frame.queued || s.writer->Queue(s, std::move(frame));
 }
 
 // A frame whose transfer throws (no memory for it, or anything else) ends the

@@ -1,35 +1,38 @@
 #include "writers/buffer_pool.h"
 
-#include <new>
+#include <algorithm>
 
 namespace {
 
-// Pixels of two frames up to this size are kept for the next frames; larger
-// frames give their memory back at once.
-constexpr size_t SpareFrames = 2;
-constexpr uint64_t SpareBytes = uint64_t(32) << 20;
+// A frame's strips in flight (strip_stream.h) come back as spares for the
+// next frame; larger buffers are let go at once.
+constexpr size_t SpareBuffers = 4;
+constexpr size_t SpareBytes = size_t(32) << 20;
 
 }  // namespace
 
-std::vector<uint8_t> BufferPool::Take(uint64_t bytes) {
-    std::vector<uint8_t> buffer;
+StripBuffer BufferPool::Take(size_t bytes) {
     {
         std::lock_guard<std::mutex> lock(lock_);
-        if (!spare_.empty()) {
-            buffer = std::move(spare_.back());
-            spare_.pop_back();
+        auto fits = std::find_if(spare_.begin(), spare_.end(), [&](const StripBuffer &b) { return b.size >= bytes; });
+        if (fits != spare_.end()) {
+            StripBuffer buffer = std::move(*fits);
+            spare_.erase(fits);
+            return buffer;
         }
     }
-    if (buffer.size() > bytes) buffer.resize(bytes);
-    // Once: growing it strip by strip copies a large frame again and again.
-    // A frame larger than the address space is no memory either.
-    if (bytes > buffer.max_size()) throw std::bad_alloc();
-    buffer.reserve(static_cast<size_t>(bytes));
-    return buffer;
+    return {std::unique_ptr<uint8_t[]>(new uint8_t[bytes]), bytes};
 }
 
-void BufferPool::Give(std::vector<uint8_t> buffer) {
-    if (buffer.capacity() > SpareBytes) return;
+void BufferPool::Give(StripBuffer buffer) {
+    if (!buffer.bytes || buffer.size > SpareBytes) return;
     std::lock_guard<std::mutex> lock(lock_);
-    if (spare_.size() < SpareFrames) spare_.push_back(std::move(buffer));
+    // The smallest spare makes room for a larger one.
+    if (spare_.size() == SpareBuffers) {
+        auto smallest = std::min_element(spare_.begin(), spare_.end(),
+                                         [](const StripBuffer &a, const StripBuffer &b) { return a.size < b.size; });
+        if (smallest->size >= buffer.size) return;
+        spare_.erase(smallest);
+    }
+    spare_.push_back(std::move(buffer));
 }

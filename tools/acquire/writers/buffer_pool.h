@@ -1,21 +1,29 @@
-// Memory for frames' pixels, used again: a frame written gives its buffer
-// back, and the next frame takes it with its pages already mapped.
+// Strip buffers used again: a buffer whose lines are written comes back
+// here, and the next strip (of the same frame or a later one) takes it with
+// its pages already mapped.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
+struct StripBuffer {
+    std::unique_ptr<uint8_t[]> bytes;
+    size_t size = 0;
+};
+
 class BufferPool {
 public:
-    // At least `bytes` reserved: a buffer given back when there is one (its
-    // size set, so growing it to the same size neither faults nor clears),
-    // else new. May throw std::bad_alloc.
-    std::vector<uint8_t> Take(uint64_t bytes);
-    // A frame's pixels once written, to be taken again.
-    void Give(std::vector<uint8_t> buffer);
+    // At least `bytes`: a spare buffer large enough when there is one, else a
+    // new one, not cleared (a source writes it before a byte is read). May
+    // throw std::bad_alloc.
+    StripBuffer Take(size_t bytes);
+    // A buffer whose lines are written, to be taken again.
+    void Give(StripBuffer buffer);
 
 private:
     std::mutex lock_;
-    std::vector<std::vector<uint8_t>> spare_;
+    std::vector<StripBuffer> spare_;
 };

@@ -9,7 +9,7 @@
 namespace {
 
 // A few frames in the writer's hands, and of large frames only as many as
-// fit in this many bytes (but always one).
+// their memory fits in this many bytes (but always one).
 constexpr size_t MaxHeldFrames = 3;
 constexpr uint64_t MaxHeldBytes = uint64_t(256) << 20;
 
@@ -62,11 +62,17 @@ void FrameWriter::Stop() {
     if (thread_.joinable()) thread_.join();
 }
 
+uint64_t FrameWriter::HeldBytes() const {
+    uint64_t bytes = 0;
+    for (const PendingFrame &frame : held_) bytes += frame.holds + (frame.strips ? frame.strips->HeldBytes() : 0);
+    return bytes;
+}
+
 bool FrameWriter::WaitForRoom(Session &s, uint64_t bytes) {
     std::unique_lock<std::mutex> lock(lock_);
     auto room = [&] {
         return failed_ || held_.empty() ||
-               (held_.size() < MaxHeldFrames && heldBytes_ + bytes <= MaxHeldBytes);
+               (held_.size() < MaxHeldFrames && HeldBytes() + bytes <= MaxHeldBytes);
     };
     if (!room()) {
         timing_.RoomWanted(true);
@@ -91,7 +97,6 @@ bool FrameWriter::Queue(Session &s, PendingFrame frame) {
     {
         std::lock_guard<std::mutex> lock(lock_);
         if (failed_) return EndWith(s, ExitSourceFailed);
-        heldBytes_ += frame.bytes;
         held_.push_back(std::move(frame));
         held = held_.size();
     }
@@ -109,10 +114,10 @@ void FrameWriter::Finish(Session &s) {
 
 // The frame's file, on the writer thread; a failure has been reported when false.
 bool FrameWriter::Write(PendingFrame &frame) {
-    ShowProgress(Work::Write, frame.index, 0, frame.bytes);
+    ShowProgress(Work::Write, frame.index, 0, FrameBytes(frame.info));
     bool written = false;
     try {
-        written = !frame.write || frame.write(writing_, frame.path, &frame.note);
+        written = !frame.write || frame.write(writing_, frame);
     } catch (...) {
         FailOnException(writing_, "write frame " + std::to_string(frame.index));
     }
@@ -133,12 +138,13 @@ void FrameWriter::WriteFrames() {
         bool skip = failed_;
         lock.unlock();
         bool written = !skip && Write(frame);
+        // A memory frame still transferring after a failed write ends its transfer.
+        if (frame.strips) frame.strips->Close();
         frame.write = nullptr;  // its pixels go now, outside the lock
         lock.lock();
         failed_ |= !skip && !written;
         written_ += written;
         writtenBytes_ += written ? frame.bytes : 0;
-        heldBytes_ -= frame.bytes;
         held_.pop_front();
         changed_.notify_all();
     }

@@ -15,45 +15,13 @@
 
 #include "bmp_file.h"
 #include "bmp_format.h"
+#include "image_file.h"
+#include "packed_image.h"
+#include "pixel_kernels.h"
 #include "readers/checked_size.h"
 #include "readers/dib_reader.h"
-#include "grey16.h"
-#include "image_file.h"
-#include "pixel_kernels.h"
 
 namespace {
-
-bool Write(Session &s, const std::string &path, qximg::PixelLayout layout, uint32_t width,
-           uint32_t height, const uint8_t *rows, size_t stride, uint32_t significantBits = 16) {
-    std::string error;
-    if (qximg::WriteImage(path, s.options.format, layout, width, height, rows, stride, &error,
-                          significantBits))
-        return true;
-    return Fail(s, ExitSourceFailed, "%s", error.c_str());
-}
-
-bool WritePacked(Session &s, const std::string &path, const qximg::PackedImage &image) {
-    std::string error;
-    return qximg::WritePackedImage(path, s.options.format, image, &error) ||
-           Fail(s, ExitSourceFailed, "%s", error.c_str());
-}
-
-// Deep grey: --bits says how many bits are significant; without it a 16-bit
-// file keeps the samples as they are and an 8-bit one takes the frame's own.
-bool WriteDeepGrey(Session &s, const std::string &path, const uint8_t *lines, uint32_t columns,
-                   uint32_t rows, size_t stride, std::string *note) {
-    uint32_t bits = s.options.bits;
-    char text[96] = "";
-    if (!bits && qximg::KeepsGrey16(s.options.format)) {
-        bits = 16;
-    } else if (!bits) {
-        bits = qximg::Grey16SignificantBits(lines, columns, rows, stride);
-        snprintf(text, sizeof text, " (16-bit samples reduced to 8 bits by their %u significant bits)",
-                 bits);
-    }
-    *note = text;
-    return Write(s, path, qximg::PixelLayout::Gray16, columns, rows, lines, stride, bits);
-}
 
 // ---- bitmaps, a band of rows at a time
 
@@ -257,44 +225,6 @@ bool Allocate(Session &s, std::vector<uint8_t> *buffer, uint64_t bytes) {
         return FailWithHint(s, ExitSourceFailed, "no memory for " + std::to_string(bytes) + " bytes of a frame",
                             TWCC_LOWMEMORY);
     }
-}
-
-bool WriteStrips(Session &s, const std::string &path, const uint8_t *lines, const StripLayout &layout,
-                 std::string *note) {
-    const uint32_t columns = layout.width, rows = layout.height;
-    const size_t stride = size_t(layout.lineBytes);
-    qximg::PackedImage packed;
-    packed.width = columns, packed.height = rows, packed.rows = lines, packed.stride = stride;
-    packed.bits = layout.bitsPerPixel;
-    switch (layout.samples) {
-    case StripSamples::Grey16:
-        if (layout.whiteIsZero)
-            return Fail(s, ExitSourceFailed, "deep grey of TWPF_VANILLA (0 is white) is not written");
-        return WriteDeepGrey(s, path, lines, columns, rows, stride, note);
-    case StripSamples::Grey8:
-        if (!layout.whiteIsZero) return Write(s, path, qximg::PixelLayout::Gray8, columns, rows, lines, stride);
-        [[fallthrough]];
-    case StripSamples::Bilevel:
-    case StripSamples::Grey4:
-        packed.whiteIsZero = layout.whiteIsZero;
-        return WritePacked(s, path, packed);
-    case StripSamples::Palette:
-        packed.kind = qximg::SampleKind::Indexed;
-        packed.palette = layout.palette;
-        return WritePacked(s, path, packed);
-    case StripSamples::Rgb48:
-        packed.kind = qximg::SampleKind::Rgb;
-        packed.bits = 16;
-        return WritePacked(s, path, packed);
-    case StripSamples::Rgb24:
-    case StripSamples::Rgbx32: break;
-    }
-    // TWAIN strips carry R, G, B; the encoder takes B, G, R.
-    std::vector<uint8_t> bgr;
-    if (!Allocate(s, &bgr, uint64_t(columns) * rows * 3)) return false;
-    const auto toBgr = layout.samples == StripSamples::Rgb24 ? SwapFirstAndThird : DropFourthAndSwap;
-    for (uint32_t y = 0; y < rows; ++y) toBgr(bgr.data() + size_t(y) * columns * 3, lines + y * stride, columns);
-    return Write(s, path, qximg::PixelLayout::Bgr24, columns, rows, bgr.data(), size_t(columns) * 3);
 }
 
 void FreeHandedOverBitmap(HANDLE bitmap) {

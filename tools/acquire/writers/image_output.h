@@ -1,5 +1,5 @@
-// Frames as image files (image_output.cpp): the native bitmap, the memory
-// transfer's lines, and files re-encoded; each read by what its source said
+// Frames as image files (image_output.cpp): the native bitmap and files
+// re-encoded (a memory transfer's lines: strip_file.h); each read by what its source said
 // it is, and checked against its memory before a byte of it is read.
 #pragma once
 
@@ -7,15 +7,9 @@
 #include <vector>
 
 #include "acquire.h"
-#include "readers/strip_assembler.h"
 
 // Sizes *buffer to `bytes`; false (reported) when there is no memory for it.
 bool Allocate(Session &s, std::vector<uint8_t> *buffer, uint64_t bytes);
-
-// The lines of the whole image, top line first, layout.lineBytes apart;
-// *note tells how deep grey was written.
-bool WriteStrips(Session &s, const std::string &path, const uint8_t *lines, const StripLayout &layout,
-                 std::string *note);
 
 // A native transfer's handle: a packed bitmap in global memory, or a DIB
 // section's HBITMAP; written a band of rows at a time, under a header of our
