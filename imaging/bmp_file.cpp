@@ -1,6 +1,7 @@
 #include "bmp_file.h"
 
 #include <windows.h>
+#include <winioctl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -32,6 +33,12 @@ public:
             Say("cannot create ");
             return;
         }
+        // Rows that arrive top line first go in from the file's end: on a
+        // file system that fills everything before a write past the data
+        // with zeros first (NTFS), a sparse file is written only once. Where
+        // there are no sparse files the writes still land, later.
+        DWORD returned = 0;
+        DeviceIoControl(handle_, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
         LARGE_INTEGER end;
         end.QuadPart = LONGLONG(total);
         if (!SetFilePointerEx(handle_, end, nullptr, FILE_BEGIN) || !SetEndOfFile(handle_)) {

@@ -55,12 +55,15 @@ std::unique_ptr<ImageFileWriter> OpenImageFile(const std::string &path, ImageFor
                        ", for " + path);
         return nullptr;
     }
-    // BMP, whatever the layout, goes through our own row writer; 16-bit grey
-    // through our own encoders.
+    // BMP, whatever the layout, goes through our own row writer; grey
+    // through our own encoders: under Wine WIC's PNG encoder stores 16-bit
+    // grey byte-swapped, its TIFF encoder keeps 8 bits of it and holds every
+    // row until the file is committed, and its PNG encoder takes several
+    // times longer than zlib alone.
     if (format == ImageFormat::Bmp) return OpenRowsBmp(path, layout, width, height, significantBits, error);
-    if (layout == PixelLayout::Gray16) {
+    if (layout == PixelLayout::Gray8 || layout == PixelLayout::Gray16) {
         PackedImage grey;
-        grey.bits = 16;
+        grey.bits = layout == PixelLayout::Gray8 ? 8 : 16;
         grey.width = width, grey.height = height;
         grey.significantBits = significantBits;
         return OpenPackedImageFile(path, format, grey, error);
