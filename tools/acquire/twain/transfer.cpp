@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "acquire.h"
+#include "readers/strip_assembler.h"
 #include "writers/buffer_pool.h"
 #include "writers/frame_writer.h"
 #include "writers/image_output.h"
 #include "writers/progress.h"
 #include "writers/strip_file.h"
 #include "writers/strip_stream.h"
-#include "readers/strip_assembler.h"
 
 namespace {
 
@@ -173,8 +173,9 @@ bool MemoryTransfer(Session &s, uint32_t index, const TW_IMAGEINFO &info, Pendin
             frame->queued = true;
         }
         if (!HandOnReadyLines(*stream, strips)) return EndWith(s, ExitSourceFailed);
-        // Ctrl+C between strips: the frame is ended, and the source stepped down.
-        if (s.interrupted) return Fail(s, ExitCancelled, "interrupted (Ctrl+C)");
+        // Ctrl+C, or a failure on another thread, between strips: the frame
+        // is ended, and the source stepped down.
+        if (EndAsked(s)) return false;
     }
     if (!StripsCoverImage(strips, &why)) return Fail(s, ExitSourceFailed, "%s", why.c_str());
     stream->End(std::move(strips), frame->bytes);
@@ -320,7 +321,7 @@ bool PrepareTransfers(Session &s) {
 void TransferFrames(Session &s) {
     const uint32_t wanted = s.options.count;
     while (s.framesTransferred < wanted) {
-        if (s.interrupted || !TransferOneFrameOrFail(s, s.framesTransferred + 1)) {
+        if (EndAsked(s) || !TransferOneFrameOrFail(s, s.framesTransferred + 1)) {
             // What the source still offers is discarded.
             StepDown(s, TwainState::SourceEnabled);
             s.finished = true;
