@@ -12,6 +12,7 @@
 
 #include "writers/frame_writer.h"
 #include "writers/image_output.h"
+#include "bmp_format.h"
 #include "image_file.h"
 #include "othersource/test_pattern.h"
 #include "res/resource.h"
@@ -285,6 +286,15 @@ void ExpectFramesInOrder(AcquireRun &test, const AcquireCase &run, uint32_t file
     }
 }
 
+// Another source's frames, through qxacquire: the test source's settings for a run.
+struct OtherSource {
+    explicit OtherSource(const std::string &settings) {
+        SetEnvironmentVariableA(testsource::SettingsVariable, ("width=21 height=7 " + settings).c_str());
+    }
+    ~OtherSource() { SetEnvironmentVariableA(testsource::SettingsVariable, nullptr); }
+};
+constexpr uint32_t OtherWidth = 21, OtherHeight = 7;
+
 // Twenty frames through the writer thread, by each mechanism and by our BMP
 // writer and the encoders: none lost, reordered or written twice.
 TEST_F(AcquireRun, StreamWritesEveryFrameOnceInOrder) {
@@ -310,6 +320,16 @@ TEST_F(AcquireRun, FailedWriteEndsTheStreamKeepingTheFramesBefore) {
     ExpectFramesInOrder(*this, {8, "native", "bmp", 0}, 3);
     EXPECT_EQ(GetFileAttributesA(Path("native-005.bmp").c_str()), INVALID_FILE_ATTRIBUTES);
     ExpectClosed(child);
+    // A memory frame whose file fails while its strips (of one line here)
+    // still come: its transfer ends at the next strip.
+    CreateDirectoryA(Path("memory-004.bmp").c_str(), nullptr);
+    OtherSource source("frames=20 striprows=1");
+    Child streamed = Run("--source \"QX Test Source\" --count 20 --mech memory --format bmp");
+    EXPECT_EQ(streamed.exitCode, 1u) << streamed.output;
+    EXPECT_TRUE(Contains(streamed.output, "error: cannot create " + Path("memory-004.bmp"))) << streamed.output;
+    EXPECT_TRUE(Contains(streamed.output, "3 frame(s) in")) << streamed.output;
+    EXPECT_EQ(GetFileAttributesA(Path("memory-005.bmp").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(Contains(streamed.output, "MSG_CLOSEDS -> TWRC_SUCCESS")) << streamed.output;
 }
 
 // The writer holds three frames at most, and two of frames that hold 100 MiB
@@ -548,6 +568,43 @@ TEST_F(AcquireRun, LineScanFrameOf1GiBIn32Bits) {
     }
 }
 
+// A source's BMP file converted: rows read by our bitmap reader a band at a
+// time, a compressed one (which that reader does not take) by WIC; one that
+// ends before its rows, or that is no image, refused with nothing written.
+TEST_F(AcquireRun, ConvertingASourcesBmpFileTakesItOrRefusesIt) {
+    constexpr uint32_t W = 4, H = 3;
+    const uint8_t levels[H][W] = {{0, 40, 80, 120}, {130, 150, 170, 190}, {200, 220, 240, 255}};
+    std::vector<uint8_t> plain = bmp::Headers(W, H, false, 0), rle = plain;
+    rle[30] = 1;  // BI_RLE8: each line as runs of one pixel, then the line's or the bitmap's end
+    for (uint32_t y = H; y-- > 0;) {
+        plain.insert(plain.end(), levels[y], levels[y] + W);
+        for (uint8_t level : levels[y]) rle.insert(rle.end(), {1, level});
+        rle.insert(rle.end(), {0, uint8_t(y ? 0 : 1)});
+    }
+    const uint32_t runs = uint32_t(rle.size() - plain.size() + W * H);  // biSizeImage, then the file's size
+    for (auto [at, value] : {std::pair<size_t, uint32_t>{34, runs}, {2, uint32_t(rle.size())}})
+        for (int k = 0; k < 4; ++k) rle[at + k] = uint8_t(value >> 8 * k);
+    const std::vector<uint8_t> cut(plain.begin(), plain.end() - W), noImage = {'B', 'M', 0, 1, 2, 3, 4, 5};
+    const std::pair<const char *, const std::vector<uint8_t> *> files[] = {
+        {"plain", &plain}, {"rle", &rle}, {"cut", &cut}, {"none", &noImage}};
+    for (const auto &[name, bytes] : files) {
+        const std::string from = Path(std::string(name) + ".bmp"), to = from + ".png";
+        std::ofstream(from, std::ios::binary).write(reinterpret_cast<const char *>(bytes->data()), bytes->size());
+        Session converting;
+        const bool image = bytes == &plain || bytes == &rle;
+        EXPECT_EQ(ConvertFile(converting, from, to), image) << name;
+        EXPECT_EQ(converting.exitCode, image ? ExitSuccess : ExitSourceFailed) << name;
+        if (!image) {
+            EXPECT_EQ(GetFileAttributesA(to.c_str()), INVALID_FILE_ATTRIBUTES) << name;
+            continue;
+        }
+        const qx::Bytes grey = ReadBack(std::string(name) + ".bmp.png", "gray");
+        ASSERT_EQ(grey.size(), size_t(W) * H * 2) << name;
+        for (uint32_t y = 0; y < H; ++y)
+            for (uint32_t x = 0; x < W; ++x) EXPECT_EQ(qx::Get16(grey, 2 * (y * W + x)), levels[y][x] * 257u) << name;
+    }
+}
+
 // Lines the board pads to 128 bytes (64 pixels of 8 bits): the memory
 // transfer skips the padding and writes the ramp as it is.
 // A board that pads its lines: memory strips and the native bitmap both hold the ramp.
@@ -561,14 +618,6 @@ TEST_F(AcquireRun, PaddedBoardLinesAreSkipped) {
     }
 }
 
-// Another source's frames, through qxacquire: the test source's settings for a run.
-struct OtherSource {
-    explicit OtherSource(const std::string &settings) {
-        SetEnvironmentVariableA(testsource::SettingsVariable, ("width=21 height=7 " + settings).c_str());
-    }
-    ~OtherSource() { SetEnvironmentVariableA(testsource::SettingsVariable, nullptr); }
-};
-constexpr uint32_t OtherWidth = 21, OtherHeight = 7;
 
 uint32_t Setting(const std::string &settings, const char *key, uint32_t otherwise) {
     size_t at = (" " + settings).find(std::string(" ") + key + "=");
