@@ -135,9 +135,9 @@ protected:
     // ("gray", "rgb", "rgb16"). The decoder is the host's program and takes the host's paths.
     qx::Bytes ReadBack(const std::string &name, const char *samples) {
         std::string raw = Path(name + ".raw");
-        Child decoder(std::string(QX_DECODE) + " " + HostPath(Path(name)) + " " + HostPath(raw) + " " + samples,
-                      OutputFile("decode"));
-        decoder.Finish();
+        const std::string command =
+            std::string(QX_DECODE) + " " + HostPath(Path(name)) + " " + HostPath(raw) + " " + samples;
+        EXPECT_TRUE(qx::StartHostProgram(command, OutputFile("decode"))) << command;
         for (DWORD start = GetTickCount(); GetTickCount() - start < 60000; Sleep(50)) {
             if (GetFileAttributesA((raw + ".failed").c_str()) != INVALID_FILE_ATTRIBUTES) {
                 ADD_FAILURE() << Text(raw + ".failed");
@@ -570,7 +570,8 @@ TEST_F(AcquireRun, LineScanFrameOf1GiBIn32Bits) {
 
 // A source's BMP file converted: rows read by our bitmap reader a band at a
 // time, a compressed one (which that reader does not take) by WIC; one that
-// ends before its rows, or that is no image, refused with nothing written.
+// ends before its rows, whose rows begin too late for the file to hold them,
+// or that is no image, refused with nothing written.
 TEST_F(AcquireRun, ConvertingASourcesBmpFileTakesItOrRefusesIt) {
     constexpr uint32_t W = 4, H = 3;
     const uint8_t levels[H][W] = {{0, 40, 80, 120}, {130, 150, 170, 190}, {200, 220, 240, 255}};
@@ -584,9 +585,11 @@ TEST_F(AcquireRun, ConvertingASourcesBmpFileTakesItOrRefusesIt) {
     const uint32_t runs = uint32_t(rle.size() - plain.size() + W * H);  // biSizeImage, then the file's size
     for (auto [at, value] : {std::pair<size_t, uint32_t>{34, runs}, {2, uint32_t(rle.size())}})
         for (int k = 0; k < 4; ++k) rle[at + k] = uint8_t(value >> 8 * k);
+    std::vector<uint8_t> late = plain;
+    late[10] += W;  // bfOffBits, a line on
     const std::vector<uint8_t> cut(plain.begin(), plain.end() - W), noImage = {'B', 'M', 0, 1, 2, 3, 4, 5};
     const std::pair<const char *, const std::vector<uint8_t> *> files[] = {
-        {"plain", &plain}, {"rle", &rle}, {"cut", &cut}, {"none", &noImage}};
+        {"plain", &plain}, {"rle", &rle}, {"cut", &cut}, {"late", &late}, {"none", &noImage}};
     for (const auto &[name, bytes] : files) {
         const std::string from = Path(std::string(name) + ".bmp"), to = from + ".png";
         std::ofstream(from, std::ios::binary).write(reinterpret_cast<const char *>(bytes->data()), bytes->size());

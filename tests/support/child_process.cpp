@@ -25,6 +25,11 @@ bool StartWithOutputTo(std::string command, const std::string &outputPath,
     return started != FALSE;
 }
 
+bool StartHostProgram(const std::string &command, const std::string &outputPath) {
+    PROCESS_INFORMATION undefined;  // neither waited on nor closed: see the declaration
+    return StartWithOutputTo(command, outputPath, &undefined);
+}
+
 ChildProcess::ChildProcess(const std::string &command, const std::string &outputPath)
     : started_(StartWithOutputTo(command, outputPath, &process_)) {}
 

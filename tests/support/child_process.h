@@ -13,6 +13,13 @@ namespace qx {
 bool StartWithOutputTo(std::string command, const std::string &outputPath,
                        PROCESS_INFORMATION *process);
 
+// Starts a program of the host (under Wine, a Unix program such as a shell
+// script) with its output written to outputPath; false when it could not
+// start. Wine starts such a program without a process to wait on and leaves
+// the handles and ids it reports undefined, so none is kept: the caller
+// learns of its end from what it writes.
+bool StartHostProgram(const std::string &command, const std::string &outputPath);
+
 // The exit code of a run that did not start or did not end in time.
 constexpr DWORD NotRun = 999;
 
@@ -30,8 +37,6 @@ public:
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;
 
-    // Wine starts a Unix program (a shell script) without a process handle to
-    // wait on, so having started is not the same as holding a handle.
     bool Started() const { return started_; }
     DWORD Id() const { return process_.dwProcessId; }
     // True while the process runs, after waiting at most ms for its end.
