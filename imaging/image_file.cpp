@@ -2,6 +2,8 @@
 // one band of every row.
 #include "image_file.h"
 
+#include <algorithm>
+
 #include "file_writers.h"
 
 namespace qximg {
@@ -27,6 +29,11 @@ uint32_t BytesPerPixel(PixelLayout layout) {
     case PixelLayout::Bgrx32: break;
     }
     return 4;
+}
+
+uint32_t BandRows(uint64_t rowBytes, uint32_t height) {
+    constexpr uint64_t BandBytes = uint64_t(4) << 20;
+    return uint32_t(std::min<uint64_t>(std::max<uint64_t>(1, BandBytes / std::max<uint64_t>(rowBytes, 1)), height));
 }
 
 bool RowCount::Take(const uint8_t *rows, size_t stride, size_t lineBytes, uint32_t count, std::string *error) {

@@ -28,6 +28,10 @@ public:
     virtual bool Finish(std::string *error) = 0;
 };
 
+// The rows of a band when an image is read and written a band at a time:
+// about 4 MB of rows of `rowBytes`, at least one, no more than `height`.
+uint32_t BandRows(uint64_t rowBytes, uint32_t height);
+
 // A writer for rows of `layout` as WriteImage takes them (16-bit grey carrying
 // significantBits, 8 to 16); null, with *error, when the file cannot be begun.
 std::unique_ptr<ImageFileWriter> OpenImageFile(const std::string &path, ImageFormat format, PixelLayout layout,

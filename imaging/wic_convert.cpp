@@ -12,9 +12,6 @@
 namespace qximg {
 namespace {
 
-// About this many bytes of rows are copied at a time.
-constexpr uint64_t BandBytes = 4u << 20;
-
 // The decoded formats a writer takes as they are: packed samples, or a layout.
 struct KeptFormat {
     const GUID &format;
@@ -93,7 +90,7 @@ bool ConvertImage(const std::string &from, const std::string &to, ImageFormat fo
     // CopyPixels counts a band's bytes in 32 bits.
     const uint64_t rowBytes = (rowBits + 7) / 8;
     if (rowBytes > 0xFFFFFFFFu) return Say(error, "rows too long to copy in " + from);
-    const uint32_t bandRows = uint32_t(std::min<uint64_t>(std::max<uint64_t>(1, BandBytes / rowBytes), height));
+    const uint32_t bandRows = BandRows(rowBytes, height);
     std::vector<uint8_t> band(size_t(rowBytes * bandRows));
     for (uint32_t y = 0; y < height;) {
         const uint32_t count = std::min(bandRows, height - y);

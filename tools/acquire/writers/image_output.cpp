@@ -1,5 +1,5 @@
-// Images as files, through the imaging library: the native bitmap, the memory
-// transfer's lines, and files re-encoded. Every layout is read by what the
+// Images as files, through the imaging library: the native bitmap and files
+// re-encoded (a memory transfer's lines: strip_file.cpp). Every layout is read by what the
 // source said it is; one this program does not write ends the run with an
 // error naming it, never with a wrong picture.
 #include "writers/image_output.h"
@@ -10,7 +10,6 @@
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <new>
 #include <vector>
 
 #include "bmp_file.h"
@@ -24,9 +23,6 @@
 namespace {
 
 // ---- bitmaps, a band of rows at a time
-
-// About this many bytes of a bitmap's rows are read and written at a time.
-constexpr uint64_t BandBytes = uint64_t(4) << 20;
 
 // `count` of a bitmap's rows as it stores them (dib.stride apart, the bottom
 // line first when it is bottom-up), from stored row `first` on; null, the
@@ -81,7 +77,7 @@ bool WriteBitmap(Session &s, const std::string &path, const uint8_t *headers, co
     const std::vector<uint8_t> words = dib.bits == 16 ? dib::Rgb16Table(dib) : std::vector<uint8_t>();
     const bool asStored = !dib.bottomUp && dib.bits != 16;
     const size_t rowBytes = size_t(dib::RowBytesOut(dib));
-    const uint32_t bandRows = uint32_t(std::min<uint64_t>(std::max<uint64_t>(1, BandBytes / dib.stride), dib.height));
+    const uint32_t bandRows = qximg::BandRows(dib.stride, dib.height);
     std::vector<uint8_t> band(asStored ? 0 : size_t(bandRows) * rowBytes);
     std::string error;
     for (uint32_t y = 0; y < dib.height;) {
@@ -214,18 +210,6 @@ bool ConvertBmpFile(Session &s, const ReadOnlyFile &file, uint64_t fileBytes, co
 }
 
 }  // namespace
-
-bool Allocate(Session &s, std::vector<uint8_t> *buffer, uint64_t bytes) {
-    try {
-        // Past what one block can hold, resize throws length_error, not bad_alloc.
-        if (bytes > checked::MaxBlock()) throw std::bad_alloc();
-        buffer->resize(size_t(bytes));
-        return true;
-    } catch (const std::bad_alloc &) {
-        return FailWithHint(s, ExitSourceFailed, "no memory for " + std::to_string(bytes) + " bytes of a frame",
-                            TWCC_LOWMEMORY);
-    }
-}
 
 void FreeHandedOverBitmap(HANDLE bitmap) {
     if (GlobalSize(bitmap)) GlobalFree(bitmap);

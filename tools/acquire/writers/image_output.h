@@ -4,12 +4,8 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "acquire.h"
-
-// Sizes *buffer to `bytes`; false (reported) when there is no memory for it.
-bool Allocate(Session &s, std::vector<uint8_t> *buffer, uint64_t bytes);
 
 // A native transfer's handle: a packed bitmap in global memory, or a DIB
 // section's HBITMAP; written a band of rows at a time, under a header of our
