@@ -176,10 +176,13 @@ struct AcquireCase {
     const char *mechanism;
     const char *format;
     uint32_t bits;  // --bits, 0 for none
+    // A frame of several 8 MiB strips, each band of the file several blocks
+    // of the BMP writer's and several bands of a bitmap's: every piece lands in its place.
+    bool large = false;
 };
 
 void PrintTo(const AcquireCase &run, std::ostream *out) {
-    *out << run.depth << run.mechanism << run.format << run.bits;
+    *out << run.depth << run.mechanism << run.format << run.bits << (run.large ? "large" : "");
 }
 
 class Acquire : public AcquireRun, public ::testing::WithParamInterface<AcquireCase> {};
@@ -220,7 +223,7 @@ int MatchingFrame(const AcquireCase &run, const qx::Bytes &raw, uint32_t width, 
     const bool colour = run.depth == 24, sourceTiff = Is(run.mechanism, "file") && Is(run.format, "tiff");
     if (raw.size() != size_t(width) * height * (colour ? 3 : 2)) return -1;
     for (uint32_t n = 0; n < 64; ++n) {
-        uint32_t frameBits = colour ? 8 : FrameBits(run, width, height, n);
+        uint32_t frameBits = colour || run.depth == 8 ? 8 : FrameBits(run, width, height, n);
         bool same = true;
         for (uint32_t y = 0; y < height && same; ++y)
             for (uint32_t x = 0; x < width && same; ++x) {
@@ -237,10 +240,11 @@ int MatchingFrame(const AcquireCase &run, const qx::Bytes &raw, uint32_t width, 
 
 TEST_P(Acquire, WritesTheBoardsFrame) {
     const AcquireCase &run = GetParam();
-    const uint32_t width = 320, height = 240;
+    const uint32_t width = run.large ? 2048 : 320, height = run.large ? 4100 : 240;
     std::string bits = run.bits ? " --bits " + std::to_string(run.bits) : "";
     Child child = Run(std::string("--mech ") + run.mechanism + " --format " + run.format + bits,
-                      "width = 320\nheight = 240\ndepth = " + std::to_string(run.depth));
+                      "width = " + std::to_string(width) + "\nheight = " + std::to_string(height) +
+                          "\ndepth = " + std::to_string(run.depth));
     ASSERT_EQ(child.exitCode, 0u) << child.output;
     EXPECT_TRUE(Contains(child.output, "MSG_ENDXFER -> TWRC_SUCCESS")) << child.output;
     ExpectClosed(child);
@@ -248,6 +252,9 @@ TEST_P(Acquire, WritesTheBoardsFrame) {
     EXPECT_TRUE(Contains(child.output, Path(name))) << child.output;
     int n = MatchingFrame(run, ReadBack(name, run.depth == 24 ? "rgb" : "gray"), width, height);
     EXPECT_GE(n, 0) << name << " holds no frame of the ramp";
+    if (run.large && Is(run.mechanism, "memory")) {
+        EXPECT_TRUE(Contains(child.output, "DAT_IMAGEMEMXFER / MSG_GET -> TWRC_SUCCESS")) << "one strip only";
+    }
     // An 8-bit file of deep samples says by how many bits it reduced them.
     bool reduced = run.depth > 8 && run.depth < 24 && Is(run.mechanism, "memory") && !Writes16(run) && !run.bits;
     EXPECT_EQ(Contains(child.output, "significant bits"), reduced) << child.output;
@@ -262,7 +269,13 @@ std::vector<AcquireCase> Grid() {
     for (uint32_t depth : {8, 10, 12, 14, 24})
         for (const char *mechanism : {"native", "memory", "file"})
             for (const char *format : {"png", "bmp", "tiff"}) cases.push_back({depth, mechanism, format, 0});
-    for (const char *format : {"png", "bmp", "tiff"}) cases.push_back({12, "memory", format, 12});
+    for (const char *format : {"png", "bmp", "tiff"}) {
+        cases.push_back({12, "memory", format, 12});
+        for (const char *mechanism : {"native", "memory"}) cases.push_back({8, mechanism, format, 0, true});
+    }
+    // Deep grey: into PNG in 16 bits as it comes; into BMP by its own
+    // significant bits, every strip kept until the last.
+    for (const char *format : {"png", "bmp"}) cases.push_back({12, "memory", format, 0, true});
     return cases;
 }
 
@@ -270,7 +283,7 @@ INSTANTIATE_TEST_SUITE_P(BoardsMechanismsFormats, Acquire, ::testing::ValuesIn(G
                          [](const ::testing::TestParamInfo<AcquireCase> &info) {
                              std::string bits = info.param.bits ? "bits" + std::to_string(info.param.bits) : "";
                              return std::to_string(info.param.depth) + info.param.mechanism +
-                                    info.param.format + bits;
+                                    info.param.format + bits + (info.param.large ? "large" : "");
                          });
 
 // Files 1 to `files` of a stream, each read back: every one holds a frame of
